@@ -105,5 +105,15 @@ private:
 // The one link of the program; created by the start-up connection.
 extern TFix64 *theLink;
 
-// Opens the pipe bracket every operation uses: drain and close, open, slave 254.
+// Fresh pipes for the next exchange: drain and close, open, slave 254.
 void resetPipes(TFix64 &link);
+
+// The bracket of every configuration exchange: fresh pipes, command 2, the
+// exchange, command 1. A failing step raises and ends the bracket there.
+template <typename Exchange> void inBracket(TFix64 &link, Exchange &&exchange)
+{
+    resetPipes(link);
+    link.sendCommand2();
+    exchange();
+    link.sendCommand1();
+}
