@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -44,7 +45,64 @@ struct State {
     uint8_t pendingReply[64];
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
 
-    State() { factoryImage(); }
+    std::string memoryFile; // QZSIM_MEMORY: a transmitter that outlives the process
+    std::string requestLogFile; // QZSIM_LOG: requests as hex lines, for tests of other processes
+
+    State()
+    {
+        factoryImage();
+        fromEnvironment();
+    }
+
+    // Settings for a simulator loaded into another process (the window, the
+    // command-line companion), where the control functions cannot be reached.
+    void fromEnvironment()
+    {
+        if (const char *v = std::getenv("QZSIM_DEVICES"))
+            deviceCount = static_cast<uint32_t>(std::strtoul(v, nullptr, 10));
+        if (const char *v = std::getenv("QZSIM_VALUE")) {
+            sweeping = false;
+            fixedValue = std::strtof(v, nullptr);
+        }
+        if (const char *v = std::getenv("QZSIM_FAULT")) {
+            static const char *names[] = {"none", "no-reply", "command", "master", "slave", "crc"};
+            for (int i = 0; i < 6; ++i)
+                if (std::strcmp(v, names[i]) == 0)
+                    fault = i;
+        }
+        if (const char *v = std::getenv("QZSIM_MEMORY")) {
+            memoryFile = v;
+            if (std::FILE *f = std::fopen(v, "rb")) {
+                uint8_t image[sizeof memory];
+                if (std::fread(image, 1, sizeof image, f) == sizeof image)
+                    std::memcpy(memory, image, sizeof memory);
+                std::fclose(f);
+            }
+        }
+        if (const char *v = std::getenv("QZSIM_LOG"))
+            requestLogFile = v;
+    }
+
+    void persist(const uint8_t *req)
+    {
+        if (!requestLogFile.empty()) {
+            if (std::FILE *f = std::fopen(requestLogFile.c_str(), "a")) {
+                for (int i = 0; i < 64; ++i)
+                    std::fprintf(f, "%02x", req[i]);
+                std::fputc('\n', f);
+                std::fclose(f);
+            }
+        }
+        if (!memoryFile.empty() && req[3] == 8) {
+            std::string tmp = memoryFile + ".tmp";
+            if (std::FILE *f = std::fopen(tmp.c_str(), "wb")) {
+                bool ok = std::fwrite(memory, 1, sizeof memory, f) == sizeof memory;
+                ok = std::fclose(f) == 0 && ok;
+                if (ok)
+                    std::rename(tmp.c_str(), memoryFile.c_str());
+            }
+        }
+    }
 
     void putFloat(uint32_t address, float v) { std::memcpy(memory + address, &v, 4); }
     float getFloat(uint32_t address) const
@@ -313,6 +371,7 @@ uint32_t MPUSB_CALL _MPUSBWrite(void *handle, const void *data, uint32_t length,
         const uint8_t *req = static_cast<const uint8_t *>(data);
         s.requests.emplace_back(req, req + 64);
         s.replyPending = s.answer(req);
+        s.persist(req);
         ok = 1;
     }
     if (transferred)
