@@ -2,6 +2,7 @@
 
 #include "LibraryLoader.h"
 
+#include <array>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -131,15 +132,32 @@ bool TFix64::receiveReply()
 
 void TFix64::pause(unsigned ms) { blockingPause(ms); }
 
+namespace {
+
+// Shifting bytes 1 to 62 through a 16-bit register with 0xA300 feedback is a
+// CRC-8 (polynomial 0xA3, no reflection) over bytes 1 to 61 followed by an XOR
+// with byte 62, so a byte-wise table does the same work eight times faster.
+constexpr auto makeCrcTable()
+{
+    std::array<uint8_t, 256> t{};
+    for (int i = 0; i < 256; ++i) {
+        uint8_t c = static_cast<uint8_t>(i);
+        for (int b = 0; b < 8; ++b)
+            c = (c & 0x80) ? static_cast<uint8_t>((c << 1) ^ 0xA3) : static_cast<uint8_t>(c << 1);
+        t[static_cast<std::size_t>(i)] = c;
+    }
+    return t;
+}
+constexpr auto kCrcTable = makeCrcTable();
+
+} // namespace
+
 uint8_t TFix64::frameChecksum(const uint8_t *frame)
 {
-    uint16_t r = 0;
-    for (int i = 1; i <= 62; ++i) {
-        r = static_cast<uint16_t>(r | frame[i]);
-        for (int bit = 0; bit < 8; ++bit)
-            r = (r & 0x8000) ? static_cast<uint16_t>((r << 1) ^ 0xA300) : static_cast<uint16_t>(r << 1);
-    }
-    return static_cast<uint8_t>(r >> 8);
+    uint8_t crc = 0;
+    for (int i = 1; i <= 61; ++i)
+        crc = kCrcTable[crc ^ frame[i]];
+    return static_cast<uint8_t>(crc ^ frame[62]);
 }
 
 void TFix64::sendRequest(uint8_t command, uint8_t p1, uint8_t p2, uint8_t p3, const void *data4,

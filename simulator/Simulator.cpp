@@ -37,6 +37,7 @@ struct State {
     float fixedValue = 0;
     std::deque<float> readings;
     std::vector<std::vector<uint8_t>> requests;
+    uint32_t requestNumber = 0; // counts from 1 since the last reset or clear of the logs
     std::string callLog;
     std::string callLogCopy;
     std::map<uintptr_t, Pipe> pipes;
@@ -143,6 +144,7 @@ struct State {
         fixedValue = 0;
         readings.clear();
         requests.clear();
+        requestNumber = 0;
         callLog.clear();
         pipes.clear();
         nextHandle = 1;
@@ -178,6 +180,9 @@ struct State {
 
     void log(const std::string &line)
     {
+        // a demonstration may poll for hours: keep the newest part only
+        if (callLog.size() > (4u << 20))
+            callLog.erase(0, callLog.find('\n', callLog.size() / 2) + 1);
         callLog += line;
         callLog += '\n';
     }
@@ -193,7 +198,7 @@ struct State {
     // Returns false when the transmitter stays silent.
     bool answer(const uint8_t *req)
     {
-        uint32_t number = static_cast<uint32_t>(requests.size());
+        uint32_t number = ++requestNumber;
         if (fault == QZSIM_FAULT_NO_REPLY || (failFrom && number >= failFrom))
             return false;
         if (req[0] != 0xA5 || req[1] != 0xFF || qzsimChecksum(req) != req[63])
@@ -369,6 +374,8 @@ uint32_t MPUSB_CALL _MPUSBWrite(void *handle, const void *data, uint32_t length,
     const Pipe *p = s.livePipe(handle);
     if (p && p->direction == MP_WRITE && data && length >= 64) {
         const uint8_t *req = static_cast<const uint8_t *>(data);
+        if (s.requests.size() >= 100000)
+            s.requests.erase(s.requests.begin(), s.requests.begin() + 50000);
         s.requests.emplace_back(req, req + 64);
         s.replyPending = s.answer(req);
         s.persist(req);
@@ -508,6 +515,7 @@ MPUSB_EXPORT void qzsim_clear_logs(void)
     State &s = state();
     std::lock_guard lock(s.mutex);
     s.requests.clear();
+    s.requestNumber = 0;
     s.callLog.clear();
 }
 
