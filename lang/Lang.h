@@ -1,0 +1,79 @@
+// Localisation: the language catalogue, the message table with its lookup and
+// missing-text log, the language dialog and the translation of the windows.
+// Module-level state with one instance per program, used on the GUI thread only.
+#pragma once
+
+#include <QChar>
+#include <QDir>
+#include <QString>
+
+#include <array>
+#include <functional>
+
+class QDialog;
+class QWidget;
+
+inline constexpr int kLanguageTableSize = 100;
+inline constexpr int kMessageTableSize = 999;
+// Rows the language dialog shows before it scrolls.
+inline constexpr int kLanguageDialogRows = 25;
+
+// ---- Catalogue ("messages.ini" in the language folder) ----
+extern QString languageFolder;  // ends with the native separator
+extern int languageCount;       // 0 .. kLanguageTableSize
+extern std::array<QString, kLanguageTableSize> languageNames;
+extern std::array<int, kLanguageTableSize> languageCharsets;  // low byte: font character set
+extern std::array<QString, kLanguageTableSize> languageFiles;  // full paths
+extern std::array<QString, kLanguageTableSize> languageShorts;
+// 0 is English, the key language. Set from the user settings and by the
+// language dialog; a value outside the catalogue is kept but shows English.
+extern int currentLanguage;
+
+// ---- Message table of the chosen language ----
+extern std::array<QString, kMessageTableSize> messageKeys;  // lower-cased
+extern std::array<QString, kMessageTableSize> messageTexts;
+extern int messageCount;
+
+// Folder of the running executable, cleaned of build sub-folders, followed
+// by subfolder. Uses the native separator.
+QString programFolderPath(const QString &subfolder);
+// The same rules for any executable path; separator is the one the path uses.
+QString programFolderPathFor(const QString &executablePath, const QString &subfolder,
+                             QChar separator = QDir::separator());
+
+// Reads "messages.ini" of the language folder beside the executable.
+void loadLanguageCatalogue();
+// Reads "messages.ini" of the given folder, which becomes languageFolder.
+void loadLanguageCatalogueFrom(const QString &folder);
+
+// Low byte of the chosen language's character-set code (1, the default
+// character set, when the chosen language is not in the catalogue).
+unsigned char currentCharset();
+
+QString translate(const QString &key);
+QString translateWithColon(const QString &key);
+QString translateWithEllipsis(const QString &key);
+// The translated format gets the number in its first integer conversion
+// (%d, %i, %u, %x, %X, %o with flags, width and precision); "%%" gives "%",
+// anything else is left as written.
+QString translateFormat(const QString &format, int number);
+
+// Loads the chosen language's message file and rebuilds its ".todo" log from
+// the master file. True when both files were read.
+bool loadMessageTable();
+
+// ---- Language dialog ----
+// Runs the built dialog and returns its result code; the default runs
+// QDialog::exec(). Tests put their own in to drive the dialog.
+using LanguageDialogRunner = std::function<int(QDialog &)>;
+void setLanguageDialogRunner(LanguageDialogRunner runner);  // empty: back to exec()
+
+// Shows the language dialog; true when it was closed with "Ok".
+bool selectLanguage(QWidget *owner);
+
+// ---- Window translation ----
+// Reloads the message table and sets the main window's captions, mode lists
+// and status text; children are found by object name, missing ones skipped.
+void translateMainWindow(QWidget *mainWindow);
+// Reloads the message table and sets the About window's title and labels.
+void translateAboutWindow(QWidget *aboutWindow, const QString &versionText);

@@ -1,0 +1,135 @@
+// The translations shipped in language/: every key the tool asks for is in
+// the master file and translated in every language.
+#include "LangTestFiles.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QTest>
+
+using namespace langtest;
+
+namespace {
+
+// The English texts the tool shows through the lookup.
+const QStringList &toolKeys()
+{
+    static const QStringList keys = {
+        // window captions and mode lists
+        "QZ5801 User Software", "Application", "Read configuration from disk", "Write configuration to disk",
+        "Exit", "Settings", "Language selection", "Help", "About", "Units of length", "Pressure units",
+        "Actual value", "Output", "Higher value", "Lower value", "Configuration", "Pressure",
+        "Height of the liquid column", "Nominal range", "Specific gravity", "Zero correction",
+        "Read configuration", "Write configuration", "Off", "Compression", "Extraction", "Correct value",
+        "Error value",
+        // About window
+        "Version",
+        // messages
+        "The device does not reply", "The device is not connected", "Error", "Message", "Info",
+        "Error in values of pressure", "Error writing configuration", "Configuration successfully written",
+        "Specific gravity out of range", "Error reading configuration", "Configuration successfully read",
+        "The value is out of range", "Value is less than the lower value",
+        "Value is greater than the higher value", "Not valid real number", "Invalid real number",
+        "Cannot open file", "Set the zero pressure and press OK", "Would you like to fix this error?",
+        "Zero error is", "Correction successfully implemented", "Error zero correction",
+        "Serial number is %i", "Device not reply"};
+    return keys;
+}
+
+QStringList masterKeys(const QByteArray &master)
+{
+    // Key, ";", tab, CR, LF per line.
+    QString text;
+    for (qsizetype i = 2; i + 1 < master.size(); i += 2)
+        text += QChar(char16_t(uchar(master[i]) | (uchar(master[i + 1]) << 8)));
+    QStringList keys = text.split(QStringLiteral(";\t\r\n"));
+    if (!keys.isEmpty() && keys.last().isEmpty())
+        keys.removeLast();
+    return keys;
+}
+
+} // namespace
+
+class TestLangShipped : public QObject
+{
+    Q_OBJECT
+
+private:
+    LanguageFolder folder;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(folder.dir.isValid());
+        const QDir source(QStringLiteral(QZ_LANGUAGE_SOURCE_DIR));
+        const QStringList files = source.entryList({QStringLiteral("messages*")}, QDir::Files);
+        QVERIFY(files.contains(QStringLiteral("messages.ini")));
+        for (const QString &name : files)
+            QVERIFY(QFile::copy(source.filePath(name), folder.file(name)));
+    }
+
+    void init() { resetLanguageState(); }
+
+    void catalogue()
+    {
+        loadLanguageCatalogueFrom(folder.path());
+        QCOMPARE(languageCount, 3);
+        QCOMPARE(languageNames[0], QStringLiteral("English"));
+        QCOMPARE(languageNames[1], QStringLiteral("Čeština"));
+        QCOMPARE(languageNames[2], QStringLiteral("Deutsch"));
+        QCOMPARE(languageCharsets[1] & 0xFF, 238);
+        QCOMPARE(languageShorts[2], QStringLiteral("DE"));
+        for (int i = 0; i < languageCount; ++i)
+            QVERIFY2(QFile::exists(languageFiles[i]), qPrintable(languageFiles[i]));
+    }
+
+    void masterListsEveryKeyOnce()
+    {
+        const QByteArray master = readBytes(folder.file(QStringLiteral("messages_uk.txt")));
+        QVERIFY(master.startsWith(bom()));
+        const QStringList keys = masterKeys(master);
+        QCOMPARE(keys.size(), toolKeys().size());
+        QCOMPARE(QSet<QString>(keys.begin(), keys.end()), QSet<QString>(toolKeys().begin(), toolKeys().end()));
+        for (const QString &key : keys)
+            QVERIFY2(!key.contains(u'\n') && !key.contains(u'\r') && key.trimmed() == key, qPrintable(key));
+    }
+
+    void everyLanguageComplete_data()
+    {
+        QTest::addColumn<int>("language");
+        QTest::newRow("English") << 0;
+        QTest::newRow("Czech") << 1;
+        QTest::newRow("German") << 2;
+    }
+
+    void everyLanguageComplete()
+    {
+        QFETCH(int, language);
+        loadLanguageCatalogueFrom(folder.path());
+        currentLanguage = language;
+        QVERIFY(loadMessageTable());
+
+        const QString log = languageFiles[language] + QStringLiteral(".todo");
+        QVERIFY2(!QFile::exists(log) || readBytes(log) == bom(), qPrintable(QString::fromUtf8(readBytes(log).toHex())));
+        if (language != 0)
+            QCOMPARE(messageCount, toolKeys().size());
+
+        for (const QString &key : toolKeys()) {
+            const QString text = translate(key);
+            QVERIFY2(!text.isEmpty(), qPrintable(key));
+            QVERIFY2(!text.contains(u'\t') && !text.contains(u'\r'), qPrintable(key));
+            QVERIFY2(text == text.trimmed(), qPrintable(key));
+        }
+        QVERIFY(!QFile::exists(log) || readBytes(log) == bom());
+
+        static const QRegularExpression conversion(QStringLiteral("%[^%]"));
+        const QString serial = translate(QStringLiteral("Serial number is %i"));
+        QCOMPARE(serial.count(QStringLiteral("%i")), 1);
+        QCOMPARE(int(serial.count(conversion)), 1);
+        QVERIFY(translateFormat(QStringLiteral("Serial number is %i"), 4711).contains(QStringLiteral("4711")));
+        if (language != 0)
+            QVERIFY(translate(QStringLiteral("Output")) != QStringLiteral("Output"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLangShipped)
+#include "tst_lang_shipped.moc"
