@@ -36,4 +36,7 @@ struct ConfigurationRecord {
     }
     float &lowerValue(int output) { return limitValue(2 * output); }
     float &higherValue(int output) { return limitValue(2 * output + 1); }
+    float limitValue(int i) const { return const_cast<ConfigurationRecord *>(this)->limitValue(i); }
+    float lowerValue(int output) const { return limitValue(2 * output); }
+    float higherValue(int output) const { return limitValue(2 * output + 1); }
 };

@@ -1,0 +1,30 @@
+// Numbers as the window shows them and reads them back. Every conversion of
+// the tool goes through here, so the decimal separator has a single source.
+#pragma once
+
+#include <QChar>
+#include <QString>
+
+#include <optional>
+
+// The decimal separator of the system's locale, unless a test has put its own in.
+QChar systemDecimalSeparator();
+// A null QChar goes back to the system's locale.
+void setDecimalSeparatorForTesting(QChar separator);
+
+// 1 to 4 decimals as asked, anything else none; always a point, whatever the locale.
+QString formatNumber(float value, int decimals);
+// Tolerant of either separator: the text as it stands, then with points made
+// commas, then with commas made points; 0 when none of them reads.
+float parseNumber(const QString &text);
+
+// The system's own conversions: the system's decimal separator only, optional
+// blanks around the number, an optional exponent; nothing when the text is not
+// such a number or lies beyond the type's range.
+std::optional<float> strictToFloat(const QString &text);
+std::optional<double> strictToDouble(const QString &text);
+// Optional leading blanks, an optional sign and decimal digits; 32-bit range.
+std::optional<int> strictToInt(const QString &text);
+
+// Shortest general form with at most 15 significant digits, the system's separator.
+QString generalNumber(double value);
