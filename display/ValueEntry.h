@@ -1,0 +1,46 @@
+// The checks made when the operator leaves a limit edit or the gravity edit.
+// They only warn: the typed value is taken whatever they find, unless it is
+// no usable number at all.
+#pragma once
+
+#include "ConfigurationRecord.h"
+#include "DisplayState.h"
+
+#include <QString>
+
+#include <vector>
+
+namespace display {
+
+inline constexpr const char *kTextOutOfRange = "The value is out of range";
+inline constexpr const char *kTextLessThanLower = "Value is less than the lower value";
+inline constexpr const char *kTextGreaterThanHigher = "Value is greater than the higher value";
+inline constexpr const char *kTextNotValidRealNumber = "Not valid real number";
+inline constexpr const char *kTextInvalidRealNumber = "Invalid real number";
+
+struct LimitEntry {
+    std::vector<const char *> messages; // English keys, in the order they are shown, each titled "Error"
+    bool store = false;                 // false: the member keeps its value
+    float value = 0;                    // the new member value in Pa, when stored
+    bool focusBack() const { return !messages.empty(); }
+};
+
+// Leaving the higher (editedHigher) or the lower edit of an output. Both texts
+// as the edits hold them, in the unit shown; bounds from the record.
+LimitEntry checkLimitEntry(bool editedHigher, const QString &higherText, const QString &lowerText, float unitFactor,
+                           const ConfigurationRecord &record);
+
+struct GravityEntry {
+    std::vector<const char *> messages;
+    bool focusBack() const { return !messages.empty(); }
+};
+
+// Leaving `Ro` or Enter in it: sets specificGravity; for the checked length
+// unit (0 mm, 1 m, 2 inch) the length factor; in the liquid-column display
+// the six values rescaled by new over reference gravity, and the factor in
+// force; then the reference. When the new gravity gives no usable numbers
+// only specificGravity changes.
+GravityEntry applyGravityEntry(const QString &gravityText, int checkedLengthUnit, bool liquidColumnDisplay,
+                               ConfigurationRecord &record, DisplayState &state);
+
+} // namespace display
