@@ -21,6 +21,9 @@ struct Command {
 
 bool noArguments(const Arguments &args);
 bool dumpArguments(const Arguments &args);
+bool readConfigArguments(const Arguments &args);
+bool writeConfigArguments(const Arguments &args);
+bool watchArguments(const Arguments &args);
 
 // Connects as the window's start-up does (pipes 0, slave 254, 250 ms);
 // false (with the failure text on stderr) when the library cannot be loaded.
@@ -31,5 +34,8 @@ bool parseUnsigned(const std::string &text, unsigned long max, unsigned long &ou
 int runInfo(const Arguments &args);
 int runValue(const Arguments &args);
 int runDump(const Arguments &args);
+int runReadConfig(const Arguments &args);
+int runWriteConfig(const Arguments &args);
+int runWatch(const Arguments &args);
 
 } // namespace cli
