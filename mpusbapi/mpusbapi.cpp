@@ -1,0 +1,510 @@
+// The vendor USB library's nine entry points for Linux, over libusb-1.0.
+//
+// A handle names one pipe: one endpoint in one direction of one device
+// instance. The pipes of one device share a single libusb device handle; it
+// is opened with the first pipe and closed with the last one.
+
+#define MPUSB_DECLARE_EXPORTS
+#include "mpusbapi.h"
+
+#include <libusb.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cctype>
+#include <climits>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t kFail = 0;
+constexpr uint32_t kSuccess = 1;
+// usbfs hands a full packet to a read; receiving into less than this would
+// turn every full frame into an overflow error.
+constexpr int kMinReadBuffer = 64;
+// libusb reads 0 as "wait for ever"; the vendor library reads it as "try once".
+constexpr unsigned kTryOnceMs = 1;
+constexpr int kMaxPortDepth = 7;
+
+struct DeviceId {
+    uint16_t vendor;
+    uint16_t product;
+};
+
+struct Device {
+    libusb_device_handle *handle = nullptr;
+    libusb_device *device = nullptr;
+    std::map<int, int> claims; // interface number -> pipes using it
+    // Set once the device answered "no device"; the handle stays failing
+    // until it is closed, even if the same transmitter comes back.
+    std::atomic<bool> gone{false};
+
+    ~Device()
+    {
+        for (const auto &[interface, users] : claims)
+            libusb_release_interface(handle, interface);
+        libusb_close(handle);
+    }
+};
+
+struct Pipe {
+    std::shared_ptr<Device> device;
+    uint8_t endpoint = 0;
+    int interface = -1;
+    bool interrupt = false;
+    int maxPacket = 0;
+    bool usable = true; // false once a new configuration lost the endpoint
+};
+
+struct State {
+    std::mutex mutex;
+    libusb_context *context = nullptr;
+    std::map<uintptr_t, std::shared_ptr<Pipe>> pipes;
+    std::vector<std::weak_ptr<Device>> devices;
+    uintptr_t nextHandle = 1;
+};
+
+State &state()
+{
+    static State s;
+    return s;
+}
+
+// Created on first use and kept for the life of the process.
+libusb_context *context(State &s)
+{
+    if (!s.context) {
+        libusb_context *c = nullptr;
+        if (libusb_init(&c) != LIBUSB_SUCCESS)
+            return nullptr;
+        libusb_set_option(c, LIBUSB_OPTION_LOG_LEVEL, LIBUSB_LOG_LEVEL_NONE);
+        s.context = c;
+    }
+    return s.context;
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+bool startsWithNoCase(const char *text, const char *prefix)
+{
+    for (; *prefix; ++text, ++prefix)
+        if (std::tolower(static_cast<unsigned char>(*text)) != std::tolower(static_cast<unsigned char>(*prefix)))
+            return false;
+    return true;
+}
+
+// "vid_XXXX" or "pid_XXXX" anywhere in the text, four hex digits.
+std::optional<uint16_t> findId(const char *text, const char *key)
+{
+    for (const char *p = text; *p; ++p) {
+        if (!startsWithNoCase(p, key))
+            continue;
+        const char *digits = p + std::strlen(key);
+        unsigned value = 0;
+        for (int i = 0; i < 4; ++i) {
+            int d = hexDigit(digits[i]);
+            if (d < 0)
+                return std::nullopt;
+            value = value * 16 + static_cast<unsigned>(d);
+        }
+        if (hexDigit(digits[4]) >= 0)
+            return std::nullopt;
+        return static_cast<uint16_t>(value);
+    }
+    return std::nullopt;
+}
+
+std::optional<DeviceId> parseSelector(const char *selector)
+{
+    if (!selector)
+        return std::nullopt;
+    auto vendor = findId(selector, "vid_");
+    auto product = findId(selector, "pid_");
+    if (!vendor || !product)
+        return std::nullopt;
+    return DeviceId{*vendor, *product};
+}
+
+// "\MCHP_EP<n>" with the direction gives the endpoint address.
+std::optional<uint8_t> parseEndpoint(const char *name, uint32_t direction)
+{
+    if (!name || (direction != MP_READ && direction != MP_WRITE))
+        return std::nullopt;
+    if (*name == '\\')
+        ++name;
+    if (!startsWithNoCase(name, "MCHP_EP"))
+        return std::nullopt;
+    const char *p = name + 7;
+    if (!*p)
+        return std::nullopt;
+    unsigned number = 0;
+    for (; *p; ++p) {
+        if (*p < '0' || *p > '9')
+            return std::nullopt;
+        number = number * 10 + static_cast<unsigned>(*p - '0');
+        if (number > 15)
+            return std::nullopt;
+    }
+    if (number == 0) // the control endpoint is no pipe
+        return std::nullopt;
+    return static_cast<uint8_t>(number | (direction == MP_READ ? LIBUSB_ENDPOINT_IN : LIBUSB_ENDPOINT_OUT));
+}
+
+struct Candidate {
+    libusb_device *device;
+    uint8_t bus;
+    std::vector<uint8_t> ports;
+    uint8_t address;
+};
+
+// The matching devices in a stable order: bus, then port path. The list
+// holds a reference on each device until it is freed.
+class MatchingDevices {
+public:
+    MatchingDevices(libusb_context *ctx, DeviceId id)
+    {
+        ssize_t n = libusb_get_device_list(ctx, &list);
+        for (ssize_t i = 0; i < n; ++i) {
+            libusb_device_descriptor d;
+            if (libusb_get_device_descriptor(list[i], &d) != LIBUSB_SUCCESS)
+                continue;
+            if (d.idVendor != id.vendor || d.idProduct != id.product)
+                continue;
+            std::array<uint8_t, kMaxPortDepth> ports{};
+            int depth = libusb_get_port_numbers(list[i], ports.data(), kMaxPortDepth);
+            Candidate c{list[i], libusb_get_bus_number(list[i]), {}, libusb_get_device_address(list[i])};
+            if (depth > 0)
+                c.ports.assign(ports.begin(), ports.begin() + depth);
+            found.push_back(std::move(c));
+        }
+        std::sort(found.begin(), found.end(), [](const Candidate &a, const Candidate &b) {
+            if (a.bus != b.bus)
+                return a.bus < b.bus;
+            if (a.ports != b.ports)
+                return a.ports < b.ports;
+            return a.address < b.address;
+        });
+    }
+    ~MatchingDevices()
+    {
+        if (list)
+            libusb_free_device_list(list, 1);
+    }
+    MatchingDevices(const MatchingDevices &) = delete;
+    MatchingDevices &operator=(const MatchingDevices &) = delete;
+
+    std::size_t size() const { return found.size(); }
+    libusb_device *at(std::size_t i) const { return found[i].device; }
+
+private:
+    libusb_device **list = nullptr;
+    std::vector<Candidate> found;
+};
+
+struct EndpointInfo {
+    int interface;
+    bool interrupt;
+    int maxPacket;
+};
+
+// Where the endpoint lives in the active configuration, and how it transfers.
+std::optional<EndpointInfo> findEndpoint(libusb_device *device, uint8_t address)
+{
+    libusb_config_descriptor *config = nullptr;
+    if (libusb_get_active_config_descriptor(device, &config) != LIBUSB_SUCCESS)
+        return std::nullopt;
+    std::optional<EndpointInfo> result;
+    for (int i = 0; i < config->bNumInterfaces && !result; ++i) {
+        const libusb_interface &intf = config->interface[i];
+        if (intf.num_altsetting < 1)
+            continue;
+        const libusb_interface_descriptor &alt = intf.altsetting[0];
+        for (int e = 0; e < alt.bNumEndpoints; ++e) {
+            const libusb_endpoint_descriptor &ep = alt.endpoint[e];
+            if (ep.bEndpointAddress != address)
+                continue;
+            int type = ep.bmAttributes & LIBUSB_TRANSFER_TYPE_MASK;
+            if (type == LIBUSB_TRANSFER_TYPE_BULK || type == LIBUSB_TRANSFER_TYPE_INTERRUPT)
+                result = EndpointInfo{alt.bInterfaceNumber, type == LIBUSB_TRANSFER_TYPE_INTERRUPT,
+                                      ep.wMaxPacketSize & 0x7FF};
+            break;
+        }
+    }
+    libusb_free_config_descriptor(config);
+    return result;
+}
+
+// The open device for this libusb device, shared with pipes already open on it.
+std::shared_ptr<Device> deviceFor(State &s, libusb_device *target)
+{
+    std::shared_ptr<Device> found;
+    auto &list = s.devices;
+    list.erase(std::remove_if(list.begin(), list.end(),
+                              [&](const std::weak_ptr<Device> &w) {
+                                  auto d = w.lock();
+                                  if (!d)
+                                      return true;
+                                  if (!found && d->device == target && !d->gone)
+                                      found = d;
+                                  return false;
+                              }),
+               list.end());
+    if (found)
+        return found;
+
+    libusb_device_handle *handle = nullptr;
+    if (libusb_open(target, &handle) != LIBUSB_SUCCESS)
+        return nullptr;
+    libusb_set_auto_detach_kernel_driver(handle, 1);
+    auto d = std::make_shared<Device>();
+    d->handle = handle;
+    d->device = libusb_get_device(handle);
+    list.push_back(d);
+    return d;
+}
+
+bool claim(Device &d, int interface)
+{
+    int &users = d.claims[interface];
+    if (users == 0 && libusb_claim_interface(d.handle, interface) != LIBUSB_SUCCESS) {
+        d.claims.erase(interface);
+        return false;
+    }
+    ++users;
+    return true;
+}
+
+void unclaim(Device &d, int interface)
+{
+    auto it = d.claims.find(interface);
+    if (it == d.claims.end())
+        return;
+    if (--it->second == 0) {
+        libusb_release_interface(d.handle, interface);
+        d.claims.erase(it);
+    }
+}
+
+std::shared_ptr<Pipe> findPipe(void *handle)
+{
+    State &s = state();
+    std::lock_guard lock(s.mutex);
+    auto it = s.pipes.find(reinterpret_cast<uintptr_t>(handle));
+    return it == s.pipes.end() ? nullptr : it->second;
+}
+
+int transferOnce(const Pipe &p, unsigned char *buffer, int length, int *actual, uint32_t timeoutMs)
+{
+    unsigned timeout = timeoutMs == 0 ? kTryOnceMs : static_cast<unsigned>(timeoutMs);
+    int rc = p.interrupt ? libusb_interrupt_transfer(p.device->handle, p.endpoint, buffer, length, actual, timeout)
+                         : libusb_bulk_transfer(p.device->handle, p.endpoint, buffer, length, actual, timeout);
+    if (rc == LIBUSB_ERROR_NO_DEVICE)
+        p.device->gone = true;
+    return rc;
+}
+
+uint32_t readPipe(void *handle, void *data, uint32_t length, uint32_t *transferred, uint32_t timeoutMs)
+{
+    if (transferred)
+        *transferred = 0;
+    auto p = findPipe(handle);
+    if (!p || !p->usable || p->device->gone || !(p->endpoint & LIBUSB_ENDPOINT_IN))
+        return kFail;
+    if (!data && length > 0)
+        return kFail;
+    int packet = std::max(p->maxPacket, 1);
+    if (length > static_cast<uint32_t>(INT_MAX - packet))
+        return kFail;
+    // Whole packets only: the device may send more than was asked.
+    int size = static_cast<int>((length + static_cast<uint32_t>(packet) - 1) / static_cast<uint32_t>(packet)) * packet;
+    size = std::max(size, std::max(kMinReadBuffer, packet));
+    std::vector<unsigned char> buffer(static_cast<std::size_t>(size), 0);
+    int actual = 0;
+    int rc = transferOnce(*p, buffer.data(), size, &actual, timeoutMs);
+    uint32_t got = std::min(static_cast<uint32_t>(std::max(actual, 0)), length);
+    // Bytes past what arrived read as zero, never as a left-over older frame.
+    if (length > 0)
+        std::memcpy(data, buffer.data(), length);
+    if (transferred)
+        *transferred = got;
+    return rc == LIBUSB_SUCCESS ? kSuccess : kFail;
+}
+
+} // namespace
+
+extern "C" {
+
+MPUSB_EXPORT uint32_t MPUSB_CALL _MPUSBGetDLLVersion(void) { return MPUSB_LIBRARY_VERSION; }
+
+MPUSB_EXPORT uint32_t MPUSB_CALL _MPUSBGetDeviceCount(const char *vidPid)
+{
+    auto id = parseSelector(vidPid);
+    if (!id)
+        return 0;
+    State &s = state();
+    std::lock_guard lock(s.mutex);
+    libusb_context *ctx = context(s);
+    if (!ctx)
+        return 0;
+    return static_cast<uint32_t>(MatchingDevices(ctx, *id).size());
+}
+
+MPUSB_EXPORT void *MPUSB_CALL _MPUSBOpen(uint32_t instance, const char *vidPid, const char *endpoint,
+                                         uint32_t direction, uint32_t reserved)
+{
+    (void)reserved;
+    auto id = parseSelector(vidPid);
+    auto address = parseEndpoint(endpoint, direction);
+    if (!id || !address)
+        return MPUSB_INVALID_HANDLE;
+
+    State &s = state();
+    std::lock_guard lock(s.mutex);
+    libusb_context *ctx = context(s);
+    if (!ctx)
+        return MPUSB_INVALID_HANDLE;
+    MatchingDevices matching(ctx, *id);
+    if (instance >= matching.size())
+        return MPUSB_INVALID_HANDLE;
+    auto ep = findEndpoint(matching.at(instance), *address);
+    if (!ep)
+        return MPUSB_INVALID_HANDLE;
+    auto device = deviceFor(s, matching.at(instance));
+    if (!device || !claim(*device, ep->interface))
+        return MPUSB_INVALID_HANDLE;
+
+    auto pipe = std::make_shared<Pipe>();
+    pipe->device = std::move(device);
+    pipe->endpoint = *address;
+    pipe->interface = ep->interface;
+    pipe->interrupt = ep->interrupt;
+    pipe->maxPacket = ep->maxPacket;
+
+    // Handles count up and are never reused, so a stale one finds nothing.
+    uintptr_t handle = s.nextHandle++;
+    s.pipes.emplace(handle, std::move(pipe));
+    return reinterpret_cast<void *>(handle);
+}
+
+MPUSB_EXPORT uint32_t MPUSB_CALL _MPUSBRead(void *handle, void *data, uint32_t length, uint32_t *transferred,
+                                            uint32_t timeoutMs)
+{
+    return readPipe(handle, data, length, transferred, timeoutMs);
+}
+
+// The endpoint descriptor already tells an interrupt pipe from a bulk one.
+MPUSB_EXPORT uint32_t MPUSB_CALL _MPUSBReadInt(void *handle, void *data, uint32_t length, uint32_t *transferred,
+                                               uint32_t timeoutMs)
+{
+    return readPipe(handle, data, length, transferred, timeoutMs);
+}
+
+MPUSB_EXPORT uint32_t MPUSB_CALL _MPUSBWrite(void *handle, const void *data, uint32_t length,
+                                             uint32_t *transferred, uint32_t timeoutMs)
+{
+    if (transferred)
+        *transferred = 0;
+    auto p = findPipe(handle);
+    if (!p || !p->usable || p->device->gone || (p->endpoint & LIBUSB_ENDPOINT_IN))
+        return kFail;
+    if ((!data && length > 0) || length > static_cast<uint32_t>(INT_MAX))
+        return kFail;
+    // libusb takes a mutable buffer even for the OUT direction.
+    std::vector<unsigned char> buffer(static_cast<const unsigned char *>(data),
+                                      static_cast<const unsigned char *>(data) + (data ? length : 0));
+    int actual = 0;
+    int rc = transferOnce(*p, buffer.data(), static_cast<int>(length), &actual, timeoutMs);
+    if (transferred)
+        *transferred = static_cast<uint32_t>(std::max(actual, 0));
+    return rc == LIBUSB_SUCCESS ? kSuccess : kFail;
+}
+
+MPUSB_EXPORT int32_t MPUSB_CALL _MPUSBClose(void *handle)
+{
+    State &s = state();
+    std::lock_guard lock(s.mutex);
+    auto it = s.pipes.find(reinterpret_cast<uintptr_t>(handle));
+    if (it == s.pipes.end())
+        return 0;
+    std::shared_ptr<Pipe> pipe = std::move(it->second);
+    s.pipes.erase(it);
+    if (pipe->usable)
+        unclaim(*pipe->device, pipe->interface);
+    // The device handle closes with the last pipe that holds it.
+    return 1;
+}
+
+MPUSB_EXPORT uint32_t MPUSB_CALL _MPUSBSetConfiguration(void *handle, uint16_t configuration)
+{
+    State &s = state();
+    std::lock_guard lock(s.mutex);
+    auto it = s.pipes.find(reinterpret_cast<uintptr_t>(handle));
+    if (it == s.pipes.end() || it->second->device->gone)
+        return kFail;
+    std::shared_ptr<Device> device = it->second->device;
+
+    // usbfs refuses a new configuration while any interface is claimed, and
+    // a kernel driver re-attached on release would refuse it as well.
+    libusb_set_auto_detach_kernel_driver(device->handle, 0);
+    for (const auto &[interface, users] : device->claims)
+        libusb_release_interface(device->handle, interface);
+    device->claims.clear();
+    int rc = libusb_set_configuration(device->handle, configuration);
+    if (rc == LIBUSB_ERROR_NO_DEVICE)
+        device->gone = true;
+    libusb_set_auto_detach_kernel_driver(device->handle, 1);
+
+    // Every pipe of the device finds its endpoint again, in whichever
+    // configuration is active now.
+    for (auto &[id, pipe] : s.pipes) {
+        if (pipe->device != device)
+            continue;
+        auto ep = pipe->usable ? findEndpoint(device->device, pipe->endpoint) : std::nullopt;
+        pipe->usable = ep && claim(*device, ep->interface);
+        if (pipe->usable) {
+            pipe->interface = ep->interface;
+            pipe->interrupt = ep->interrupt;
+            pipe->maxPacket = ep->maxPacket;
+        }
+    }
+    return rc == LIBUSB_SUCCESS ? kSuccess : kFail;
+}
+
+MPUSB_EXPORT uint32_t MPUSB_CALL _MPUSBGetStringDescriptor(void *handle, uint8_t index, uint16_t languageId,
+                                                           void *data, uint32_t length, uint32_t *transferred)
+{
+    if (transferred)
+        *transferred = 0;
+    auto p = findPipe(handle);
+    if (!p || p->device->gone || !data || length == 0)
+        return kFail;
+    // The request asks for at most what fits; the device answers with the
+    // descriptor as it is, length and type bytes first.
+    int size = static_cast<int>(std::min<uint32_t>(length, 255));
+    std::array<unsigned char, 255> buffer{};
+    int rc = libusb_get_string_descriptor(p->device->handle, index, languageId, buffer.data(), size);
+    if (rc == LIBUSB_ERROR_NO_DEVICE)
+        p->device->gone = true;
+    if (rc < 0)
+        return kFail;
+    std::memcpy(data, buffer.data(), static_cast<std::size_t>(rc));
+    if (transferred)
+        *transferred = static_cast<uint32_t>(rc);
+    return kSuccess;
+}
+
+} // extern "C"
