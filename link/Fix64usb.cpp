@@ -74,14 +74,23 @@ uint32_t TFix64::deviceCount()
 
 bool TFix64::openPipes(int index)
 {
+    if (index < 0 || index >= kPipeInstances)
+        return false;
     if (!bound) {
         readPipe = writePipe = MPUSB_INVALID_HANDLE;
         return false;
     }
     readPipe = _MPUSBOpen(static_cast<uint32_t>(index), kDeviceSelector, kEndpointName, MP_READ, 0);
     writePipe = _MPUSBOpen(static_cast<uint32_t>(index), kDeviceSelector, kEndpointName, MP_WRITE, 0);
-    if (readPipe == MPUSB_INVALID_HANDLE || writePipe == MPUSB_INVALID_HANDLE)
+    if (readPipe == MPUSB_INVALID_HANDLE || writePipe == MPUSB_INVALID_HANDLE) {
+        // Neither is recorded, so a half-open pair would keep the device
+        // claimed until the program ends: let the one that opened go.
+        if (readPipe != MPUSB_INVALID_HANDLE)
+            _MPUSBClose(readPipe);
+        if (writePipe != MPUSB_INVALID_HANDLE)
+            _MPUSBClose(writePipe);
         return false;
+    }
     readPipes[index] = readPipe;
     writePipes[index] = writePipe;
     return true;
@@ -90,7 +99,7 @@ bool TFix64::openPipes(int index)
 void TFix64::closePipes(int index)
 {
     drainInput();
-    if (!bound)
+    if (!bound || index < 0 || index >= kPipeInstances)
         return;
     if (readPipes[index]) {
         _MPUSBClose(readPipes[index]);

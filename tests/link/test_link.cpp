@@ -318,13 +318,16 @@ private slots:
 
         fake.failInOpen = true;
         QVERIFY(!link.openPipes(0));
+        // the OUT pipe that did open is let go, so the device is not left claimed
         QCOMPARE(fake.calls, (QStringList{"open 0 vid_04d8&pid_000c \\MCHP_EP1 1 0 -> invalid",
-                                          "open 0 vid_04d8&pid_000c \\MCHP_EP1 0 0 -> h1"}));
+                                          "open 0 vid_04d8&pid_000c \\MCHP_EP1 0 0 -> h1", "close h1"}));
         QVERIFY(link.readPipes[0] == nullptr && link.writePipes[0] == nullptr);
 
         fake.calls.clear();
         link.closePipes(0); // never opened: drains only
         QCOMPARE(fake.calls, (QStringList{"read invalid 64 100", "read invalid 64 100", "read invalid 64 100"}));
+        QVERIFY(!link.openPipes(10)); // only instances 0 to 9 have table entries
+        link.closePipes(-1);
 
         fake.failInOpen = false;
         QVERIFY(link.openPipes(0));
