@@ -1,33 +1,476 @@
-// The bodies of these handlers arrive with the configuration and live-value work.
+// The window's transmitter operations, value entry, files and display modes:
+// thin handlers over config/ and display/, with the controls and boxes.
 #include "Main.h"
 
-void TMainF::CCmPoStartu() {}
-bool TMainF::connectTransmitter() { return false; }
-void TMainF::Timer1Timer() {}
-void TMainF::checkActualValueClick() {}
-bool TMainF::decideOutputState(float, float, float, int) { return false; }
-void TMainF::CmVycist() {}
-void TMainF::CmKonfigurace() {}
-void TMainF::CmKorekce() {}
-void TMainF::CmDeviceInfo() {}
-void TMainF::CmFilter11() {}
-void TMainF::CmFilter12() {}
-void TMainF::CmFilter21() {}
-void TMainF::CmFilter22() {}
-void TMainF::CmFilter31() {}
-void TMainF::CmFilter32() {}
-void TMainF::CmFilterR() {}
-void TMainF::CmKeyPress(int) {}
-void TMainF::CmSave() {}
-void TMainF::CmLoad() {}
-void TMainF::checkPressureClick() {}
-void TMainF::checkHeightLiquidColumnClick() {}
-void TMainF::CmPa() {}
-void TMainF::CmkPa() {}
-void TMainF::CmMPa() {}
-void TMainF::Cmmbar() {}
-void TMainF::Cmbar() {}
-void TMainF::Cmpsi() {}
-void TMainF::Cmmm() {}
-void TMainF::Cmm() {}
-void TMainF::CmInch() {}
+#include "ConfigurationExchange.h"
+#include "ConfigurationFile.h"
+#include "DeviceInfo.h"
+#include "Dialogs.h"
+#include "Fix64usb.h"
+#include "Lang.h"
+#include "LiveValue.h"
+#include "NumberText.h"
+#include "Units.h"
+#include "ValueEntry.h"
+#include "ZeroCorrection.h"
+
+#include <QLabel>
+#include <QTimer>
+
+#include <array>
+#include <initializer_list>
+#include <vector>
+
+namespace {
+
+enum PendingOperation { OperationZeroCorrection = 1, OperationRead = 2, OperationWrite = 3, OperationDeviceInfo = 4 };
+
+constexpr unsigned kStatusTextMs = 1000;
+
+// The link every operation uses; before the start-up connection made it, an
+// operation fails as if the transmitter did not answer.
+TFix64 &link()
+{
+    if (!theLink)
+        throw TLinkError(kTextNoReply);
+    return *theLink;
+}
+
+// The application-starting pointer on some widgets, the default one back however the scope is left.
+class StartingPointer {
+public:
+    explicit StartingPointer(std::initializer_list<QWidget *> widgets) : widgets(widgets)
+    {
+        for (QWidget *w : this->widgets)
+            w->setCursor(Qt::BusyCursor);
+    }
+    ~StartingPointer()
+    {
+        for (QWidget *w : widgets)
+            w->unsetCursor();
+    }
+    StartingPointer(const StartingPointer &) = delete;
+    StartingPointer &operator=(const StartingPointer &) = delete;
+
+private:
+    std::vector<QWidget *> widgets;
+};
+
+// The edits of the six values, in the record's order: lower 1, higher 1, lower 2, ...
+std::array<QLineEdit *, 6> limitEdits(TMainF &w)
+{
+    return {w.V1_P1, w.V1_P2, w.V2_P1, w.V2_P2, w.V3_P1, w.V3_P2};
+}
+
+std::array<QComboBox *, 3> modeBoxes(TMainF &w)
+{
+    return {w.comboBoxConfiguration1, w.comboBoxConfiguration2, w.comboBoxConfiguration3};
+}
+
+std::array<QProgressBar *, 3> lamps(TMainF &w) { return {w.AHMLed1, w.AHMLed2, w.AHMLed3}; }
+
+std::array<int, 3> selectedModes(TMainF &w)
+{
+    std::array<int, 3> modes{};
+    const auto boxes = modeBoxes(w);
+    for (std::size_t i = 0; i < boxes.size(); ++i)
+        modes[i] = boxes[i]->currentIndex();
+    return modes;
+}
+
+void message(TMainF *w, const char *text, const char *title)
+{
+    showMessage(w, translate(QString::fromLatin1(text)), translate(QString::fromLatin1(title)));
+}
+
+void redisplay(TMainF &w)
+{
+    const auto edits = limitEdits(w);
+    for (int i = 0; i < 6; ++i)
+        edits[static_cast<std::size_t>(i)]->setText(display::shownNumber(w.limitValue(i), w));
+    w.Rozsah->setText(display::shownWithUnit(w.nominalRange, w));
+}
+
+// Leaving the edit of value `index` (record order): the checks, then the value taken.
+void enterLimit(TMainF &w, int index)
+{
+    const int output = index / 2;
+    const bool higher = index % 2 == 1;
+    const auto edits = limitEdits(w);
+    QLineEdit *lowerEdit = edits[static_cast<std::size_t>(2 * output)];
+    QLineEdit *higherEdit = edits[static_cast<std::size_t>(2 * output + 1)];
+    const display::LimitEntry entry = display::checkLimitEntry(higher, higherEdit->text(), lowerEdit->text(),
+                                                               w.unitFactor, w);
+    for (const char *text : entry.messages) {
+        message(&w, text, "Error");
+        (higher ? higherEdit : lowerEdit)->setFocus();
+    }
+    if (entry.store)
+        w.limitValue(index) = entry.value;
+}
+
+void runPendingOperation(TMainF &w)
+{
+    switch (w.pendingOperation) {
+    case OperationZeroCorrection:
+        w.CmKorekce();
+        break;
+    case OperationRead:
+        w.CmVycist();
+        break;
+    case OperationWrite:
+        w.CmKonfigurace();
+        break;
+    case OperationDeviceInfo:
+        w.CmDeviceInfo();
+        break;
+    default:
+        break;
+    }
+}
+
+const FileDialogRequest kSaveDialog{QStringLiteral("Zápis souboru konfigurace"),
+                                    QStringLiteral("Soubory konfigurace (*.cfg);;Všechny soubory (*)"),
+                                    QStringLiteral("cfg")};
+const FileDialogRequest kOpenDialog{QStringLiteral("Otevření souboru konfigurace"),
+                                    QStringLiteral("Soubory konfigurace (*.cfg);;Všechny soubory (*)"),
+                                    QStringLiteral("cfg")};
+
+} // namespace
+
+// ---- Connection ----
+
+void TMainF::CCmPoStartu()
+{
+    Timer3->stop();
+    unitText = QStringLiteral("kPa");
+    pressureUnitText = QStringLiteral("kPa");
+    lengthUnitText = QStringLiteral("mm");
+    StartingPointer pointer{this, Panel1, Panel2, Panel3, Panel4, Panel5};
+    if (connectTransmitter()) {
+        quiet = true;
+        CmVycist();
+        quiet = false;
+    } else {
+        buttonWriteConfiguration->setEnabled(false);
+    }
+}
+
+bool TMainF::connectTransmitter()
+{
+    if (!theLink)
+        theLink = new TFix64;
+    theLink->loadLibrary();
+    theLink->openPipes(0);
+    const uint32_t count = theLink->deviceCount();
+    theLink->setSlaveAddress(kAnySlave);
+    theLink->timeoutMs = 250;
+    theLink->bytesRead = 0;
+    StatusBar1->setText(QString());
+    try {
+        theLink->sendCommand2();
+        theLink->sendCommand4();
+        return true;
+    } catch (const std::exception &) {
+        StatusBar1->setText(translate(count > 0 ? QStringLiteral("The device does not reply")
+                                                : QStringLiteral("The device is not connected")));
+        StatusBar1->repaint();
+        blockingPause(kStatusTextMs);
+        StatusBar1->setText(QString());
+        return false;
+    }
+}
+
+// ---- Live value ----
+
+void TMainF::Timer1Timer()
+{
+    if (!theLink || operationPending)
+        return;
+    if (!checkActualValue->isChecked() || polling)
+        return;
+    polling = true;
+    Hvezdicka->setText(QStringLiteral("*"));
+    Hvezdicka->repaint();
+
+    const display::Poll poll = display::pollLiveValue(*theLink);
+    if (poll.outcome == display::Poll::Value) {
+        Aktualni->setText(display::shownWithUnit(poll.value, *this));
+        const auto boxes = modeBoxes(*this);
+        const auto leds = lamps(*this);
+        for (int output = 0; output < 3; ++output) {
+            const auto o = static_cast<std::size_t>(output);
+            if (decideOutputState(poll.value, lowerValue(output), higherValue(output), boxes[o]->currentIndex()))
+                leds[o]->setValue(outputState);
+        }
+    } else if (poll.outcome == display::Poll::SwitchOff) {
+        checkActualValue->setChecked(false); // its handler resets the pipes
+        for (QProgressBar *led : lamps(*this))
+            led->setValue(0);
+    }
+
+    Hvezdicka->setText(QStringLiteral(" "));
+    polling = false;
+    if (operationPending)
+        runPendingOperation(*this);
+}
+
+void TMainF::checkActualValueClick()
+{
+    if (!theLink || !theLink->libraryLoaded())
+        return;
+    resetPipes(*theLink);
+}
+
+bool TMainF::decideOutputState(float value, float lower, float higher, int mode)
+{
+    bool state = outputState != 0;
+    if (!display::decideOutputState(value, lower, higher, mode, state))
+        return false;
+    outputState = state ? 1 : 0;
+    return true;
+}
+
+// ---- Transmitter operations ----
+
+void TMainF::CmVycist()
+{
+    operationPending = true;
+    pendingOperation = OperationRead;
+    if (polling)
+        return;
+
+    bool read = false;
+    try {
+        config::ReadHooks hooks;
+        hooks.gravityOutOfRange = [this](float) { message(this, "Specific gravity out of range", "Message"); };
+        hooks.gravityRead = [this] {
+            Ro->setText(config::gravityText(specificGravity));
+            CmFilterR();
+        };
+        hooks.nominalRangeRead = [this] { Rozsah->setText(display::shownWithUnit(nominalRange, *this)); };
+        hooks.limitValueRead = [this](int i) {
+            limitEdits(*this)[static_cast<std::size_t>(i)]->setText(display::shownNumber(limitValue(i), *this));
+        };
+        hooks.modeRead = [this](int output, int mode) {
+            modeBoxes(*this)[static_cast<std::size_t>(output)]->setCurrentIndex(mode);
+        };
+        config::readConfiguration(link(), *this, hooks);
+        buttonWriteConfiguration->setEnabled(true);
+        read = true;
+    } catch (const std::exception &) {
+    }
+
+    operationPending = false;
+    if (!read) {
+        if (!quiet)
+            message(this, "Error reading configuration", "Error");
+        return;
+    }
+    if (isPressure)
+        checkPressureClick();
+    else
+        checkHeightLiquidColumnClick();
+    if (!quiet)
+        message(this, "Configuration successfully read", "Message");
+}
+
+void TMainF::CmKonfigurace()
+{
+    if (config::firstOutputOutOfOrder(*this) >= 0) {
+        message(this, "Error in values of pressure", "Error");
+        return;
+    }
+    operationPending = true;
+    pendingOperation = OperationWrite;
+    if (polling)
+        return;
+
+    bool written = false;
+    try {
+        config::writeConfiguration(link(), *this, Ro->text(), selectedModes(*this));
+        written = true;
+    } catch (const std::exception &) {
+    }
+    operationPending = false;
+    if (written)
+        message(this, "Configuration successfully written", "Message");
+    else
+        message(this, "Error writing configuration", "Error");
+}
+
+void TMainF::CmKorekce()
+{
+    operationPending = true;
+    pendingOperation = OperationZeroCorrection;
+    if (polling)
+        return;
+
+    message(this, "Set the zero pressure and press OK", "Message");
+    try {
+        const display::ZeroMeasurement measured = display::measureZero(link());
+        const QString question = translateWithColon(QStringLiteral("Zero error is")) +
+                                 display::zeroErrorText(measured, *this) + QChar(13) +
+                                 translate(QStringLiteral("Would you like to fix this error?"));
+        if (showMessage(this, question, translate(QStringLiteral("Message")), MessageButtons::YesNo) ==
+            MessageAnswer::Yes) {
+            display::confirmZeroCorrection(link(), measured);
+            message(this, "Correction successfully implemented", "Message");
+        } else {
+            display::declineZeroCorrection(link());
+        }
+    } catch (const std::exception &) {
+        message(this, "Error zero correction", "Error");
+    }
+    operationPending = false;
+}
+
+void TMainF::CmDeviceInfo()
+{
+    operationPending = true;
+    pendingOperation = OperationDeviceInfo;
+    if (polling)
+        return;
+
+    try {
+        const uint16_t serial = display::readSerialNumber(link());
+        showMessage(this, translateFormat(QStringLiteral("Serial number is %i"), serial),
+                    translate(QStringLiteral("Info")));
+    } catch (const std::exception &) {
+        message(this, "Device not reply", "Error");
+    }
+    operationPending = false;
+}
+
+// ---- Value entry ----
+
+void TMainF::CmFilter11() { enterLimit(*this, 1); }
+void TMainF::CmFilter12() { enterLimit(*this, 0); }
+void TMainF::CmFilter21() { enterLimit(*this, 3); }
+void TMainF::CmFilter22() { enterLimit(*this, 2); }
+void TMainF::CmFilter31() { enterLimit(*this, 5); }
+void TMainF::CmFilter32() { enterLimit(*this, 4); }
+
+void TMainF::CmFilterR()
+{
+    const int checkedLengthUnit = Butmm->isChecked() ? 0 : Butm->isChecked() ? 1 : Butinch->isChecked() ? 2 : -1;
+    const display::GravityEntry entry = display::applyGravityEntry(
+        Ro->text(), checkedLengthUnit, checkHeightLiquidColumn->isChecked(), *this, *this);
+    for (const char *text : entry.messages) {
+        Ro->setFocus();
+        message(this, text, "Error");
+    }
+}
+
+void TMainF::CmKeyPress(int key)
+{
+    if (key == Qt::Key_Return || key == Qt::Key_Enter)
+        CmFilterR();
+}
+
+// ---- Configuration files ----
+
+void TMainF::CmSave()
+{
+    const QString path = chooseSaveFile(this, kSaveDialog);
+    if (path.isEmpty())
+        return;
+    const config::ConfigurationFile file =
+        config::fileFromRecord(*this, checkPressure->isChecked(), Ro->text(), selectedModes(*this));
+    if (!config::saveConfigurationFile(path, file))
+        message(this, "Cannot open file", "Error");
+}
+
+void TMainF::CmLoad()
+{
+    const QString path = chooseOpenFile(this, kOpenDialog);
+    if (path.isEmpty())
+        return;
+    const std::optional<config::ConfigurationFile> file = config::loadConfigurationFile(path);
+    if (!file) {
+        message(this, "Cannot open file", "Error");
+        return;
+    }
+    config::applyToRecord(*file, *this);
+    Ro->setText(file->gravityText);
+    const auto boxes = modeBoxes(*this);
+    for (std::size_t i = 0; i < boxes.size(); ++i)
+        boxes[i]->setCurrentIndex(file->modes[i]);
+    if (fileIsPressure)
+        checkPressureClick();
+    else
+        checkHeightLiquidColumnClick();
+}
+
+// ---- Display modes and units ----
+
+void TMainF::checkPressureClick()
+{
+    isPressure = true;
+    checkPressure->setChecked(true);
+    checkHeightLiquidColumn->setChecked(false);
+    captionPressureUnits->show();
+    captionUnitsOfLength->hide();
+    display::applyPressureMode(*this);
+    redisplay(*this);
+}
+
+void TMainF::checkHeightLiquidColumnClick()
+{
+    isPressure = false;
+    checkPressure->setChecked(false);
+    checkHeightLiquidColumn->setChecked(true);
+    captionPressureUnits->hide();
+    captionUnitsOfLength->show();
+    display::applyLengthMode(*this);
+    redisplay(*this);
+}
+
+void TMainF::CmPa()
+{
+    display::selectPressureUnit(*this, 0);
+    checkPressureClick();
+}
+void TMainF::CmkPa()
+{
+    display::selectPressureUnit(*this, 1);
+    checkPressureClick();
+}
+void TMainF::CmMPa()
+{
+    display::selectPressureUnit(*this, 2);
+    checkPressureClick();
+}
+void TMainF::Cmmbar()
+{
+    display::selectPressureUnit(*this, 3);
+    checkPressureClick();
+}
+void TMainF::Cmbar()
+{
+    display::selectPressureUnit(*this, 4);
+    checkPressureClick();
+}
+void TMainF::Cmpsi()
+{
+    display::selectPressureUnit(*this, 5);
+    checkPressureClick();
+}
+
+// A gravity in `Ro` that is no number, or 0, raises: the window's handler
+// boundary shows the error's own text.
+void TMainF::Cmmm()
+{
+    display::selectLengthUnit(*this, 0, Ro->text());
+    checkHeightLiquidColumnClick();
+}
+void TMainF::Cmm()
+{
+    display::selectLengthUnit(*this, 1, Ro->text());
+    checkHeightLiquidColumnClick();
+}
+void TMainF::CmInch()
+{
+    display::selectLengthUnit(*this, 2, Ro->text());
+    checkHeightLiquidColumnClick();
+}
