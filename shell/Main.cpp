@@ -128,7 +128,10 @@ void TMainF::placeWindow()
     statusbar->setFixedHeight(19);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(536, MainMenu1->heightForWidth(536) + 476);
+    int menuHeight = MainMenu1->heightForWidth(536);
+    if (menuHeight < 0)
+        menuHeight = MainMenu1->sizeHint().height();
+    setFixedSize(536, menuHeight + 476);
     if (const QScreen *s = screen())
         move(s->availableGeometry().center() - QPoint(width() / 2, height() / 2));
 }

@@ -10,8 +10,8 @@
 #include <cstdint>
 
 #ifdef Q_OS_WIN
-#include <shlobj.h>
 #include <windows.h>
+#include <shlobj.h>
 #endif
 
 namespace {
