@@ -84,9 +84,13 @@ TMainF::TMainF(QWidget *parent) : QMainWindow(parent)
     Timer3->setObjectName(QStringLiteral("Timer3"));
     Timer3->setInterval(1000);
 
-    // The panels of the design's window colour take the system's.
-    Panel5->setBackgroundRole(QPalette::Base);
-    Panel4->setBackgroundRole(QPalette::Base);
+    // The panels of the design's window colour take the system's; the colour,
+    // not the role, so the controls on them keep their usual text colours.
+    for (QWidget *panel : {Panel4, Panel5}) {
+        QPalette colours = panel->palette();
+        colours.setColor(QPalette::Window, colours.color(QPalette::Base));
+        panel->setPalette(colours);
+    }
 
     applyDesignFonts();
     placeWindow();

@@ -296,8 +296,10 @@ private slots:
         QCOMPARE(w.Panel3->palette().color(QPalette::Window), QColor(0xC6, 0xCE, 0xF2));
         for (QWidget *panel : std::initializer_list<QWidget *>{w.Panel1, w.Panel2, w.Panel3, w.Panel4, w.Panel5})
             QVERIFY(panel->autoFillBackground());
-        QCOMPARE(w.Panel4->backgroundRole(), QPalette::Base);
-        QCOMPARE(w.Panel5->backgroundRole(), QPalette::Base);
+        // The system's window colour, which Qt calls the base colour.
+        const QColor windowColour = QApplication::palette().color(QPalette::Base);
+        QCOMPARE(w.Panel4->palette().color(QPalette::Window), windowColour);
+        QCOMPARE(w.Panel5->palette().color(QPalette::Window), windowColour);
     }
 
     void lamps()
@@ -315,6 +317,26 @@ private slots:
             QCOMPARE(lit.pixelColor(1, 1), QColor(Qt::black));
             QCOMPARE(lit.pixelColor(18, 10), QColor(Qt::black));
         }
+    }
+
+    void liveValueDrawnInBlue()
+    {
+        TMainF &w = makeWindow();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.Aktualni->setText(QStringLiteral("100.000 kPa"));
+        const QImage image = w.Aktualni->grab().toImage();
+        int blue = 0;
+        int other = 0;
+        const QColor background = image.pixelColor(0, 0);
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                if (c == background)
+                    continue;
+                (c.blue() > 128 && c.red() < 100 && c.green() < 100 ? blue : other)++;
+            }
+        QVERIFY2(blue > 50 && other < blue, qPrintable(QStringLiteral("%1 blue, %2 other").arg(blue).arg(other)));
     }
 
     void activityMarkAfterCaption()
