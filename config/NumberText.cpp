@@ -88,10 +88,18 @@ template <typename T> std::optional<T> strictTo(const QString &text)
     NumberParts parts;
     if (!splitNumber(text, systemDecimalSeparator(), parts))
         return std::nullopt;
-    std::string canonical = (parts.negative ? "-" : "") + (parts.integerDigits.empty() ? "0" : parts.integerDigits) +
-                            "." + (parts.fractionDigits.empty() ? "0" : parts.fractionDigits);
-    if (!parts.exponentDigits.empty())
-        canonical += std::string("e") + (parts.exponentNegative ? "-" : "") + parts.exponentDigits;
+    std::string canonical;
+    if (parts.negative)
+        canonical += '-';
+    canonical.append(parts.integerDigits.empty() ? std::string("0") : parts.integerDigits);
+    canonical += '.';
+    canonical.append(parts.fractionDigits.empty() ? std::string("0") : parts.fractionDigits);
+    if (!parts.exponentDigits.empty()) {
+        canonical += 'e';
+        if (parts.exponentNegative)
+            canonical += '-';
+        canonical.append(parts.exponentDigits);
+    }
     T value{};
     const char *first = canonical.data();
     const char *last = first + canonical.size();
