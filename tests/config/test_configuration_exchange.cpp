@@ -1,6 +1,7 @@
 #include "ConfigurationExchange.h"
 #include "NumberText.h"
 #include "qzsim.h"
+#include "SimulatorSupport.h"
 
 #include <QtTest>
 
@@ -8,34 +9,7 @@
 #include <cstring>
 #include <limits>
 
-namespace {
-
-// One request as the transmitter saw it: command, parameter 1 (a length) and address.
-QString describe(const uint8_t *r)
-{
-    const uint32_t address = r[7] | r[8] << 8 | r[9] << 16 | uint32_t(r[10]) << 24;
-    if (r[3] == 7 || r[3] == 8)
-        return QStringLiteral("%1 %2/%3").arg(r[3] == 7 ? "read" : "write").arg(address).arg(r[4]);
-    return QStringLiteral("command %1").arg(r[3]);
-}
-
-QStringList requestLog()
-{
-    QStringList log;
-    for (uint32_t i = 0; i < qzsim_request_count(); ++i)
-        log << describe(qzsim_request(i));
-    return log;
-}
-
-void putFloat(uint32_t address, float v) { std::memcpy(qzsim_memory() + address, &v, 4); }
-float memoryFloat(uint32_t address)
-{
-    float v;
-    std::memcpy(&v, qzsim_memory() + address, 4);
-    return v;
-}
-
-} // namespace
+using namespace simtest;
 
 class ConfigurationExchangeTest : public QObject {
     Q_OBJECT
@@ -48,11 +22,7 @@ private slots:
         qzsim_reset();
         setPauseFunction([](unsigned) {});
         setDecimalSeparatorForTesting(u'.');
-        link = std::make_unique<TFix64>();
-        link->loadLibrary();
-        link->openPipes(0);
-        link->setSlaveAddress(kAnySlave);
-        link->timeoutMs = 250;
+        link = simtest::connectedLink();
         qzsim_clear_logs();
     }
     void cleanup()

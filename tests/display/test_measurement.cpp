@@ -4,6 +4,7 @@
 #include "Units.h"
 #include "ZeroCorrection.h"
 #include "qzsim.h"
+#include "SimulatorSupport.h"
 
 #include <QtTest>
 
@@ -13,33 +14,9 @@
 #include <set>
 
 using namespace display;
+using namespace simtest;
 
 namespace {
-
-QString describe(const uint8_t *r)
-{
-    const uint32_t address = r[7] | r[8] << 8 | r[9] << 16 | uint32_t(r[10]) << 24;
-    if (r[3] == 7 || r[3] == 8)
-        return QStringLiteral("%1 %2/%3").arg(r[3] == 7 ? "read" : "write").arg(address).arg(r[4]);
-    if (r[3] == 5)
-        return QStringLiteral("query %1").arg(r[4]);
-    return QStringLiteral("command %1").arg(r[3]);
-}
-
-QStringList requestLog()
-{
-    QStringList log;
-    for (uint32_t i = 0; i < qzsim_request_count(); ++i)
-        log << describe(qzsim_request(i));
-    return log;
-}
-
-float memoryFloat(uint32_t address)
-{
-    float v;
-    std::memcpy(&v, qzsim_memory() + address, 4);
-    return v;
-}
 
 // Replies that get lost on the way back: the read of the n-th reply (from 1,
 // counting only reads with the link's transaction time-out) comes back empty.
@@ -97,11 +74,7 @@ private slots:
         pauses.clear();
         setPauseFunction([this](unsigned ms) { pauses << ms; });
         setDecimalSeparatorForTesting(u'.');
-        link = std::make_unique<TFix64>();
-        link->loadLibrary();
-        link->openPipes(0);
-        link->setSlaveAddress(kAnySlave);
-        link->timeoutMs = 250;
+        link = simtest::connectedLink();
         qzsim_clear_logs();
     }
     void cleanup()

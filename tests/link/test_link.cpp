@@ -1,6 +1,7 @@
 #include "FakeUsb.h"
 #include "Fix64usb.h"
 #include "qzsim.h"
+#include "SimulatorSupport.h"
 
 #include <QtTest>
 #include <cstring>
@@ -30,16 +31,7 @@ static std::vector<uint8_t> lastRequest()
 class LinkTest : public QObject {
     Q_OBJECT
 
-    // A link as the start-up connection leaves it, against the simulator.
-    std::unique_ptr<TFix64> connected()
-    {
-        auto link = std::make_unique<TFix64>();
-        link->loadLibrary();
-        link->openPipes(0);
-        link->setSlaveAddress(0xFE);
-        link->timeoutMs = 250;
-        return link;
-    }
+    static std::unique_ptr<TFix64> connected() { return simtest::connectedLink(); }
 
 private slots:
     void init()

@@ -20,6 +20,8 @@
 
 #ifndef QZ_NO_LIBRARY
 #include "qzsim.h"
+#include "SimulatorSupport.h"
+using namespace simtest;
 #endif
 
 #include <cstring>
@@ -46,34 +48,9 @@ struct Box {
 
 #ifndef QZ_NO_LIBRARY
 
-QString describe(const uint8_t *r)
-{
-    const uint32_t address = r[7] | r[8] << 8 | r[9] << 16 | uint32_t(r[10]) << 24;
-    if (r[3] == 7 || r[3] == 8)
-        return QStringLiteral("%1 %2/%3").arg(r[3] == 7 ? "read" : "write").arg(address).arg(r[4]);
-    if (r[3] == 5)
-        return QStringLiteral("query %1").arg(r[4]);
-    return QStringLiteral("command %1").arg(r[3]);
-}
-
-QStringList requestLog()
-{
-    QStringList log;
-    for (uint32_t i = 0; i < qzsim_request_count(); ++i)
-        log << describe(qzsim_request(i));
-    return log;
-}
-
 const QStringList kReadRequests = {"command 2", "read 890/8", "read 67/27", "read 67/4", "read 71/4",
                                    "read 75/1", "read 76/4",  "read 80/4",  "read 84/1", "read 85/4",
                                    "read 89/4", "read 93/1",  "command 1"};
-
-float memoryFloat(uint32_t address)
-{
-    float v;
-    std::memcpy(&v, qzsim_memory() + address, 4);
-    return v;
-}
 
 // Sees every request just before the link sends it.
 struct RequestTap {
