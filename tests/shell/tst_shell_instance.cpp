@@ -43,8 +43,10 @@ private slots:
         other.start(QStringLiteral(QZ_APP_PATH), {});
         QVERIFY(other.waitForStarted());
         QTRY_COMPARE_WITH_TIMEOUT(lockOwner(lockPath), QByteArray::number(other.processId()), 60000);
-        // The other copy made its settings folder; clear it to see that the
-        // window's creation does not touch it.
+        // The other copy makes its settings folder right after taking the
+        // lock; once it has, clear it to see that the window's creation here
+        // does not touch it.
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(home.settingsFolder()), 60000);
         QDir(home.settingsFolder()).removeRecursively();
 
         RecordedBoxes boxes;
