@@ -43,7 +43,7 @@ uint8_t hi(uint16_t v) { return static_cast<uint8_t>(v >> 8); }
 
 // Device descriptor and the one configuration: vendor-specific interface 0
 // with endpoint 1 in both directions, 64-byte packets, full speed.
-std::vector<uint8_t> descriptors(const TransmitterSpec &s)
+std::vector<uint8_t> descriptors(const DeviceModel &s)
 {
     uint8_t type = s.endpoints == EndpointKind::Bulk ? 0x02 : 0x03;
     uint8_t interval = s.endpoints == EndpointKind::Bulk ? 0x00 : 0x01;
@@ -142,7 +142,7 @@ struct FakeTransmitter::Core {
         usbdevfs_urb *urb() const { return reinterpret_cast<usbdevfs_urb *>(data->data); }
     };
 
-    explicit Core(const TransmitterSpec &s) : spec(s), driverBound(s.kernelDriver)
+    explicit Core(const DeviceModel &s) : model(s), driverBound(s.kernelDriver)
     {
         for (uint32_t i = 0; i < kMemorySize; ++i)
             mem[i] = static_cast<uint8_t>(i * 13 + s.serial);
@@ -160,7 +160,7 @@ struct FakeTransmitter::Core {
 
     mutable std::mutex m;
     mutable std::condition_variable requestSeen;
-    TransmitterSpec spec;
+    DeviceModel model;
     std::string devnode;
     bool plugged = false;
     std::vector<Client> clients;
@@ -346,7 +346,7 @@ struct FakeTransmitter::Core {
             return refuse(ENOENT);
         // usbfs turns a bulk request on an interrupt endpoint into an
         // interrupt one, and refuses the reverse.
-        if (urb->type == USBDEVFS_URB_TYPE_INTERRUPT && spec.endpoints == EndpointKind::Bulk)
+        if (urb->type == USBDEVFS_URB_TYPE_INTERRUPT && model.endpoints == EndpointKind::Bulk)
             return refuse(EINVAL);
         if (!c.claims.count(0)) {
             if (driverBound || claimedByOther(c, 0))
@@ -474,7 +474,7 @@ struct FakeTransmitter::Core {
             } else if (d->ioctl_code == static_cast<int>(USBDEVFS_CONNECT)) {
                 if (c.claims.count(0) || claimedByOther(c, 0) || driverBound)
                     fail(EBUSY);
-                else if (spec.kernelDriver) {
+                else if (model.kernelDriver) {
                     driverBound = true;
                     result = 1;
                 }
@@ -504,7 +504,7 @@ struct FakeTransmitter::Core {
             else if (*v.as<unsigned>() != 1)
                 fail(EINVAL);
             else
-                driverBound = spec.kernelDriver; // the new interfaces are probed again
+                driverBound = model.kernelDriver; // the new interfaces are probed again
             break;
         }
         case USBDEVFS_SUBMITURB:
@@ -563,10 +563,10 @@ void releaseCore(gpointer user, GClosure *) { delete static_cast<CorePtr *>(user
 
 } // namespace
 
-FakeTransmitter::FakeTransmitter(UsbTestbed &b, TransmitterSpec s, bool plugNow)
-    : bed(b), spec(std::move(s)), core(std::make_shared<Core>(spec)), handler(umockdev_ioctl_base_new())
+FakeTransmitter::FakeTransmitter(UsbTestbed &b, DeviceModel s, bool plugNow)
+    : bed(b), model(std::move(s)), core(std::make_shared<Core>(model)), handler(umockdev_ioctl_base_new())
 {
-    syspath = "/sys/devices/usb" + std::to_string(spec.bus) + "/" + std::to_string(spec.bus) + "-" + spec.port;
+    syspath = "/sys/devices/usb" + std::to_string(model.bus) + "/" + std::to_string(model.bus) + "-" + model.port;
     // The signal closures keep the state alive while a call is still running
     // in umockdev's worker thread.
     connectedId = g_signal_connect_data(handler, "client-connected", G_CALLBACK(onConnected), new CorePtr(core),
@@ -592,7 +592,7 @@ void FakeTransmitter::describe(std::string &out) const
 {
     int address = 0;
     std::sscanf(core->devnode.c_str(), "/dev/bus/usb/%*d/%d", &address);
-    out = deviceBlock(syspath.substr(4), spec.bus, address, descriptors(spec));
+    out = deviceBlock(syspath.substr(4), model.bus, address, descriptors(model));
 }
 
 void FakeTransmitter::plug()
@@ -600,7 +600,7 @@ void FakeTransmitter::plug()
     if (plugged())
         return;
     char node[40];
-    std::snprintf(node, sizeof node, "/dev/bus/usb/%03d/%03d", spec.bus, bed.nextAddress(spec.bus));
+    std::snprintf(node, sizeof node, "/dev/bus/usb/%03d/%03d", model.bus, bed.nextAddress(model.bus));
     // The handler must be in place before the device announces itself.
     if (!umockdev_testbed_attach_ioctl(bed.testbed(), node, static_cast<UMockdevIoctlBase *>(handler), nullptr))
         throw std::runtime_error("cannot attach ioctl handler");
@@ -609,7 +609,7 @@ void FakeTransmitter::plug()
         std::lock_guard lock(core->m);
         core->devnode = node;
         core->plugged = true;
-        core->driverBound = spec.kernelDriver;
+        core->driverBound = model.kernelDriver;
     }
     std::string block;
     describe(block);

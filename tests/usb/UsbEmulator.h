@@ -31,7 +31,7 @@ private:
 
 enum class EndpointKind { Bulk, Interrupt };
 
-struct TransmitterSpec {
+struct DeviceModel {
     int bus = 1;
     std::string port = "1"; // sysfs name <bus>-<port>
     EndpointKind endpoints = EndpointKind::Bulk;
@@ -46,7 +46,7 @@ public:
     static constexpr uint32_t kMemorySize = 1024;
     static constexpr uint32_t kSerialAddress = 7;
 
-    FakeTransmitter(UsbTestbed &bed, TransmitterSpec spec, bool plugNow = true);
+    FakeTransmitter(UsbTestbed &bed, DeviceModel model, bool plugNow = true);
     ~FakeTransmitter();
     FakeTransmitter(const FakeTransmitter &) = delete;
     FakeTransmitter &operator=(const FakeTransmitter &) = delete;
@@ -81,7 +81,7 @@ private:
     void describe(std::string &out) const;
 
     UsbTestbed &bed;
-    TransmitterSpec spec;
+    DeviceModel model;
     std::shared_ptr<Core> core;
     void *handler; // UMockdevIoctlBase
     std::vector<std::string> attached;

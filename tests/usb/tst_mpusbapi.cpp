@@ -34,9 +34,9 @@ class TestMpusbapi : public QObject {
     std::vector<void *> handles;
     std::vector<std::unique_ptr<FakeTransmitter>> devices;
 
-    FakeTransmitter &add(TransmitterSpec spec)
+    FakeTransmitter &add(DeviceModel model)
     {
-        devices.push_back(std::make_unique<FakeTransmitter>(*bed, spec));
+        devices.push_back(std::make_unique<FakeTransmitter>(*bed, model));
         return *devices.back();
     }
 

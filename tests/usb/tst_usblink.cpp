@@ -41,9 +41,9 @@ class TestUsbLink : public QObject {
     std::unique_ptr<TFix64> link;
     std::vector<std::unique_ptr<FakeTransmitter>> devices;
 
-    FakeTransmitter &add(TransmitterSpec spec)
+    FakeTransmitter &add(DeviceModel model)
     {
-        devices.push_back(std::make_unique<FakeTransmitter>(*bed, spec));
+        devices.push_back(std::make_unique<FakeTransmitter>(*bed, model));
         return *devices.back();
     }
 
