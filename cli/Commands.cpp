@@ -1,5 +1,6 @@
 #include "Cli.h"
 
+#include "DeviceInfo.h"
 #include "Fix64usb.h"
 
 #include <cerrno>
@@ -62,10 +63,7 @@ bool dumpArguments(const Arguments &args)
 int runInfo(const Arguments &)
 {
     try {
-        resetPipes(*theLink);
-        uint8_t serial[2];
-        theLink->readMemory(7, serial, 2);
-        std::printf("%u\n", static_cast<unsigned>(serial[0] | serial[1] << 8));
+        std::printf("%u\n", static_cast<unsigned>(display::readSerialNumber(*theLink)));
         return ExitOk;
     } catch (const std::exception &) {
         return fail(kTextNoReply);

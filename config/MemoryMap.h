@@ -33,4 +33,3 @@ constexpr uint32_t outputAddress(int output) { return kOutputBlock + kOutputStri
 enum OutputMode : int { ModeOff = 0, ModeCompression = 1, ModeExtraction = 2, ModeCorrectValue = 3, ModeErrorValue = 4 };
 inline constexpr int kNoMode = -1;       // a combo box without a selection
 inline constexpr uint8_t kNoModeByte = 0xFF;
-inline constexpr const char *kModeTexts[5] = {"Off", "Compression", "Extraction", "Correct value", "Error value"};
