@@ -46,7 +46,8 @@ TFix64::TFix64()
     : request{}, reply{}, readPipe(nullptr), writePipe(nullptr), readPipes{}, writePipes{}, bytesRead(0),
       slaveAddress(0), timeoutMs(0), _MPUSBGetDLLVersion(nullptr), _MPUSBGetDeviceCount(nullptr),
       _MPUSBOpen(nullptr), _MPUSBRead(nullptr), _MPUSBReadInt(nullptr), _MPUSBWrite(nullptr), _MPUSBClose(nullptr),
-      _MPUSBSetConfiguration(nullptr), _MPUSBGetStringDescriptor(nullptr), library(nullptr), bound(false)
+      _MPUSBSetConfiguration(nullptr), _MPUSBGetStringDescriptor(nullptr), _QZGetDeviceAccess(nullptr),
+      _QZGetDeviceLocation(nullptr), library(nullptr), bound(false)
 {
 }
 
@@ -62,7 +63,40 @@ bool TFix64::loadLibrary()
             bind(library, "_MPUSBWrite", _MPUSBWrite) && bind(library, "_MPUSBClose", _MPUSBClose) &&
             bind(library, "_MPUSBSetConfiguration", _MPUSBSetConfiguration) &&
             bind(library, "_MPUSBGetStringDescriptor", _MPUSBGetStringDescriptor);
+    if (bound) {
+        bind(library, "_QZGetDeviceAccess", _QZGetDeviceAccess);
+        bind(library, "_QZGetDeviceLocation", _QZGetDeviceLocation);
+    }
     return bound;
+}
+
+DeviceAccess TFix64::deviceAccess(uint32_t instance) const
+{
+    if (!bound)
+        return DeviceAccess::NoDevice;
+    if (!_QZGetDeviceAccess)
+        return instance < _MPUSBGetDeviceCount(kDeviceSelector) ? DeviceAccess::Unknown : DeviceAccess::NoDevice;
+    switch (_QZGetDeviceAccess(instance, kDeviceSelector)) {
+    case MPUSB_ACCESS_READY:
+        return DeviceAccess::Ready;
+    case MPUSB_ACCESS_NO_DEVICE:
+        return DeviceAccess::NoDevice;
+    case MPUSB_ACCESS_DENIED:
+        return DeviceAccess::Denied;
+    default:
+        return DeviceAccess::Unknown;
+    }
+}
+
+std::string TFix64::deviceLocation(uint32_t instance) const
+{
+    if (!bound || !_QZGetDeviceLocation)
+        return {};
+    char buffer[64] = {};
+    uint32_t n = _QZGetDeviceLocation(instance, kDeviceSelector, buffer, sizeof buffer);
+    if (n == 0 || n >= sizeof buffer)
+        return {};
+    return std::string(buffer, n);
 }
 
 uint32_t TFix64::deviceCount()

@@ -34,6 +34,9 @@ inline constexpr uint32_t kMaxBlock = 52;
 inline constexpr uint16_t kDrainTimeoutMs = 100;
 inline constexpr int kPipeInstances = 10;
 
+// What can be told about reaching one transmitter instance before (or after) opening it.
+enum class DeviceAccess { Ready, NoDevice, Denied, Unknown };
+
 // Blocking waits go through one replaceable function so tests never sleep.
 using PauseFunction = std::function<void(unsigned ms)>;
 void blockingPause(unsigned ms);
@@ -64,6 +67,9 @@ public:
     MPUSBCloseFn _MPUSBClose;
     MPUSBSetConfigurationFn _MPUSBSetConfiguration;
     MPUSBGetStringDescriptorFn _MPUSBGetStringDescriptor;
+    // Optional; null with a library that lacks them (the vendor's).
+    QZGetDeviceAccessFn _QZGetDeviceAccess;
+    QZGetDeviceLocationFn _QZGetDeviceLocation;
 
     // Transport
     bool loadLibrary();
@@ -74,6 +80,10 @@ public:
     bool writeRequest();
     bool receiveReply();
     void pause(unsigned ms);
+    // Unknown when the library cannot tell; NoDevice when none is loaded or the instance is absent.
+    DeviceAccess deviceAccess(uint32_t instance) const;
+    // "bus-port.port", empty when the library cannot tell.
+    std::string deviceLocation(uint32_t instance) const;
 
     // Frame and transaction
     static uint8_t frameChecksum(const uint8_t *frame);

@@ -37,6 +37,19 @@ typedef uint32_t(MPUSB_CALL *MPUSBSetConfigurationFn)(void *handle, uint16_t con
 typedef uint32_t(MPUSB_CALL *MPUSBGetStringDescriptorFn)(void *handle, uint8_t index, uint16_t languageId,
                                                          void *data, uint32_t length, uint32_t *transferred);
 
+// Beside the nine: optional queries that our own libraries (libusb and the
+// simulator) answer and the vendor's does not. The link looks them up by name
+// and does without them.
+#define MPUSB_ACCESS_READY 0u     // present, and this user may open it
+#define MPUSB_ACCESS_NO_DEVICE 1u // no such instance attached
+#define MPUSB_ACCESS_DENIED 2u    // attached, but this user may not open it
+#define MPUSB_ACCESS_UNKNOWN 3u   // attached, cannot tell (e.g. it is gone mid-way)
+typedef uint32_t(MPUSB_CALL *QZGetDeviceAccessFn)(uint32_t instance, const char *vidPid);
+// The instance's USB location as "bus-port[.port...]" (e.g. "1-2.4"), NUL-terminated
+// in buffer; returns its length without the NUL, 0 when unknown or too long for size.
+typedef uint32_t(MPUSB_CALL *QZGetDeviceLocationFn)(uint32_t instance, const char *vidPid, char *buffer,
+                                                    uint32_t size);
+
 #ifdef MPUSB_DECLARE_EXPORTS
 MPUSB_EXPORT uint32_t MPUSB_CALL _MPUSBGetDLLVersion(void);
 MPUSB_EXPORT uint32_t MPUSB_CALL _MPUSBGetDeviceCount(const char *vidPid);
@@ -52,6 +65,9 @@ MPUSB_EXPORT int32_t MPUSB_CALL _MPUSBClose(void *handle);
 MPUSB_EXPORT uint32_t MPUSB_CALL _MPUSBSetConfiguration(void *handle, uint16_t configuration);
 MPUSB_EXPORT uint32_t MPUSB_CALL _MPUSBGetStringDescriptor(void *handle, uint8_t index, uint16_t languageId,
                                                            void *data, uint32_t length, uint32_t *transferred);
+MPUSB_EXPORT uint32_t MPUSB_CALL _QZGetDeviceAccess(uint32_t instance, const char *vidPid);
+MPUSB_EXPORT uint32_t MPUSB_CALL _QZGetDeviceLocation(uint32_t instance, const char *vidPid, char *buffer,
+                                                      uint32_t size);
 #endif
 
 #ifdef __cplusplus
