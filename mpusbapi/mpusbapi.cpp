@@ -6,13 +6,13 @@
 
 #define MPUSB_DECLARE_EXPORTS
 #include "mpusbapi.h"
+#include "Names.h"
 
 #include <libusb.h>
 
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <cctype>
 #include <climits>
 #include <cstring>
 #include <map>
@@ -32,10 +32,9 @@ constexpr int kMinReadBuffer = 64;
 constexpr unsigned kTryOnceMs = 1;
 constexpr int kMaxPortDepth = 7;
 
-struct DeviceId {
-    uint16_t vendor;
-    uint16_t product;
-};
+using mpusb::DeviceId;
+using mpusb::parseEndpoint;
+using mpusb::parseSelector;
 
 struct Device {
     libusb_device_handle *handle = nullptr;
@@ -87,81 +86,6 @@ libusb_context *context(State &s)
         s.context = c;
     }
     return s.context;
-}
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-bool startsWithNoCase(const char *text, const char *prefix)
-{
-    for (; *prefix; ++text, ++prefix)
-        if (std::tolower(static_cast<unsigned char>(*text)) != std::tolower(static_cast<unsigned char>(*prefix)))
-            return false;
-    return true;
-}
-
-// "vid_XXXX" or "pid_XXXX" anywhere in the text, four hex digits.
-std::optional<uint16_t> findId(const char *text, const char *key)
-{
-    for (const char *p = text; *p; ++p) {
-        if (!startsWithNoCase(p, key))
-            continue;
-        const char *digits = p + std::strlen(key);
-        unsigned value = 0;
-        for (int i = 0; i < 4; ++i) {
-            int d = hexDigit(digits[i]);
-            if (d < 0)
-                return std::nullopt;
-            value = value * 16 + static_cast<unsigned>(d);
-        }
-        if (hexDigit(digits[4]) >= 0)
-            return std::nullopt;
-        return static_cast<uint16_t>(value);
-    }
-    return std::nullopt;
-}
-
-std::optional<DeviceId> parseSelector(const char *selector)
-{
-    if (!selector)
-        return std::nullopt;
-    auto vendor = findId(selector, "vid_");
-    auto product = findId(selector, "pid_");
-    if (!vendor || !product)
-        return std::nullopt;
-    return DeviceId{*vendor, *product};
-}
-
-// "\MCHP_EP<n>" with the direction gives the endpoint address.
-std::optional<uint8_t> parseEndpoint(const char *name, uint32_t direction)
-{
-    if (!name || (direction != MP_READ && direction != MP_WRITE))
-        return std::nullopt;
-    if (*name == '\\')
-        ++name;
-    if (!startsWithNoCase(name, "MCHP_EP"))
-        return std::nullopt;
-    const char *p = name + 7;
-    if (!*p)
-        return std::nullopt;
-    unsigned number = 0;
-    for (; *p; ++p) {
-        if (*p < '0' || *p > '9')
-            return std::nullopt;
-        number = number * 10 + static_cast<unsigned>(*p - '0');
-        if (number > 15)
-            return std::nullopt;
-    }
-    if (number == 0) // the control endpoint is no pipe
-        return std::nullopt;
-    return static_cast<uint8_t>(number | (direction == MP_READ ? LIBUSB_ENDPOINT_IN : LIBUSB_ENDPOINT_OUT));
 }
 
 struct Candidate {
