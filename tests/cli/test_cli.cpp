@@ -269,6 +269,26 @@ private slots:
         QVERIFY(block.out.startsWith("00 50 c3 47 00 00 7a 44")); // 100000 and 1000 as floats
     }
 
+    // Decimal, or hex after 0x; a leading zero does not make a number octal.
+    void dumpNumbers_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("request");
+        QTest::newRow("leading zero") << QStringList{"dump", "010", "2"} << "read 10/2";
+        QTest::newRow("leading zeros in both") << QStringList{"dump", "0007", "010"} << "read 7/10";
+        QTest::newRow("hex") << QStringList{"dump", "0x10", "0X2"} << "read 16/2";
+        QTest::newRow("upper-case hex digits") << QStringList{"dump", "0xFFFF", "1"} << "read 65535/1";
+        QTest::newRow("last byte of memory") << QStringList{"dump", "65535", "1"} << "read 65535/1";
+    }
+    void dumpNumbers()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, request);
+        const Run r = run(args);
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(requestLog().value(1), request);
+    }
+
     void readConfigPrintsTheFile()
     {
         const Run r = run({"read-config"});
