@@ -356,7 +356,6 @@ int runAll(const Command &c, const Options &o)
                 job.sink.fail(kTextNoReply);
                 return;
             }
-            connectTo(link, i);
             job.code = c.run(link, job.target, o, job.sink);
         });
     }
