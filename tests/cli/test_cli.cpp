@@ -199,6 +199,29 @@ private slots:
         QVERIFY(requestLog().isEmpty());
     }
 
+    // What --help offers, the completion completes and the manual page explains.
+    void documentationCoversEveryOption()
+    {
+        const Run help = run({"--help"});
+        const QString text = QString::fromUtf8(help.out);
+        QStringList words;
+        static const QRegularExpression option(QStringLiteral("--[a-z][a-z-]+"));
+        for (const QRegularExpressionMatch &m : option.globalMatch(text))
+            words << m.captured();
+        for (const char *command : {"list", "info", "value", "dump", "read-config", "write-config", "diff", "watch"})
+            words << command;
+        words.removeDuplicates();
+        QVERIFY(words.size() > 20);
+        const QString completion = QString::fromUtf8(fileBytes(QZ_SOURCE_DIR "/dist/completion/qz5801-cli"));
+        // the manual page writes a minus as \-
+        const QString manual = QString::fromUtf8(fileBytes(QZ_SOURCE_DIR "/dist/man/qz5801-cli.1")).remove('\\');
+        QVERIFY(!completion.isEmpty() && !manual.isEmpty());
+        for (const QString &w : words) {
+            QVERIFY2(completion.contains(w), qPrintable("completion lacks " + w));
+            QVERIFY2(manual.contains(w), qPrintable("manual page lacks " + w));
+        }
+    }
+
     void transmitterFailures_data()
     {
         QTest::addColumn<QStringList>("args");
