@@ -161,7 +161,7 @@ struct Device {
         case 5: {
             if (req[4] != 4)
                 return false;
-            float v = actualValue(getFloat(890)) + getFloat(940);
+            float v = actualValue(getFloat(890), getFloat(940));
             r[5] = 4;
             std::memcpy(r + 7, &v, 4);
             break;
@@ -214,6 +214,9 @@ template <typename Apply> void forEachEntry(const char *text, Apply &&apply)
         if (end == std::string::npos)
             end = all.size();
         std::string entry = all.substr(start, end - start);
+        start = end + 1;
+        if (entry.empty())
+            continue;
         std::size_t colon = entry.find(':');
         if (colon == std::string::npos) {
             for (uint32_t i = 0; i < QZSIM_MAX_DEVICES; ++i)
@@ -224,7 +227,6 @@ template <typename Apply> void forEachEntry(const char *text, Apply &&apply)
             if (stop == entry.c_str() + colon && instance < QZSIM_MAX_DEVICES)
                 apply(static_cast<uint32_t>(instance), entry.substr(colon + 1));
         }
-        start = end + 1;
     }
 }
 
@@ -317,7 +319,8 @@ struct State {
         start = std::chrono::steady_clock::now();
     }
 
-    float actualValue(float range)
+    // Queued readings as they are; otherwise the fixed or sweeping value plus the zero offset.
+    float actualValue(float range, float offset)
     {
         std::lock_guard lock(mutex);
         if (!readings.empty()) {
@@ -326,12 +329,12 @@ struct State {
             return v;
         }
         if (!sweeping)
-            return fixedValue;
+            return fixedValue + offset;
         // a triangle from -5 % to 105 % of the range and back, one way a minute
         double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         double phase = std::fmod(t / kSweepSeconds, 2.0);
         double x = phase < 1.0 ? phase : 2.0 - phase;
-        return static_cast<float>(range * (-0.05 + 1.10 * x));
+        return static_cast<float>(range * (-0.05 + 1.10 * x)) + offset;
     }
 
     std::string handleName(void *h) const
@@ -500,7 +503,7 @@ uint32_t MPUSB_CALL _MPUSBWrite(void *handle, const void *data, uint32_t length,
         }
         Device &d = s.device(p.instance);
         std::lock_guard lock(d.mutex);
-        d.replyPending = d.answer(req, [&](float range) { return s.actualValue(range); });
+        d.replyPending = d.answer(req, [&](float range, float offset) { return s.actualValue(range, offset); });
         d.persist(req);
         ok = 1;
     }
