@@ -232,12 +232,16 @@ void unclaim(Device &d, int interface)
     }
 }
 
-std::shared_ptr<Pipe> findPipe(void *handle)
+// A copy of the pipe as it stands, taken under the lock: a new configuration
+// may change the original while a transfer runs on the copy.
+std::optional<Pipe> findPipe(void *handle)
 {
     State &s = state();
     std::lock_guard lock(s.mutex);
     auto it = s.pipes.find(reinterpret_cast<uintptr_t>(handle));
-    return it == s.pipes.end() ? nullptr : it->second;
+    if (it == s.pipes.end())
+        return std::nullopt;
+    return *it->second;
 }
 
 int transferOnce(const Pipe &p, unsigned char *buffer, int length, int *actual, uint32_t timeoutMs)
@@ -250,6 +254,7 @@ int transferOnce(const Pipe &p, unsigned char *buffer, int length, int *actual, 
     return rc;
 }
 
+// The lock is not held here: transfers on different handles run at once.
 uint32_t readPipe(void *handle, void *data, uint32_t length, uint32_t *transferred, uint32_t timeoutMs)
 {
     if (transferred)
