@@ -150,9 +150,12 @@ void UsbTestbed::removeDevice(const std::string &syspath)
     umockdev_testbed_remove_device(bed, syspath.c_str());
 }
 
-std::string UsbTestbed::path(const std::string &devnode) const
+std::string UsbTestbed::path(const std::string &relative) const
 {
-    return std::string(umockdev_testbed_get_root_dir(bed)) + devnode;
+    gchar *root = umockdev_testbed_get_root_dir(bed); // a copy, ours to free
+    std::string full = std::string(root) + relative;
+    g_free(root);
+    return full;
 }
 
 struct FakeTransmitter::Core {
@@ -669,7 +672,7 @@ void FakeTransmitter::setNodeOpenToAll(bool open)
     // Everyone may walk the testbed's folders and reach the socket that
     // answers the node's ioctls; only the node itself decides.
     const std::string node = devnode();
-    if (::chmod(umockdev_testbed_get_root_dir(bed.testbed()), 0755) != 0 ||
+    if (::chmod(bed.path("").c_str(), 0755) != 0 ||
         ::chmod(bed.path("/ioctl" + node).c_str(), 0666) != 0 ||
         ::chmod(bed.path(node).c_str(), open ? 0666 : 0000) != 0)
         throw std::runtime_error("cannot change the device node's permissions");

@@ -23,8 +23,8 @@ public:
     // Returns its sysfs path, for removeDevice.
     std::string addHub(int bus, const std::string &port);
     void removeDevice(const std::string &syspath);
-    // Where the emulated /dev/... lives on disk.
-    std::string path(const std::string &devnode) const;
+    // Where an emulated path ("/dev/...") lives on disk.
+    std::string path(const std::string &relative) const;
     // Device numbers grow with every plug, as the kernel hands them out.
     int nextAddress(int bus) { return ++lastAddress[bus]; }
 
