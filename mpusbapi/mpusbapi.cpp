@@ -19,6 +19,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace {
@@ -133,6 +134,7 @@ public:
 
     std::size_t size() const { return found.size(); }
     libusb_device *at(std::size_t i) const { return found[i].device; }
+    const Candidate &candidate(std::size_t i) const { return found[i]; }
 
 private:
     libusb_device **list = nullptr;
@@ -172,8 +174,8 @@ std::optional<EndpointInfo> findEndpoint(libusb_device *device, uint8_t address)
     return result;
 }
 
-// The open device for this libusb device, shared with pipes already open on it.
-std::shared_ptr<Device> deviceFor(State &s, libusb_device *target)
+// The device already open for this libusb device, if any pipe holds it.
+std::shared_ptr<Device> openDevice(State &s, libusb_device *target)
 {
     std::shared_ptr<Device> found;
     auto &list = s.devices;
@@ -187,12 +189,19 @@ std::shared_ptr<Device> deviceFor(State &s, libusb_device *target)
                                   return false;
                               }),
                list.end());
-    if (found)
+    return found;
+}
+
+// The open device for this libusb device, shared with pipes already open on it.
+std::shared_ptr<Device> deviceFor(State &s, libusb_device *target)
+{
+    if (auto found = openDevice(s, target))
         return found;
 
     libusb_device_handle *handle = nullptr;
     if (libusb_open(target, &handle) != LIBUSB_SUCCESS)
         return nullptr;
+    auto &list = s.devices;
     libusb_set_auto_detach_kernel_driver(handle, 1);
     auto d = std::make_shared<Device>();
     d->handle = handle;
@@ -223,12 +232,16 @@ void unclaim(Device &d, int interface)
     }
 }
 
-std::shared_ptr<Pipe> findPipe(void *handle)
+// A copy of the pipe as it stands, taken under the lock: a new configuration
+// may change the original while a transfer runs on the copy.
+std::optional<Pipe> findPipe(void *handle)
 {
     State &s = state();
     std::lock_guard lock(s.mutex);
     auto it = s.pipes.find(reinterpret_cast<uintptr_t>(handle));
-    return it == s.pipes.end() ? nullptr : it->second;
+    if (it == s.pipes.end())
+        return std::nullopt;
+    return *it->second;
 }
 
 int transferOnce(const Pipe &p, unsigned char *buffer, int length, int *actual, uint32_t timeoutMs)
@@ -241,6 +254,7 @@ int transferOnce(const Pipe &p, unsigned char *buffer, int length, int *actual, 
     return rc;
 }
 
+// The lock is not held here: transfers on different handles run at once.
 uint32_t readPipe(void *handle, void *data, uint32_t length, uint32_t *transferred, uint32_t timeoutMs)
 {
     if (transferred)
@@ -429,6 +443,69 @@ MPUSB_EXPORT uint32_t MPUSB_CALL _MPUSBGetStringDescriptor(void *handle, uint8_t
     if (transferred)
         *transferred = static_cast<uint32_t>(rc);
     return kSuccess;
+}
+
+// Tells why an open of this instance would fail, by trying one: usbfs checks
+// the node's permissions only when it is opened.
+MPUSB_EXPORT uint32_t MPUSB_CALL _QZGetDeviceAccess(uint32_t instance, const char *vidPid)
+{
+    auto id = parseSelector(vidPid);
+    if (!id)
+        return MPUSB_ACCESS_NO_DEVICE;
+    State &s = state();
+    std::lock_guard lock(s.mutex);
+    libusb_context *ctx = context(s);
+    if (!ctx)
+        return MPUSB_ACCESS_UNKNOWN;
+    MatchingDevices matching(ctx, *id);
+    if (instance >= matching.size())
+        return MPUSB_ACCESS_NO_DEVICE;
+    if (openDevice(s, matching.at(instance)))
+        return MPUSB_ACCESS_READY;
+    libusb_device_handle *handle = nullptr;
+    switch (libusb_open(matching.at(instance), &handle)) {
+    case LIBUSB_SUCCESS:
+        libusb_close(handle);
+        return MPUSB_ACCESS_READY;
+    case LIBUSB_ERROR_ACCESS:
+        return MPUSB_ACCESS_DENIED;
+    default:
+        return MPUSB_ACCESS_UNKNOWN;
+    }
+}
+
+MPUSB_EXPORT uint32_t MPUSB_CALL _QZGetDeviceLocation(uint32_t instance, const char *vidPid, char *buffer,
+                                                      uint32_t size)
+{
+    if (!buffer || size == 0)
+        return 0;
+    buffer[0] = '\0';
+    auto id = parseSelector(vidPid);
+    if (!id)
+        return 0;
+    State &s = state();
+    std::lock_guard lock(s.mutex);
+    libusb_context *ctx = context(s);
+    if (!ctx)
+        return 0;
+    MatchingDevices matching(ctx, *id);
+    if (instance >= matching.size())
+        return 0;
+    const Candidate &c = matching.candidate(instance);
+    if (c.ports.empty()) // a root hub has no port path
+        return 0;
+    // As sysfs names the device: bus, then the ports from the root down.
+    std::string text = std::to_string(c.bus);
+    char separator = '-';
+    for (uint8_t port : c.ports) {
+        text += separator;
+        text += std::to_string(port);
+        separator = '.';
+    }
+    if (text.size() >= size)
+        return 0;
+    std::memcpy(buffer, text.c_str(), text.size() + 1);
+    return static_cast<uint32_t>(text.size());
 }
 
 } // extern "C"
