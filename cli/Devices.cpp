@@ -11,24 +11,8 @@
 #include <cstdio>
 #include <cstring>
 #include <cstdlib>
-#include <mutex>
 
 namespace cli {
-
-namespace {
-
-// The link's operations always open instance 0, as the window does. The CLI
-// leads them to the chosen instance by putting its own open in front of the
-// library's: per thread, so each of the --all threads reaches its own.
-MPUSBOpenFn libraryOpen = nullptr;
-thread_local uint32_t chosenInstance = 0;
-
-void *MPUSB_CALL openChosen(uint32_t, const char *vidPid, const char *endpoint, uint32_t direction, uint32_t reserved)
-{
-    return libraryOpen(chosenInstance, vidPid, endpoint, direction, reserved);
-}
-
-} // namespace
 
 void Sink::out(const std::string &text)
 {
@@ -113,9 +97,6 @@ bool loadLink(TFix64 &link, Sink &sink)
         sink.err(kTextLibraryMissing);
         return false;
     }
-    static std::once_flag once;
-    std::call_once(once, [&] { libraryOpen = link._MPUSBOpen; });
-    link._MPUSBOpen = openChosen;
     return true;
 }
 
@@ -123,7 +104,7 @@ void connectTo(TFix64 &link, uint32_t instance)
 {
     // pipes opened for another instance go first, under the old choice
     link.closePipes(0);
-    chosenInstance = instance;
+    link.instanceBase = instance;
     link.openPipes(0);
     link.setSlaveAddress(kAnySlave);
     link.timeoutMs = 250;

@@ -339,6 +339,22 @@ private slots:
         QCOMPARE(fake.calls.size(), 3);
     }
 
+    // The command-line companion reaches another transmitter through slot 0.
+    void instanceBaseChoosesTheTransmitter()
+    {
+        TFix64 link;
+        link.loadLibrary();
+        FakeUsb fake;
+        fake.attach(link);
+        link.instanceBase = 3;
+        QVERIFY(link.openPipes(0));
+        QCOMPARE(fake.calls, (QStringList{"open 3 vid_04d8&pid_000c \\MCHP_EP1 1 0 -> h1",
+                                          "open 3 vid_04d8&pid_000c \\MCHP_EP1 0 0 -> h2"}));
+        QVERIFY(link.readPipes[0] == FakeUsb::handleOf(1) && link.writePipes[0] == FakeUsb::handleOf(2));
+        link.closePipes(0);
+        QVERIFY(link.readPipes[0] == nullptr && link.writePipes[0] == nullptr);
+    }
+
     // With a library that hands a closed handle's number out again, a pipe
     // left over from a half-open pair would talk to someone else's pipe.
     void halfOpenPairKeepsNoClosedHandle_data()
