@@ -1,8 +1,10 @@
 // The settings file: whatever "qz5801.ini" holds, the four choices written
-// into it must be what the next start reads, and the other sections' lines
-// must survive the write.
+// into it are what the next start reads, every key outside "Options" reads
+// as before, and writing the same choices again changes nothing. Once on the
+// bytes, once through the file itself.
 //
-// Input (FuzzedDataProvider): the four choices, then the file's bytes.
+// Input (FuzzedDataProvider): the four choices, a section and a key to
+// compare, then the file's bytes.
 #include "FuzzSupport.h"
 #include "Settings.h"
 
@@ -11,10 +13,6 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
-#include <SimpleIni.h>
-
-#include <map>
 
 namespace {
 
@@ -31,30 +29,14 @@ std::string describe(const UserSettings &s)
            "/" + std::to_string(s.unitOfPressure);
 }
 
-bool operator==(const UserSettings &a, const UserSettings &b)
-{
-    return a.language == b.language && a.isPressure == b.isPressure && a.unitOfLength == b.unitOfLength &&
-           a.unitOfPressure == b.unitOfPressure;
-}
+std::string describe(const std::optional<QByteArray> &v) { return v ? "\"" + shown(*v) + "\"" : "nothing"; }
 
-// Every key outside "Options" with its value, as the reader sees the file.
-std::map<std::string, std::string> otherKeys(const QByteArray &bytes)
+QByteArray fileBytes()
 {
-    CSimpleIniA ini(false, true, false);
-    std::map<std::string, std::string> keys;
-    if (ini.LoadData(bytes.constData(), std::size_t(bytes.size())) < 0)
-        return keys;
-    CSimpleIniA::TNamesDepend sections;
-    ini.GetAllSections(sections);
-    for (const auto &section : sections) {
-        if (QByteArray(section.pItem).toLower() == "options")
-            continue;
-        CSimpleIniA::TNamesDepend names;
-        ini.GetAllKeys(section.pItem, names);
-        for (const auto &name : names)
-            keys[std::string(section.pItem) + "]" + name.pItem] = ini.GetValue(section.pItem, name.pItem, "");
-    }
-    return keys;
+    QFile file(path());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
 }
 
 } // namespace
@@ -67,34 +49,39 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     chosen.isPressure = in.ConsumeBool();
     chosen.unitOfLength = in.ConsumeIntegral<int>();
     chosen.unitOfPressure = in.ConsumeIntegral<int>();
-    const std::string contents = in.ConsumeRemainingBytesAsString();
-    const QByteArray before = QByteArray::fromStdString(contents);
+    const QByteArray section = QByteArray::fromStdString(in.ConsumeRandomLengthString(16));
+    const QByteArray key = QByteArray::fromStdString(in.ConsumeRandomLengthString(16));
+    const QByteArray before = QByteArray::fromStdString(in.ConsumeRemainingBytesAsString());
+    const std::string context = " in \"" + shown(before) + "\"";
 
-    // The line-preserving writer on its own: the values it sets must be the ones read back.
+    (void)userSettingsFromBytes(before);
+    const std::optional<QByteArray> after = userSettingsBytes(before, chosen);
+    if (after) {
+        const UserSettings read = userSettingsFromBytes(*after);
+        FUZZ_CHECK(read == chosen, "wrote " + describe(chosen) + ", read " + describe(read) + context);
+        if (section.trimmed().toLower() != "options") {
+            const auto was = iniValue(before, section, key);
+            const auto is = iniValue(*after, section, key);
+            FUZZ_CHECK(was == is, "[" + shown(section) + "] " + shown(key) + " was " + describe(was) + ", is " +
+                                      describe(is) + context);
+        }
+        FUZZ_CHECK(userSettingsBytes(*after, chosen) == after, "writing the same choices twice changes the file" + context);
+    } else {
+        // The four keys add far less than 4 KiB.
+        FUZZ_CHECK(before.size() > kMaxSettingsFileSize - 4096, "a small file refused" + context);
+    }
+
+    // The same through the file, as the window reads and writes it.
     {
         QFile file(path());
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
             fuzzFailure(__FILE__, __LINE__, "cannot write " + path().toStdString());
         file.write(before);
     }
-    (void)readUserSettings(path());
-    if (!writeUserSettings(path(), chosen))
-        return 0; // refused: the file must be as it was
-    const UserSettings read = readUserSettings(path());
-    FUZZ_CHECK(read == chosen, "wrote " + describe(chosen) + ", read " + describe(read) + " from a file that was \"" +
-                                   shown(before) + "\"");
-
-    QFile written(path());
-    written.open(QIODevice::ReadOnly);
-    const QByteArray once = written.readAll();
-    written.close();
-    FUZZ_CHECK(otherKeys(once) == otherKeys(before),
-               "keys of other sections change when the choices are written into \"" + shown(before) + "\"");
-
-    // A second start writing the same choices changes nothing.
-    FUZZ_CHECK(writeUserSettings(path(), chosen), "a file the tool wrote itself is refused the next time");
-    QFile again(path());
-    again.open(QIODevice::ReadOnly);
-    FUZZ_CHECK(again.readAll() == once, "writing the same choices twice changes the file \"" + shown(once) + "\"");
+    const bool written = writeUserSettings(path(), chosen);
+    FUZZ_CHECK(written == after.has_value(), "the file and its bytes disagree on whether to write" + context);
+    const QByteArray now = fileBytes();
+    FUZZ_CHECK(now == (written ? *after : before), "the file holds other bytes than were written" + context);
+    FUZZ_CHECK(!written || readUserSettings(path()) == chosen, "the file does not read back" + context);
     return 0;
 }
