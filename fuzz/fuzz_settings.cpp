@@ -51,6 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     chosen.unitOfPressure = in.ConsumeIntegral<int>();
     const QByteArray section = QByteArray::fromStdString(in.ConsumeRandomLengthString(16));
     const QByteArray key = QByteArray::fromStdString(in.ConsumeRandomLengthString(16));
+    // A save syncs the disk, a hundred times slower than the rest: one input in eight.
+    const bool throughFile = in.ConsumeIntegralInRange(0, 7) == 0;
     const QByteArray before = QByteArray::fromStdString(in.ConsumeRemainingBytesAsString());
     const std::string context = " in \"" + shown(before) + "\"";
 
@@ -72,6 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     // The same through the file, as the window reads and writes it.
+    if (!throughFile)
+        return 0;
     {
         QFile file(path());
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
