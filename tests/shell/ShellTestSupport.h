@@ -72,7 +72,9 @@ struct RecordedBoxes {
 
 // Lets the real boxes open, modal loop, focus and activation changes and all,
 // and acts on each one as the operator would: by default Enter on the button
-// that has the focus. `act` may do anything first, a timer tick say.
+// that has the focus. `act` may do anything first, a timer tick say. As a
+// box closes its window is made active again at once, as a desktop does
+// (the offscreen platform leaves it inactive).
 struct RealBoxes {
     QStringList texts;
     std::function<void(QMessageBox &)> act = [](QMessageBox &box) { pressKey(box, Qt::Key_Return); };
@@ -95,6 +97,14 @@ struct RealBoxes {
                 return;
             handled = box;
             texts << box->text();
+            QObject::connect(box, &QDialog::finished, [box] {
+                QWidget *owner = box->parentWidget() ? box->parentWidget()->window() : nullptr;
+                if (owner && owner->isVisible()) {
+                    owner->activateWindow();
+                    if (!QTest::qWaitForWindowActive(owner))
+                        qWarning("the window did not become active again");
+                }
+            });
             act(*box);
         });
         watch.start();
