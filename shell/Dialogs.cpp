@@ -25,7 +25,8 @@ MessageAnswer realMessageBox(QWidget *parent, const MessageRequest &request)
     box.setText(text);
     if (request.buttons == MessageButtons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::Yes);
+        // The one question asks before changing the transmitter: Enter must not agree.
+        box.setDefaultButton(QMessageBox::No);
     } else {
         box.setStandardButtons(QMessageBox::Ok);
     }

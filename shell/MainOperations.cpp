@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QTimer>
 
+#include <algorithm>
 #include <array>
 #include <initializer_list>
 #include <vector>
@@ -277,6 +278,13 @@ void TMainF::CmVycist()
 
 void TMainF::CmKonfigurace()
 {
+    // Text that reads as no number would go out as 0: nothing is sent while an edit holds one.
+    const auto edits = limitEdits(*this);
+    if (display::unreadableEntry(Ro->text()) ||
+        std::any_of(edits.begin(), edits.end(), [](QLineEdit *e) { return display::unreadableEntry(e->text()); })) {
+        message(this, display::kTextInvalidRealNumber, "Error");
+        return;
+    }
     if (config::firstOutputOutOfOrder(*this) >= 0) {
         message(this, "Error in values of pressure", "Error");
         return;
