@@ -99,7 +99,7 @@ TMainF::TMainF(QWidget *parent) : QMainWindow(parent)
     V1_P2->setFocus();
 
     CmCreate();
-    operatorTools = new TOperatorTools(this);
+    operatorTools = new TOperatorTools(*this);
 
     Timer1->start();
     Timer3->start();

@@ -254,7 +254,7 @@ void TTrendWindow::valueArrived(const RecordedValue &value)
         if (!recorder.write(value)) {
             showRecordingState();
             showMessage(this,
-                        translate(QStringLiteral("The recording file cannot be written; recording stopped"))
+                        translate(QStringLiteral("The recording file cannot be written, recording stopped"))
                             + QChar(13) + recorder.path(),
                         translate(QStringLiteral("Error")));
         }
