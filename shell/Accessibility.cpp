@@ -23,7 +23,9 @@ void nameMainWindowControls(TMainF &w)
         const auto o = static_cast<std::size_t>(i);
         lower[o]->setAccessibleName(translateFormat(QStringLiteral("Output %i lower value"), i + 1));
         higher[o]->setAccessibleName(translateFormat(QStringLiteral("Output %i higher value"), i + 1));
+        // A combo box reads out its selected item as its name; what it is goes in the description.
         modes[o]->setAccessibleName(translateFormat(QStringLiteral("Output %i configuration"), i + 1));
+        modes[o]->setAccessibleDescription(modes[o]->accessibleName());
     }
     w.Rozsah->setAccessibleName(translate(QStringLiteral("Nominal range")));
     w.Ro->setAccessibleName(translate(QStringLiteral("Specific gravity")) + QStringLiteral(" [kg/m^3]"));

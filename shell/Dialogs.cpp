@@ -1,9 +1,12 @@
 #include "Dialogs.h"
 
+#include "Lang.h"
+
 #include <QCoreApplication>
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 
@@ -25,6 +28,8 @@ MessageAnswer realMessageBox(QWidget *parent, const MessageRequest &request)
     box.setText(text);
     if (request.buttons == MessageButtons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.button(QMessageBox::Yes)->setText(translate(QStringLiteral("Yes")));
+        box.button(QMessageBox::No)->setText(translate(QStringLiteral("No")));
         box.setDefaultButton(QMessageBox::Yes);
     } else {
         box.setStandardButtons(QMessageBox::Ok);

@@ -21,8 +21,8 @@ void TrendHistory::append(int64_t ms, float pascal)
 
 void TrendHistory::appendGap(int64_t ms)
 {
-    // One gap marks the break; more in a row tell nothing new.
-    if (count > 0 && std::isnan(at(count - 1).pascal))
+    // One gap marks the break; more in a row, or one before any value, tell nothing.
+    if (count == 0 || std::isnan(at(count - 1).pascal))
         return;
     append(ms, std::numeric_limits<float>::quiet_NaN());
 }

@@ -181,7 +181,8 @@ void TTrendWindow::redraw()
     ++redraws;
     const int64_t end = paused() ? frozenEnd : clock();
     const int64_t span = kSpansMs[std::clamp(spanBox->currentIndex(), 0, 3)];
-    int64_t begin = end - span;
+    // The last minute is the minute up to now, without the value of a minute ago.
+    int64_t begin = end - span + 1;
     if (span == 0)
         begin = history.size() > 0 ? std::min(history.at(0).ms, end - 60'000) : end - 60'000;
 

@@ -114,6 +114,8 @@ private slots:
     void gapsInARowAreOne()
     {
         TrendHistory history;
+        history.appendGap(500); // nothing to break yet
+        QCOMPARE(history.size(), std::size_t(0));
         history.append(1000, 1);
         history.appendGap(2000);
         history.appendGap(3000);
