@@ -227,6 +227,7 @@ void TTrendWindow::redraw()
     axisX->setRange(QDateTime::fromMSecsSinceEpoch(begin), QDateTime::fromMSecsSinceEpoch(end));
     axisX->setFormat(end - begin > 6 * 3'600'000 ? QStringLiteral("dd.MM. HH:mm") : QStringLiteral("HH:mm:ss"));
     axisY->setRange(low - margin, high + margin);
+    axisY->applyNiceNumbers();
     axisY->setLabelFormat(QStringLiteral("%.") + QString::number(std::clamp(main.decimals, 0, 6)) + u'f');
     axisY->setTitleText(main.unitText);
 
