@@ -3,6 +3,7 @@
 #include "NumberText.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QList>
 #include <QSaveFile>
 
@@ -72,6 +73,8 @@ QByteArray configurationFileBytes(const ConfigurationFile &file)
 
 std::optional<ConfigurationFile> parseConfigurationFile(const QByteArray &bytes)
 {
+    if (bytes.size() > kMaxConfigurationFileSize)
+        return std::nullopt;
     QList<QByteArray> lines = bytes.split('\n');
     // The header goes as it stands, with its line end, carriage return and all.
     if (lines.size() < 2)
@@ -107,6 +110,7 @@ std::optional<ConfigurationFile> parseConfigurationFile(const QByteArray &bytes)
 bool saveConfigurationFile(const QString &path, const ConfigurationFile &file)
 {
     QSaveFile out(path);
+    out.setDirectWriteFallback(true);
     // Unbuffered, so a failing write shows here: a buffered one fails only
     // inside commit(), which then still puts the short file in place.
     if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
@@ -121,10 +125,12 @@ bool saveConfigurationFile(const QString &path, const ConfigurationFile &file)
 
 std::optional<ConfigurationFile> loadConfigurationFile(const QString &path)
 {
-    QFile in(path);
-    if (!in.open(QIODevice::ReadOnly))
+    if (!QFileInfo(path).isFile())
         return std::nullopt;
-    const QByteArray bytes = in.readAll();
+    QFile in(path);
+    if (!in.open(QIODevice::ReadOnly) || in.isSequential())
+        return std::nullopt;
+    const QByteArray bytes = in.read(kMaxConfigurationFileSize + 1);
     if (in.error() != QFileDevice::NoError)
         return std::nullopt;
     return parseConfigurationFile(bytes);

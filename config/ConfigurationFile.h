@@ -15,6 +15,8 @@ namespace config {
 
 inline constexpr const char *kConfigurationFileHeader = "*** QZ5800 CONFIG ***";
 inline constexpr int kConfigurationFileLines = 12;
+// A real file is about 130 bytes; anything larger than this is not one.
+inline constexpr qsizetype kMaxConfigurationFileSize = 64 * 1024;
 
 struct ConfigurationFile {
     bool isPressure = true;
@@ -33,12 +35,17 @@ void applyToRecord(const ConfigurationFile &file, ConfigurationRecord &record);
 
 // Twelve lines, each ended by CR LF: values with six decimals, modes as integers (-1 for none).
 QByteArray configurationFileBytes(const ConfigurationFile &file);
-// The whole file is checked before anything is taken from it: the header line
-// exactly, at least twelve lines, integer mode lines. Nothing when it fails.
+// The whole file is checked before anything is taken from it: at most
+// kMaxConfigurationFileSize bytes, the header line exactly, at least twelve
+// lines, integer mode lines. Nothing when it fails.
 std::optional<ConfigurationFile> parseConfigurationFile(const QByteArray &bytes);
 
-// Replaces the file only once all of it is written; false leaves any old file as it was.
+// Replaces the file only once all of it is written; false leaves any old file
+// as it was. Where the folder takes no new file beside the target, the target
+// is written in place instead.
 bool saveConfigurationFile(const QString &path, const ConfigurationFile &file);
+// Nothing for what is not a regular file (a FIFO would block the open) and
+// for a file that cannot be read whole or does not parse.
 std::optional<ConfigurationFile> loadConfigurationFile(const QString &path);
 
 } // namespace config

@@ -82,6 +82,18 @@ QString profileText(const CSimpleIniA &ini, const char *section, const char *key
     return QString::fromUtf8(ini.GetValue(section, key, fallback));
 }
 
+// A message file lies in the language folder itself: its name has no folder
+// part, so that its log can be written and deleted there and nowhere else.
+bool isLanguageFileName(const QString &name)
+{
+    if (name.isEmpty() || name == u"." || name == u"..")
+        return false;
+    for (QChar c : name)
+        if (c == u'/' || c == u'\\' || c == u':' || c.unicode() == 0)
+            return false;
+    return true;
+}
+
 // ------------------------------------------------------------ message files
 
 // A UTF-16 little-endian file read one code unit at a time; a lone last byte
@@ -179,6 +191,8 @@ void appendUnits(QByteArray &out, QStringView text)
 
 void logMissingKey(const QString &key)
 {
+    if (languageFiles[currentLanguage].isEmpty())
+        return;  // a language without a message file has no log either
     const QString path = logPath();
     const bool existed = QFileInfo::exists(path);
     QFile file(path);
@@ -401,7 +415,8 @@ void loadLanguageCatalogueFrom(const QString &folder)
         const QByteArray key = QByteArray::number(i);
         languageNames[i] = profileText(ini, "Names", key.constData(), "---");
         languageCharsets[i] = profileInt(ini, "Charsets", key.constData(), 1);
-        languageFiles[i] = languageFolder + profileText(ini, "Files", key.constData(), "messages_uk.txt");
+        const QString file = profileText(ini, "Files", key.constData(), "messages_uk.txt");
+        languageFiles[i] = isLanguageFileName(file) ? languageFolder + file : QString();
         languageShorts[i] = profileText(ini, "Shorts", key.constData(), "UK");
     }
 }
@@ -421,8 +436,10 @@ QString translate(const QString &key)
         return key;
     const QString lowered = lowerUnits(key);
     for (int i = 0; i < messageCount; ++i) {
+        // An empty text is no translation: without a catalogue every language
+        // reads the master file, whose texts are all empty.
         if (messageKeys[i] == lowered)
-            return messageTexts[i];
+            return messageTexts[i].isEmpty() ? key : messageTexts[i];
     }
     logMissingKey(key);
     return key;

@@ -23,7 +23,10 @@ extern QString languageFolder;  // ends with the native separator
 extern int languageCount;       // 0 .. kLanguageTableSize
 extern std::array<QString, kLanguageTableSize> languageNames;
 extern std::array<int, kLanguageTableSize> languageCharsets;  // low byte: font character set
-extern std::array<QString, kLanguageTableSize> languageFiles;  // full paths
+// Full paths; empty where the catalogue names no plain file name of the
+// language folder (a folder part, "..", a drive): that language has no
+// message file and no log.
+extern std::array<QString, kLanguageTableSize> languageFiles;
 extern std::array<QString, kLanguageTableSize> languageShorts;
 // 0 is English, the key language. Set from the user settings and by the
 // language dialog; a value outside the catalogue is kept but shows English.
@@ -50,6 +53,8 @@ void loadLanguageCatalogueFrom(const QString &folder);
 // character set, when the chosen language is not in the catalogue).
 unsigned char currentCharset();
 
+// The chosen language's text for the English key; the key itself for
+// English, for a key the table lacks (which is logged) and for an empty text.
 QString translate(const QString &key);
 QString translateWithColon(const QString &key);
 QString translateWithEllipsis(const QString &key);

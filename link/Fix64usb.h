@@ -57,6 +57,9 @@ public:
     uint32_t bytesRead;
     uint8_t slaveAddress;
     uint16_t timeoutMs;
+    // Added to a pipe slot's index to give the USB instance it opens: 0 in the
+    // window; the command-line companion points slot 0 at the transmitter chosen.
+    uint32_t instanceBase = 0;
 
     MPUSBGetDLLVersionFn _MPUSBGetDLLVersion;
     MPUSBGetDeviceCountFn _MPUSBGetDeviceCount;

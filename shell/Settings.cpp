@@ -2,10 +2,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
-
-#include <SimpleIni.h>
 
 #include <cstdint>
 
@@ -140,6 +139,59 @@ QByteArray defaultLineEnding()
 #endif
 }
 
+bool startsWithBom(const QByteArray &contents)
+{
+    return contents.startsWith(QByteArrayView(kUtf8Bom, 3));
+}
+
+std::vector<IniLine> iniLines(const QByteArray &contents)
+{
+    return splitLines(startsWithBom(contents) ? contents.mid(3) : contents);
+}
+
+// Index of the first header of the section; lines.size() when there is none.
+std::size_t sectionHeader(const std::vector<IniLine> &lines, const QByteArray &section)
+{
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (lines[i].kind == IniLine::Section && sameName(lines[i].name, section))
+            return i;
+    return lines.size();
+}
+
+std::size_t sectionEnd(const std::vector<IniLine> &lines, std::size_t header)
+{
+    std::size_t end = header + 1;
+    while (end < lines.size() && lines[end].kind != IniLine::Section)
+        ++end;
+    return end;
+}
+
+std::vector<std::pair<QByteArray, QByteArray>> settingsValues(const UserSettings &settings)
+{
+    return {{kLanguage, QByteArray::number(settings.language)},
+            {kIsPressure, settings.isPressure ? "1" : "0"},
+            {kUnitOfLength, QByteArray::number(settings.unitOfLength)},
+            {kUnitOfPressure, QByteArray::number(settings.unitOfPressure)}};
+}
+
+// The bytes of the settings file: empty when there is none. False when there
+// is something at the path that must not be replaced: not a regular file (a
+// FIFO would block the open), unreadable, or too large to be ours.
+bool readSettingsFile(const QString &path, QByteArray &contents)
+{
+    contents.clear();
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return true;
+    if (!info.isFile())
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.isSequential())
+        return false;
+    contents = file.read(kMaxSettingsFileSize + 1);
+    return file.error() == QFileDevice::NoError && contents.size() <= kMaxSettingsFileSize;
+}
+
 } // namespace
 
 QString userApplicationDataFolder()
@@ -209,8 +261,8 @@ std::optional<int> parseIniInteger(const QByteArray &value)
 QByteArray setIniValues(const QByteArray &contents, const QByteArray &section,
                         const std::vector<std::pair<QByteArray, QByteArray>> &values)
 {
-    const bool hasBom = contents.startsWith(kUtf8Bom);
-    std::vector<IniLine> lines = splitLines(hasBom ? contents.mid(3) : contents);
+    const bool hasBom = startsWithBom(contents);
+    std::vector<IniLine> lines = iniLines(contents);
 
     QByteArray eol;
     for (const IniLine &line : lines)
@@ -227,21 +279,14 @@ QByteArray setIniValues(const QByteArray &contents, const QByteArray &section,
         lines.insert(lines.begin() + std::ptrdiff_t(at), std::move(line));
     };
 
-    std::size_t header = lines.size();
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        if (lines[i].kind == IniLine::Section && sameName(lines[i].name, section)) {
-            header = i;
-            break;
-        }
+    std::size_t header = sectionHeader(lines, section);
     if (header == lines.size()) {
         if (!lines.empty() && lines.back().kind != IniLine::Blank)
             insertAt(lines.size(), newLine({}, eol));
         insertAt(lines.size(), newLine('[' + section + ']', eol));
         header = lines.size() - 1;
     }
-    std::size_t end = header + 1;
-    while (end < lines.size() && lines[end].kind != IniLine::Section)
-        ++end;
+    std::size_t end = sectionEnd(lines, header);
 
     for (const auto &[key, value] : values) {
         bool replaced = false;
@@ -263,33 +308,33 @@ QByteArray setIniValues(const QByteArray &contents, const QByteArray &section,
         ++end;
     }
 
-    QByteArray result = hasBom ? QByteArray(kUtf8Bom) : QByteArray();
+    QByteArray result = hasBom ? QByteArray(kUtf8Bom, 3) : QByteArray();
     for (const IniLine &line : lines)
         result += line.text + line.ending;
     return result;
 }
 
-UserSettings readUserSettings(const QString &path)
+std::optional<QByteArray> iniValue(const QByteArray &contents, const QByteArray &section, const QByteArray &key)
+{
+    const std::vector<IniLine> lines = iniLines(contents);
+    const std::size_t header = sectionHeader(lines, section);
+    if (header == lines.size())
+        return std::nullopt;
+    const std::size_t end = sectionEnd(lines, header);
+    for (std::size_t i = header + 1; i < end; ++i)
+        if (lines[i].kind == IniLine::Key && sameName(lines[i].name, key))
+            return lines[i].text.mid(lines[i].valueStart);
+    return std::nullopt;
+}
+
+UserSettings userSettingsFromBytes(const QByteArray &contents)
 {
     UserSettings settings;
-    if (path.isEmpty())
-        return settings;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return settings;
-    const QByteArray contents = file.readAll();
-    file.close();
-
-    // Names match without regard to case; of repeated keys the first counts,
-    // as with the system's own reader.
-    CSimpleIniA ini(false, true, false);
-    if (ini.LoadData(contents.constData(), std::size_t(contents.size())) < 0)
+    if (contents.size() > kMaxSettingsFileSize)
         return settings;
     auto integer = [&](const char *key, int fallback) {
-        const char *text = ini.GetValue(kSection, key, nullptr);
-        if (!text)
-            return fallback;
-        return parseIniInteger(QByteArray(text)).value_or(fallback);
+        const std::optional<QByteArray> text = iniValue(contents, kSection, key);
+        return text ? parseIniInteger(*text).value_or(fallback) : fallback;
     };
     settings.language = integer(kLanguage, 0);
     settings.isPressure = integer(kIsPressure, 0) != 0;
@@ -298,28 +343,42 @@ UserSettings readUserSettings(const QString &path)
     return settings;
 }
 
+std::optional<QByteArray> userSettingsBytes(const QByteArray &contents, const UserSettings &settings)
+{
+    if (contents.size() > kMaxSettingsFileSize)
+        return std::nullopt;
+    QByteArray result = setIniValues(contents, kSection, settingsValues(settings));
+    if (result.size() > kMaxSettingsFileSize)
+        return std::nullopt;
+    return result;
+}
+
+UserSettings readUserSettings(const QString &path)
+{
+    QByteArray contents;
+    if (path.isEmpty() || !readSettingsFile(path, contents))
+        return UserSettings{};
+    return userSettingsFromBytes(contents);
+}
+
 bool writeUserSettings(const QString &path, const UserSettings &settings)
 {
     if (path.isEmpty())
         return false;
+    // Never replace a file whose other sections could not be carried over.
     QByteArray contents;
-    QFile existing(path);
-    if (existing.exists()) {
-        // Never replace a file whose other sections could not be carried over.
-        if (!existing.open(QIODevice::ReadOnly))
-            return false;
-        contents = existing.readAll();
-        existing.close();
-    }
-    contents = setIniValues(contents, kSection,
-                            {{kLanguage, QByteArray::number(settings.language)},
-                             {kIsPressure, settings.isPressure ? "1" : "0"},
-                             {kUnitOfLength, QByteArray::number(settings.unitOfLength)},
-                             {kUnitOfPressure, QByteArray::number(settings.unitOfPressure)}});
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!readSettingsFile(path, contents))
         return false;
-    if (file.write(contents) != contents.size()) {
+    const std::optional<QByteArray> bytes = userSettingsBytes(contents, settings);
+    if (!bytes)
+        return false;
+    QSaveFile file(path);
+    // Unbuffered, so that a failing write (a full disk) shows here: a
+    // buffered one fails only inside commit(), which then still puts the
+    // short file in place of the old one.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return false;
+    if (file.write(*bytes) != bytes->size() || file.error() != QFileDevice::NoError) {
         file.cancelWriting();
         return false;
     }

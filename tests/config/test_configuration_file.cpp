@@ -4,7 +4,13 @@
 #include <QtTest>
 
 #include <csignal>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/fsuid.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using config::ConfigurationFile;
 
@@ -21,6 +27,66 @@ QByteArray fileOf(const QList<QByteArray> &lines, const QByteArray &end = "\r\n"
 
 const QList<QByteArray> kExampleLines = {"p",      "1000", "2000.000000", "1000.000000", "1", "0.000000",
                                          "0.000000", "0",  "0.000000",    "0.000000",    "0"};
+
+// The example followed by lines the reader passes over, exactly size bytes.
+QByteArray paddedTo(qsizetype size)
+{
+    QByteArray bytes = fileOf(kExampleLines);
+    while (bytes.size() < size)
+        bytes += QByteArray(70, 'x') + "\r\n";
+    bytes.truncate(size - 2);
+    return bytes + "\r\n";
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A FIFO whose writer hands a good file to the first reader that opens it,
+// so that a loader which opens it gets the file instead of blocking. The
+// destructor lets a writer that met no reader finish.
+class FifoWithFile
+{
+public:
+    FifoWithFile(const QString &path, const QByteArray &bytes) : path_(QFile::encodeName(path))
+    {
+        created = mkfifo(path_.constData(), 0600) == 0;
+        if (!created)
+            return;
+        writer_ = std::thread([this, bytes] {
+            const int fd = ::open(path_.constData(), O_WRONLY);
+            if (fd < 0)
+                return;
+            [[maybe_unused]] const ssize_t written = ::write(fd, bytes.constData(), std::size_t(bytes.size()));
+            ::close(fd);
+        });
+    }
+    ~FifoWithFile()
+    {
+        if (!writer_.joinable())
+            return;
+        const int fd = ::open(path_.constData(), O_RDONLY | O_NONBLOCK);
+        writer_.join(); // before the close: a write without a reader would raise SIGPIPE
+        if (fd >= 0)
+            ::close(fd);
+    }
+    FifoWithFile(const FifoWithFile &) = delete;
+    FifoWithFile &operator=(const FifoWithFile &) = delete;
+
+    bool created = false;
+
+private:
+    QByteArray path_;
+    std::thread writer_;
+};
 
 } // namespace
 
@@ -142,6 +208,11 @@ private slots:
         QTest::newRow("mode 1.0") << fileOf(with(4, "1.0")) << false << true << "" << 0.0f << 0;
         QTest::newRow("mode empty") << fileOf(with(4, "")) << false << true << "" << 0.0f << 0;
         QTest::newRow("last mode 1.0") << fileOf(with(10, "1.0")) << false << true << "" << 0.0f << 0;
+
+        QTest::newRow("64 KiB") << paddedTo(config::kMaxConfigurationFileSize) << true << true << "1000" << 2000.0f
+                                << 1;
+        QTest::newRow("one byte over 64 KiB") << paddedTo(config::kMaxConfigurationFileSize + 1) << false << true << ""
+                                              << 0.0f << 0;
     }
     void parse()
     {
@@ -174,20 +245,56 @@ private slots:
         QCOMPARE(file->gravityText, QStringLiteral("998,599975585938"));
     }
 
-    void refusedFileChangesNothing()
+    // What the window does with a file: take it whole into its record, or
+    // refuse it and keep the record as it was.
+    void loadedIntoARecord_data()
     {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("accepted");
+        QList<QByteArray> badMode = kExampleLines;
+        badMode[4] = "1.0"; // after four good lines
+        QTest::newRow("good file") << "file" << fileOf(kExampleLines) << true;
+        QTest::newRow("64 KiB file") << "file" << paddedTo(config::kMaxConfigurationFileSize) << true;
+        QTest::newRow("mode line not an integer") << "file" << fileOf(badMode) << false;
+        QTest::newRow("file over 64 KiB") << "file" << paddedTo(config::kMaxConfigurationFileSize + 1) << false;
+        QTest::newRow("FIFO fed a good file") << "fifo" << fileOf(kExampleLines) << false;
+        QTest::newRow("folder") << "folder" << QByteArray() << false;
+        QTest::newRow("missing") << "missing" << QByteArray() << false;
+    }
+    void loadedIntoARecord()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, accepted);
+        const QString path = dir.filePath(QStringLiteral("load.cfg"));
+        QFile::remove(path);
+        QDir(path).removeRecursively();
+        std::optional<FifoWithFile> fifo;
+        if (kind == "file") {
+            QVERIFY(writeFile(path, bytes));
+        } else if (kind == "fifo") {
+            fifo.emplace(path, bytes);
+            QVERIFY(fifo->created);
+        } else if (kind == "folder") {
+            QVERIFY(QDir().mkpath(path));
+        }
+
         ConfigurationRecord record;
-        record.lowerValue1 = 7;
-        QList<QByteArray> lines = kExampleLines;
-        lines[4] = "1.0";
-        const QString path = dir.filePath("bad.cfg");
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(fileOf(lines));
-        f.close();
+        for (int i = 0; i < 6; ++i)
+            record.limitValue(i) = float(7 + i);
+        record.fileIsPressure = false;
+        const ConfigurationRecord before = record;
+
         const std::optional<ConfigurationFile> file = config::loadConfigurationFile(path);
-        QVERIFY(!file);
-        QCOMPARE(record.lowerValue1, 7.0f);
+        if (file)
+            config::applyToRecord(*file, record);
+
+        QCOMPARE(bool(file), accepted);
+        const float example[6] = {1000, 2000, 0, 0, 0, 0};
+        for (int i = 0; i < 6; ++i)
+            QCOMPARE(record.limitValue(i), accepted ? example[i] : before.limitValue(i));
+        QCOMPARE(record.fileIsPressure, accepted);
     }
 
     void missingFileIsRefused() { QVERIFY(!config::loadConfigurationFile(dir.filePath("nowhere.cfg"))); }
@@ -222,6 +329,39 @@ private slots:
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), old);
         QCOMPARE(QDir(dir.filePath("kept")).entryList(QDir::Files), QStringList{"kept.cfg"}); // no leftovers
+    }
+
+    // A folder that takes no new file, holding a file that may be written:
+    // the save writes the file in place.
+    void saveWritesInPlaceWhereNoNewFileFits()
+    {
+        const QString folder = dir.filePath(QStringLiteral("locked"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString path = folder + QStringLiteral("/locked.cfg");
+        QVERIFY(writeFile(path, "old"));
+        QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0666), 0);
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
+        QCOMPARE(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+
+        ConfigurationRecord record;
+        record.higherValue1 = 2000;
+        const ConfigurationFile file = config::fileFromRecord(record, true, "1000", {1, 0, 0});
+
+        // Root passes every permission check; under another file-system
+        // identity it meets them like anybody else.
+        const bool root = geteuid() == 0;
+        if (root)
+            setfsuid(65534);
+        const bool folderTakesNewFiles = QFile(folder + QStringLiteral("/probe")).open(QIODevice::WriteOnly);
+        const bool saved = config::saveConfigurationFile(path, file);
+        if (root)
+            setfsuid(0);
+        ::chmod(QFile::encodeName(folder).constData(), 0755);
+
+        QVERIFY(!folderTakesNewFiles);
+        QVERIFY(saved);
+        QCOMPARE(readFile(path), config::configurationFileBytes(file));
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"locked.cfg"});
     }
 
     void saveIntoMissingFolderFails()

@@ -132,6 +132,15 @@ const char *const kCzech = "QZ5801 User Software; Uživatelský software QZ5801\
                            "Off; Vypnuto\r\nCompression; Komprese\r\nExtraction; Odsávání\r\n"
                            "Correct value; Správná hodnota\r\nVersion; Verze\r\n";
 
+// Every key the main window asks for.
+QStringList windowKeys()
+{
+    QStringList keys;
+    for (const QString &line : QString::fromUtf8(kCzech).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
+        keys << line.section(u';', 0, 0);
+    return keys << QStringLiteral("Higher value") << QStringLiteral("Error value");
+}
+
 int logLines(const QByteArray &log, const QString &key)
 {
     return int(log.count(utf16le(key + QStringLiteral(";\t\n"))));
@@ -150,6 +159,7 @@ private slots:
     {
         QTest::addColumn<QString>("control");
         QTest::addColumn<QString>("caption");
+        QTest::addColumn<bool>("withoutCatalogue");
         const QList<std::pair<const char *, const char *>> rows = {
             {"menuApplication", "Application"},
             {"menuReadConfigurationFromDisk", "Read configuration from disk..."},
@@ -183,16 +193,30 @@ private slots:
             {"buttonWriteConfiguration", "Write configuration"},
             {"BitBtnDeviceInfo", "Device Info"},
         };
-        for (const auto &[control, caption] : rows)
-            QTest::newRow(control) << QString::fromLatin1(control) << QString::fromLatin1(caption);
+        for (const auto &[control, caption] : rows) {
+            QTest::addRow("%s, English", control) << QString::fromLatin1(control) << QString::fromLatin1(caption)
+                                                  << false;
+            QTest::addRow("%s, no catalogue", control) << QString::fromLatin1(control) << QString::fromLatin1(caption)
+                                                       << true;
+        }
     }
 
+    // English shows the keys. So does any language when "messages.ini" is
+    // missing: every language then reads the master file, all of whose texts
+    // are empty.
     void englishCaptions()
     {
         QFETCH(QString, control);
         QFETCH(QString, caption);
+        QFETCH(bool, withoutCatalogue);
         LanguageFolder folder;
-        folder.loadTwoLanguages({QStringLiteral("Exit")}, QString::fromUtf8(kCzech));
+        if (withoutCatalogue) {
+            QVERIFY(writeMasterFile(folder.file(QStringLiteral("messages_uk.txt")), windowKeys()));
+            loadLanguageCatalogueFrom(folder.path());
+            currentLanguage = 1;
+        } else {
+            folder.loadTwoLanguages({QStringLiteral("Exit")}, QString::fromUtf8(kCzech));
+        }
         FakeMainWindow main;
         translateMainWindow(&main.window);
 

@@ -7,9 +7,40 @@
 
 #include <QFileInfo>
 
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
 using namespace shelltest;
 
+namespace {
+
+const UserSettings kWritten{2, true, 0, 3};
+
+// Files in the settings folder other than the settings file: what a failed
+// save may have left behind.
+QStringList leftovers(const ConfigHome &home)
+{
+    QStringList names = QDir(home.settingsFolder()).entryList(QDir::Files | QDir::Hidden);
+    names.removeAll(QStringLiteral("qz5801.ini"));
+    return names;
+}
+
+} // namespace
+
+char *toString(const UserSettings &s)
+{
+    return QTest::toString(QStringLiteral("{%1, %2, %3, %4}")
+                               .arg(s.language)
+                               .arg(s.isPressure)
+                               .arg(s.unitOfLength)
+                               .arg(s.unitOfPressure));
+}
+
 Q_DECLARE_METATYPE(std::optional<int>)
+Q_DECLARE_METATYPE(std::optional<QByteArray>)
+Q_DECLARE_METATYPE(UserSettings)
 
 class ShellSettingsTest : public QObject {
     Q_OBJECT
@@ -179,6 +210,152 @@ private slots:
         QVERIFY(s.isPressure);
         QCOMPARE(s.unitOfLength, 0);
         QCOMPARE(s.unitOfPressure, 3);
+    }
+
+    // Reading and writing see the same file: what the reader takes from a
+    // file is what the writer replaces, so a written choice always sticks and
+    // keys the reader never saw are never lost.
+    void readerAndWriterAgree_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<UserSettings>("read");
+        QTest::addColumn<QByteArray>("after");
+        QTest::newRow("NUL byte before the section")
+            << QByteArrayLiteral("[Other]\nk=a\0b\n[Options]\nunitOfLength=2\n") << UserSettings{0, false, 2, 1}
+            << QByteArrayLiteral("[Other]\nk=a\0b\n[Options]\nunitOfLength=0\nLanguage=2\nisPressure=1\nunitOfPressure=3\n");
+        QTest::newRow("NUL byte in a value")
+            << QByteArrayLiteral("[Options]\nLanguage=3\0\nunitOfPressure=4\n") << UserSettings{0, false, 1, 4}
+            << QByteArray("[Options]\nLanguage=2\nunitOfPressure=3\nisPressure=1\nunitOfLength=0\n");
+        QTest::newRow("unclosed header is no section")
+            << QByteArray("[Options]\nLanguage=3\n[Other\nunitOfLength=2\n") << UserSettings{3, false, 2, 1}
+            << QByteArray("[Options]\nLanguage=2\n[Other\nunitOfLength=0\nisPressure=1\nunitOfPressure=3\n");
+        QTest::newRow("unclosed Options header")
+            << QByteArray("[Options\nLanguage=3\n") << UserSettings{}
+            << QByteArray("[Options\nLanguage=3\n\n[Options]\nLanguage=2\nisPressure=1\nunitOfLength=0\n"
+                          "unitOfPressure=3\n");
+        QTest::newRow("byte-order mark before a key")
+            << QByteArray("\xEF\xBB\xBFLanguage=3\r\n[options]\r\nisPressure=1\r\n") << UserSettings{0, true, 1, 1}
+            << QByteArray("\xEF\xBB\xBFLanguage=3\r\n[options]\r\nisPressure=1\r\nLanguage=2\r\nunitOfLength=0\r\n"
+                          "unitOfPressure=3\r\n");
+        QTest::newRow("byte-order mark before blanks")
+            << QByteArray("\xEF\xBB\xBF  [Options]\nunitOfLength=2\n") << UserSettings{0, false, 2, 1}
+            << QByteArray("\xEF\xBB\xBF  [Options]\nunitOfLength=0\nLanguage=2\nisPressure=1\nunitOfPressure=3\n");
+        QTest::newRow("repeated section, the first counts")
+            << QByteArray("[Options]\nLanguage=3\n[Other]\n[OPTIONS]\nLanguage=4\nunitOfLength=2\n")
+            << UserSettings{3, false, 1, 1}
+            << QByteArray("[Options]\nLanguage=2\nisPressure=1\nunitOfLength=0\nunitOfPressure=3\n[Other]\n[OPTIONS]\n"
+                          "Language=4\nunitOfLength=2\n");
+        QTest::newRow("lines ended by CR alone")
+            << QByteArray("[Options]\rLanguage=3\r[Other]\rLanguage=5\r") << UserSettings{3, false, 1, 1}
+            << QByteArray("[Options]\rLanguage=2\risPressure=1\runitOfLength=0\runitOfPressure=3\r[Other]\rLanguage=5\r");
+    }
+
+    void readerAndWriterAgree()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(UserSettings, read);
+        QFETCH(QByteArray, after);
+        ConfigHome home;
+        QVERIFY(writeBytes(home.settingsFile(), before));
+        QCOMPARE(readUserSettings(home.settingsFile()), read);
+        QVERIFY(writeUserSettings(home.settingsFile(), kWritten));
+        QCOMPARE(readBytes(home.settingsFile()), after);
+        QCOMPARE(readUserSettings(home.settingsFile()), kWritten);
+
+        // The same model on bytes, without a file.
+        QCOMPARE(userSettingsFromBytes(before), read);
+        QCOMPARE(userSettingsBytes(before, kWritten), std::optional<QByteArray>(after));
+    }
+
+    void iniValues_data()
+    {
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<QByteArray>("section");
+        QTest::addColumn<QByteArray>("key");
+        QTest::addColumn<std::optional<QByteArray>>("value");
+        const QByteArray file("\xEF\xBB\xBF[A]\r\nk =  v w \r\nk=second\r\n[B\r\nm=1\r\n;n=2\r\n[ b ] x\rn=3\r\n");
+        QTest::newRow("blanks before the value dropped") << file << QByteArray("a") << QByteArray("K")
+                                                         << std::optional<QByteArray>("v w ");
+        QTest::newRow("key under an unclosed header") << file << QByteArray("A") << QByteArray("m")
+                                                      << std::optional<QByteArray>("1");
+        QTest::newRow("commented key") << file << QByteArray("A") << QByteArray("n") << std::optional<QByteArray>();
+        QTest::newRow("header with text after it") << file << QByteArray("B") << QByteArray("n")
+                                                   << std::optional<QByteArray>("3");
+        QTest::newRow("no such section") << file << QByteArray("C") << QByteArray("k") << std::optional<QByteArray>();
+        QTest::newRow("empty value") << QByteArray("[A]\nk=") << QByteArray("A") << QByteArray("k")
+                                     << std::optional<QByteArray>("");
+    }
+
+    void iniValues()
+    {
+        QFETCH(QByteArray, contents);
+        QFETCH(QByteArray, section);
+        QFETCH(QByteArray, key);
+        QFETCH(std::optional<QByteArray>, value);
+        QCOMPARE(iniValue(contents, section, key), value);
+    }
+
+    // A file larger than any settings file of ours is left alone, and so is a
+    // file that would grow past that size.
+    void oversizedFileIsNeitherReadNorReplaced_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<bool>("readable");
+        const QByteArray head("[Options]\nLanguage=3\n[Padding]\n");
+        const auto padded = [&](qsizetype size) {
+            QByteArray file = head;
+            while (file.size() < size)
+                file += "; " + QByteArray(60, 'x') + '\n';
+            file.truncate(size - 1);
+            return file + '\n';
+        };
+        QTest::newRow("over the limit") << padded(kMaxSettingsFileSize + 1) << false;
+        QTest::newRow("would grow over it") << padded(kMaxSettingsFileSize) << true;
+    }
+
+    void oversizedFileIsNeitherReadNorReplaced()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(bool, readable);
+        ConfigHome home;
+        QVERIFY(writeBytes(home.settingsFile(), before));
+        QCOMPARE(readUserSettings(home.settingsFile()).language, readable ? 3 : 0);
+        QVERIFY(!writeUserSettings(home.settingsFile(), kWritten));
+        QVERIFY(readBytes(home.settingsFile()) == before);
+        QCOMPARE(leftovers(home), QStringList());
+        QVERIFY(!userSettingsBytes(before, kWritten));
+    }
+
+    // A full disk while the new file is written: the old file stays whole,
+    // its other sections included.
+    void fullDiskKeepsTheOldFile()
+    {
+#ifdef Q_OS_UNIX
+        ConfigHome home;
+        const QByteArray old("[Window]\nx=1\n[Options]\nLanguage=1\n\n[Last]\nkeep=me\n");
+        QVERIFY(writeBytes(home.settingsFile(), old));
+
+        // Writes past the old file's size fail as on a full disk; the new
+        // file is longer, as it gains three keys.
+        rlimit saved{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = rlim_t(old.size());
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const bool written = writeUserSettings(home.settingsFile(), kWritten);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+
+        QVERIFY(!written);
+        QCOMPARE(readBytes(home.settingsFile()), old);
+        QCOMPARE(leftovers(home), QStringList());
+        // With room again the same save goes through.
+        QVERIFY(writeUserSettings(home.settingsFile(), kWritten));
+        QCOMPARE(readUserSettings(home.settingsFile()), kWritten);
+#else
+        QSKIP("file size limits are a POSIX facility");
+#endif
     }
 
     // The window reads the file at creation and writes it back when it closes.
