@@ -574,6 +574,11 @@ private slots:
         QTest::newRow("answered at start-up") << QStringList{} << "Transmitter connected";
         QTest::newRow("none at start-up") << QStringList{"unplug", "start"} << "Transmitter not connected";
         QTest::newRow("silent at start-up") << QStringList{"silent", "start"} << "Transmitter not answering";
+        QTest::newRow("no permission at start-up") << QStringList{"deny", "start"} << "Transmitter not accessible";
+        QTest::newRow("no permission, then a read") << QStringList{"deny", "start", "read"}
+                                                    << "Transmitter not accessible";
+        QTest::newRow("permission given, then a read") << QStringList{"deny", "start", "allow", "read"}
+                                                       << "Transmitter connected";
         QTest::newRow("poll fails") << QStringList{"silent", "poll"} << "Transmitter not answering";
         QTest::newRow("read fails") << QStringList{"silent", "read"} << "Transmitter not answering";
         QTest::newRow("write fails") << QStringList{"silent", "write"} << "Transmitter not answering";
@@ -597,6 +602,10 @@ private slots:
                 qzsim_set_device_count(0);
             else if (step == QLatin1String("plug"))
                 qzsim_set_device_count(1);
+            else if (step == QLatin1String("deny"))
+                qzsim_set_device_denied(0, 1);
+            else if (step == QLatin1String("allow"))
+                qzsim_set_device_denied(0, 0);
             else if (step == QLatin1String("silent"))
                 qzsim_set_fault(QZSIM_FAULT_NO_REPLY);
             else if (step == QLatin1String("answer"))
