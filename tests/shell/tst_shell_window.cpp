@@ -229,6 +229,11 @@ private slots:
             {"menuApplication", "Application",
              {{"menuReadConfigurationFromDisk", "Read configuration from disk..."},
               {"menuWriteconfigurationToDisk", "Write configuration to disk..."},
+              {"", ""},
+              {"menuReadConfiguration", "Read configuration"},
+              {"menuCompareWithTransmitter", "Compare file with transmitter..."},
+              {"menuTrend", "Trend"},
+              {"", ""},
               {"menuExit", "Exit"}}},
             {"menuSettings", "Settings", {{"menuLanguageSelection", "Language selection..."}}},
             {"menuHelp", "Help", {{"menuAbout", "About..."}}}};
