@@ -135,18 +135,18 @@ QString formatNumber(float value, int decimals)
     return QString::fromLatin1(buffer, result.ptr - buffer);
 }
 
-float parseNumber(const QString &text)
+float parseNumber(const QString &text) { return readNumber(text).value_or(0.0f); }
+
+std::optional<float> readNumber(const QString &text)
 {
     if (auto v = strictToFloat(text))
-        return *v;
+        return v;
     QString changed = text;
     changed.replace(u'.', u',');
     if (auto v = strictToFloat(changed))
-        return *v;
+        return v;
     changed.replace(u',', u'.');
-    if (auto v = strictToFloat(changed))
-        return *v;
-    return 0;
+    return strictToFloat(changed);
 }
 
 std::optional<float> strictToFloat(const QString &text) { return strictTo<float>(text); }

@@ -17,6 +17,9 @@ QString formatNumber(float value, int decimals);
 // Tolerant of either separator: the text as it stands, then with points made
 // commas, then with commas made points; 0 when none of them reads.
 float parseNumber(const QString &text);
+// The same three readings; nothing when none of them reads, so a typed 0 and
+// text that is no number can be told apart.
+std::optional<float> readNumber(const QString &text);
 
 // The system's own conversions: the system's decimal separator only, optional
 // blanks around the number, an optional exponent; nothing when the text is not

@@ -3,23 +3,36 @@
 #include "NumberText.h"
 #include "Units.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
 namespace display {
 
+bool unreadableEntry(const QString &text)
+{
+    const bool blank = std::all_of(text.begin(), text.end(), [](QChar c) { return c == u' '; });
+    return !blank && !readNumber(text);
+}
+
 LimitEntry checkLimitEntry(bool editedHigher, const QString &higherText, const QString &lowerText, float unitFactor,
                            const ConfigurationRecord &record)
 {
     LimitEntry entry;
-    const float typed = parseNumber(editedHigher ? higherText : lowerText);
+    const QString &editedText = editedHigher ? higherText : lowerText;
+    if (unreadableEntry(editedText)) {
+        entry.messages.push_back(kTextInvalidRealNumber);
+        return entry;
+    }
+    const float typed = parseNumber(editedText);
     const double pascal = static_cast<double>(typed) / static_cast<double>(unitFactor);
 
     if (pascal > 1.01 * static_cast<double>(record.limitUpperBound) ||
         pascal < static_cast<double>(record.limitLowerBound))
         entry.messages.push_back(kTextOutOfRange);
 
-    if (parseNumber(higherText) < parseNumber(lowerText))
+    const QString &otherText = editedHigher ? lowerText : higherText;
+    if (!unreadableEntry(otherText) && parseNumber(higherText) < parseNumber(lowerText))
         entry.messages.push_back(editedHigher ? kTextLessThanLower : kTextGreaterThanHigher);
 
     // Floating point raises nothing here: a value in Pa beyond the float's
@@ -38,6 +51,10 @@ GravityEntry applyGravityEntry(const QString &gravityText, int checkedLengthUnit
                                ConfigurationRecord &record, DisplayState &state)
 {
     GravityEntry entry;
+    if (unreadableEntry(gravityText)) {
+        entry.messages.push_back(kTextInvalidRealNumber);
+        return entry;
+    }
     const float gravity = parseNumber(gravityText);
     record.specificGravity = gravity;
     if (gravity > 100000 || gravity < 10)

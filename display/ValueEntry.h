@@ -18,28 +18,34 @@ inline constexpr const char *kTextGreaterThanHigher = "Value is greater than the
 inline constexpr const char *kTextNotValidRealNumber = "Not valid real number";
 inline constexpr const char *kTextInvalidRealNumber = "Invalid real number";
 
+// Text in a limit edit or in `Ro` that is there but reads as no number, by
+// parseNumber's own rules. An empty edit (blanks only, too) is no such text:
+// it counts as 0, as it always has. Writing refuses while an edit holds one.
+bool unreadableEntry(const QString &text);
+
+// Each message is shown with the focus put back into the edit left.
 struct LimitEntry {
     std::vector<const char *> messages; // English keys, in the order they are shown, each titled "Error"
     bool store = false;                 // false: the member keeps its value
     float value = 0;                    // the new member value in Pa, when stored
-    bool focusBack() const { return !messages.empty(); }
 };
 
 // Leaving the higher (editedHigher) or the lower edit of an output. Both texts
-// as the edits hold them, in the unit shown; bounds from the record.
+// as the edits hold them, in the unit shown; bounds from the record. Unreadable
+// text in the edit left gives "Invalid real number" alone and stores nothing;
+// in the other edit it is no value to compare with, so the order is not checked.
 LimitEntry checkLimitEntry(bool editedHigher, const QString &higherText, const QString &lowerText, float unitFactor,
                            const ConfigurationRecord &record);
 
 struct GravityEntry {
-    std::vector<const char *> messages;
-    bool focusBack() const { return !messages.empty(); }
+    std::vector<const char *> messages; // each shown with the focus put back into `Ro`
 };
 
 // Leaving `Ro` or Enter in it: sets specificGravity; for the checked length
 // unit (0 mm, 1 m, 2 inch) the length factor; in the liquid-column display
 // the six values rescaled by new over reference gravity, and the factor in
 // force; then the reference. When the new gravity gives no usable numbers
-// only specificGravity changes.
+// only specificGravity changes; unreadable text changes nothing at all.
 GravityEntry applyGravityEntry(const QString &gravityText, int checkedLengthUnit, bool liquidColumnDisplay,
                                ConfigurationRecord &record, DisplayState &state);
 

@@ -1,9 +1,12 @@
 #include "Dialogs.h"
 
+#include "Lang.h"
+
 #include <QCoreApplication>
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 
@@ -25,7 +28,11 @@ MessageAnswer realMessageBox(QWidget *parent, const MessageRequest &request)
     box.setText(text);
     if (request.buttons == MessageButtons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::Yes);
+        // Translated captions keep a mnemonic, so the answer stays one key away.
+        box.button(QMessageBox::Yes)->setText(QLatin1Char('&') + translate(QStringLiteral("Yes")));
+        box.button(QMessageBox::No)->setText(QLatin1Char('&') + translate(QStringLiteral("No")));
+        // The one question asks before changing the transmitter: Enter must not agree.
+        box.setDefaultButton(QMessageBox::No);
     } else {
         box.setStandardButtons(QMessageBox::Ok);
     }

@@ -4,6 +4,7 @@
 #include "HandlerGuard.h"
 #include "Lang.h"
 #include "NumberText.h"
+#include "OperatorTools.h"
 #include "Oprog.h"
 #include "Settings.h"
 #include "SingleInstance.h"
@@ -98,6 +99,7 @@ TMainF::TMainF(QWidget *parent) : QMainWindow(parent)
     V1_P2->setFocus();
 
     CmCreate();
+    operatorTools = new TOperatorTools(*this);
 
     Timer1->start();
     Timer3->start();
@@ -312,6 +314,8 @@ void TMainF::translateMainWindow()
     captionNominalRange->adjustSize();
     captionSpecificGravity->adjustSize();
     placeActivityMark();
+    if (operatorTools)
+        operatorTools->retranslate();
 }
 
 void TMainF::placeActivityMark()

@@ -17,6 +17,7 @@
 class QLabel;
 class QTimer;
 class TOProgramu;
+class TOperatorTools;
 
 // The windows are drawn for the classic Windows controls (group box captions on
 // the frame, 21-pixel edits); off Windows, Qt's "Windows" style draws them so.
@@ -37,6 +38,7 @@ public:
     QTimer *Timer1 = nullptr;       // live value and deferred operations, every 1000 ms
     QTimer *Timer3 = nullptr;       // start-up connection, once, about 1 s after creation
     TOProgramu *aboutWindow = nullptr; // made by the program entry, shown by menuAboutClick
+    TOperatorTools *operatorTools = nullptr; // trend, compare, connection state, keys, accessible names
 
     // ---- State record beyond the configuration record and display state ----
     uint8_t outputState = 0;
@@ -92,6 +94,18 @@ public:
     void Cmmm();
     void Cmm();
     void CmInch();
+
+signals:
+    // What the window has just done, for the trend, the recording and the
+    // connection state; they listen only and never reach the transmitter.
+    // Every tick's poll: its display::Poll outcome and, with a value, the value in Pa.
+    void liveValuePolled(int outcome, float pascal);
+    // The start-up connection: devices counted, whether the transmitter answered.
+    void connectionChecked(uint32_t devices, bool answered);
+    // A read, write, zero correction or device info went through or failed.
+    void transmitterAnswered(bool answered);
+    // The unit, display mode or gravity in force changed.
+    void displayChanged();
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QTimer>
 
+#include <algorithm>
 #include <array>
 #include <initializer_list>
 #include <vector>
@@ -170,8 +171,10 @@ bool TMainF::connectTransmitter()
     try {
         theLink->sendCommand2();
         theLink->sendCommand4();
+        emit connectionChecked(count, true);
         return true;
     } catch (const std::exception &) {
+        emit connectionChecked(count, false);
         StatusBar1->setText(translate(count > 0 ? QStringLiteral("The device does not reply")
                                                 : QStringLiteral("The device is not connected")));
         StatusBar1->repaint();
@@ -211,6 +214,7 @@ void TMainF::Timer1Timer()
 
     Hvezdicka->setText(QStringLiteral(" "));
     polling = false;
+    emit liveValuePolled(poll.outcome, poll.value);
     if (operationPending)
         runPendingOperation(*this);
 }
@@ -262,6 +266,7 @@ void TMainF::CmVycist()
     }
 
     operationPending = false;
+    emit transmitterAnswered(read);
     if (!read) {
         if (!quiet)
             message(this, "Error reading configuration", "Error");
@@ -277,6 +282,13 @@ void TMainF::CmVycist()
 
 void TMainF::CmKonfigurace()
 {
+    // Text that reads as no number would go out as 0: nothing is sent while an edit holds one.
+    const auto edits = limitEdits(*this);
+    if (display::unreadableEntry(Ro->text()) ||
+        std::any_of(edits.begin(), edits.end(), [](QLineEdit *e) { return display::unreadableEntry(e->text()); })) {
+        message(this, display::kTextInvalidRealNumber, "Error");
+        return;
+    }
     if (config::firstOutputOutOfOrder(*this) >= 0) {
         message(this, "Error in values of pressure", "Error");
         return;
@@ -293,6 +305,7 @@ void TMainF::CmKonfigurace()
     } catch (const std::exception &) {
     }
     operationPending = false;
+    emit transmitterAnswered(written);
     if (written)
         message(this, "Configuration successfully written", "Message");
     else
@@ -319,7 +332,9 @@ void TMainF::CmKorekce()
         } else {
             display::declineZeroCorrection(link());
         }
+        emit transmitterAnswered(true);
     } catch (const std::exception &) {
+        emit transmitterAnswered(false);
         message(this, "Error zero correction", "Error");
     }
     operationPending = false;
@@ -334,9 +349,11 @@ void TMainF::CmDeviceInfo()
 
     try {
         const uint16_t serial = display::readSerialNumber(link());
+        emit transmitterAnswered(true);
         showMessage(this, translateFormat(QStringLiteral("Serial number is %i"), serial),
                     translate(QStringLiteral("Info")));
     } catch (const std::exception &) {
+        emit transmitterAnswered(false);
         message(this, "Device not reply", "Error");
     }
     operationPending = false;
@@ -356,6 +373,7 @@ void TMainF::CmFilterR()
     const int checkedLengthUnit = Butmm->isChecked() ? 0 : Butm->isChecked() ? 1 : Butinch->isChecked() ? 2 : -1;
     const display::GravityEntry entry = display::applyGravityEntry(
         Ro->text(), checkedLengthUnit, checkHeightLiquidColumn->isChecked(), *this, *this);
+    emit displayChanged();
     for (const char *text : entry.messages) {
         Ro->setFocus();
         message(this, text, "Error");
@@ -413,6 +431,7 @@ void TMainF::checkPressureClick()
     captionUnitsOfLength->hide();
     display::applyPressureMode(*this);
     redisplay(*this);
+    emit displayChanged();
 }
 
 void TMainF::checkHeightLiquidColumnClick()
@@ -424,6 +443,7 @@ void TMainF::checkHeightLiquidColumnClick()
     captionUnitsOfLength->show();
     display::applyLengthMode(*this);
     redisplay(*this);
+    emit displayChanged();
 }
 
 void TMainF::CmPa()

@@ -31,7 +31,17 @@ const QStringList &toolKeys()
         "Value is greater than the higher value", "Not valid real number", "Invalid real number",
         "Cannot open file", "Set the zero pressure and press OK", "Would you like to fix this error?",
         "Zero error is", "Correction successfully implemented", "Error zero correction",
-        "Serial number is %i", "Device not reply"};
+        "Serial number is %i", "Device not reply",
+        // connection state, accessible names, the zero correction's buttons
+        "Transmitter connected", "Transmitter not connected", "Transmitter not accessible",
+        "Transmitter not answering", "Connection", "Output %i: on", "Output %i: off", "Output %i lower value",
+        "Output %i higher value", "Output %i configuration", "Poll in progress", "Status", "Yes", "No",
+        // compare
+        "Compare file with transmitter", "File", "Setting", "Transmitter", "Different", "Close",
+        // trend and recording
+        "Trend", "Span", "1 minute", "10 minutes", "1 hour", "Everything", "Pause", "Record", "Stop",
+        "Save image", "Minimum", "Maximum", "Mean", "At pointer", "Not recording", "Recording", "Recorded",
+        "%i lines", "The recording file cannot be written, recording stopped", "All files"};
     return keys;
 }
 

@@ -10,9 +10,13 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -64,6 +68,50 @@ struct RecordedBoxes {
     ~RecordedBoxes() { setDialogHooks(previous); }
     RecordedBoxes(const RecordedBoxes &) = delete;
     RecordedBoxes &operator=(const RecordedBoxes &) = delete;
+};
+
+// Lets the real boxes open, modal loop, focus and activation changes and all,
+// and acts on each one as the operator would: by default Enter on the button
+// that has the focus. `act` may do anything first, a timer tick say. As a
+// box closes its window is made active again at once, as a desktop does
+// (the offscreen platform leaves it inactive).
+struct RealBoxes {
+    QStringList texts;
+    std::function<void(QMessageBox &)> act = [](QMessageBox &box) { pressKey(box, Qt::Key_Return); };
+    DialogHooks previous;
+    QTimer watch;
+    QPointer<QMessageBox> handled;
+
+    static void pressKey(QMessageBox &box, Qt::Key key)
+    {
+        QTest::keyClick(box.focusWidget() ? box.focusWidget() : static_cast<QWidget *>(&box), key);
+    }
+
+    RealBoxes()
+    {
+        previous = setDialogHooks({});
+        watch.setInterval(10);
+        QObject::connect(&watch, &QTimer::timeout, [this] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box || box == handled || !box->isVisible())
+                return;
+            handled = box;
+            texts << box->text();
+            QObject::connect(box, &QDialog::finished, [box] {
+                QWidget *owner = box->parentWidget() ? box->parentWidget()->window() : nullptr;
+                if (owner && owner->isVisible()) {
+                    owner->activateWindow();
+                    if (!QTest::qWaitForWindowActive(owner))
+                        qWarning("the window did not become active again");
+                }
+            });
+            act(*box);
+        });
+        watch.start();
+    }
+    ~RealBoxes() { setDialogHooks(previous); }
+    RealBoxes(const RealBoxes &) = delete;
+    RealBoxes &operator=(const RealBoxes &) = delete;
 };
 
 // Folders for the whole process, made before QApplication reads them.

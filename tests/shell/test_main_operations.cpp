@@ -9,6 +9,7 @@
 #include "NumberText.h"
 
 #include <QCheckBox>
+#include <QMessageBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -24,6 +25,7 @@
 using namespace simtest;
 #endif
 
+#include <array>
 #include <cstring>
 #include <functional>
 
@@ -67,6 +69,29 @@ struct RequestTap {
         original = link._MPUSBWrite;
         before = std::move(f);
         link._MPUSBWrite = &write;
+    }
+};
+
+// Loses the reply to the n-th request from now (drain reads aside).
+struct LostReply {
+    static inline MPUSBReadFn original = nullptr;
+    static inline int lost = 0;
+    static inline int reads = 0;
+    static uint32_t MPUSB_CALL read(void *h, void *data, uint32_t len, uint32_t *got, uint32_t timeout)
+    {
+        const uint32_t ok = original(h, data, len, got, timeout);
+        if (timeout != kDrainTimeoutMs && ++reads == lost) {
+            *got = 0;
+            return 0;
+        }
+        return ok;
+    }
+    static void attach(TFix64 &link, int n)
+    {
+        original = link._MPUSBRead;
+        lost = n;
+        reads = 0;
+        link._MPUSBRead = &read;
     }
 };
 
@@ -468,6 +493,39 @@ private slots:
         QCOMPARE(afterwards.filter(QRegularExpression("^Open 0 ")).size(), 2);
     }
 
+    void tickWhoseRetryAnswers()
+    {
+        TMainF &w = connectedWindow();
+        w.checkActualValue->setChecked(true);
+        qzsim_set_value(90000); // output 1 Compression 20..60 kPa, 2 Extraction 40..80, 3 Correct value 30..70
+        w.Timer1Timer();
+        QCOMPARE(w.Aktualni->text(), QStringLiteral("90.000 kPa"));
+
+        // the value's reply is lost; command 1 once more is answered
+        qzsim_set_value(10000);
+        qzsim_clear_logs();
+        LostReply::attach(*theLink, 2);
+        w.Timer1Timer();
+        QCOMPARE(requestLog(), (QStringList{"command 1", "query 4", "command 1"}));
+        QVERIFY(w.checkActualValue->isChecked());
+        QVERIFY(!QString::fromLatin1(qzsim_call_log()).contains(QStringLiteral("Close")));
+        QCOMPARE(w.Aktualni->text(), QStringLiteral("90.000 kPa"));
+        QCOMPARE(w.AHMLed1->value(), 0);
+        QCOMPARE(w.AHMLed2->value(), 1);
+        QCOMPARE(w.Hvezdicka->text(), QStringLiteral(" "));
+        QVERIFY(!w.polling);
+        QVERIFY(boxes.isEmpty());
+
+        // and the next tick shows the value and switches the lamps
+        w.Timer1Timer();
+        QVERIFY(w.checkActualValue->isChecked());
+        QCOMPARE(w.Aktualni->text(), QStringLiteral("10.000 kPa"));
+        QCOMPARE(w.AHMLed1->value(), 1);
+        QCOMPARE(w.AHMLed2->value(), 0);
+        QCOMPARE(w.AHMLed3->value(), 0);
+        QVERIFY(boxes.isEmpty());
+    }
+
     void checkBoxResetsPipes()
     {
         TMainF &w = connectedWindow();
@@ -542,6 +600,49 @@ private slots:
         qzsim_set_device_count(0);
         w.CmKorekce();
         QCOMPARE(texts(boxes), (QStringList{"Message: Set the zero pressure and press OK", "Error: Error zero correction"}));
+        QVERIFY(!w.operationPending);
+    }
+
+    // The question as the operator meets it, a real box: Enter must not shift the offset.
+    void zeroCorrectionQuestionAtTheKeyboard_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QStringList>("after"); // requests after the second reading
+        QTest::addColumn<float>("offset");
+        QTest::addColumn<int>("shown");
+        QTest::newRow("Enter") << "Enter" << QStringList{"command 1"} << 5.0f << 2;
+        QTest::newRow("Y key") << "Y" << QStringList{"write 940/4", "command 1"} << -7.0f << 3;
+        QTest::newRow("N key") << "N" << QStringList{"command 1"} << 5.0f << 2;
+        QTest::newRow("click on Yes") << "click Yes" << QStringList{"write 940/4", "command 1"} << -7.0f << 3;
+    }
+    void zeroCorrectionQuestionAtTheKeyboard()
+    {
+        QFETCH(QString, answer);
+        QFETCH(QStringList, after);
+        QFETCH(float, offset);
+        QFETCH(int, shown);
+        TMainF &w = connectedWindow();
+        putFloat(940, 5);
+        qzsim_push_reading(12);
+        qzsim_push_reading(14);
+        RealBoxes real;
+        real.act = [&](QMessageBox &box) {
+            if (!(box.standardButtons() & QMessageBox::Yes))
+                RealBoxes::pressKey(box, Qt::Key_Return);
+            else if (answer == "Enter")
+                RealBoxes::pressKey(box, Qt::Key_Return);
+            else if (answer == "Y")
+                RealBoxes::pressKey(box, Qt::Key_Y);
+            else if (answer == "N")
+                RealBoxes::pressKey(box, Qt::Key_N);
+            else
+                QTest::mouseClick(box.button(QMessageBox::Yes), Qt::LeftButton);
+        };
+        w.CmKorekce();
+        QCOMPARE(real.texts.size(), shown);
+        QCOMPARE(real.texts[1], QStringLiteral("Zero error is: 0.013 kPa\nWould you like to fix this error?"));
+        QCOMPARE(requestLog().mid(5), after);
+        QCOMPARE(memoryFloat(940), offset);
         QVERIFY(!w.operationPending);
     }
 
@@ -657,6 +758,92 @@ private slots:
         QCOMPARE(w.lowerValue3, 0.0f);
     }
 
+    void leavingAnEditWithTextThatIsNoNumber_data()
+    {
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("V1_P2, letter O") << "V1_P2" << "2O";
+        QTest::newRow("V1_P1, letters") << "V1_P1" << "abc";
+        QTest::newRow("V2_P2, two separators") << "V2_P2" << "1.000,5";
+        QTest::newRow("V2_P1, beyond a float") << "V2_P1" << "-1e39";
+        QTest::newRow("V3_P2, letter O") << "V3_P2" << "6O";
+        QTest::newRow("V3_P1, a sign alone") << "V3_P1" << "-";
+        QTest::newRow("Ro, letter O") << "Ro" << "1OOO";
+    }
+    void leavingAnEditWithTextThatIsNoNumber()
+    {
+        QFETCH(QString, edit);
+        QFETCH(QString, typed);
+        TMainF &w = connectedWindow(false); // liquid column: a gravity taken would rescale the values
+        const std::array<float, 6> values{w.lowerValue1, w.higherValue1, w.lowerValue2,
+                                          w.higherValue2, w.lowerValue3, w.higherValue3};
+        const float factor = w.unitFactor;
+        auto *field = w.findChild<QLineEdit *>(edit);
+        QVERIFY(field);
+        w.BitBtnDeviceInfo->setFocus();
+        field->setText(typed);
+        const std::pair<QLineEdit *, void (TMainF::*)()> handlers[] = {
+            {w.V1_P2, &TMainF::CmFilter11}, {w.V1_P1, &TMainF::CmFilter12}, {w.V2_P2, &TMainF::CmFilter21},
+            {w.V2_P1, &TMainF::CmFilter22}, {w.V3_P2, &TMainF::CmFilter31}, {w.V3_P1, &TMainF::CmFilter32},
+            {w.Ro, &TMainF::CmFilterR}};
+        for (const auto &[e, handler] : handlers)
+            if (e == field)
+                (w.*handler)();
+        QCOMPARE(texts(boxes), QStringList{"Error: Invalid real number"});
+        QCOMPARE(w.focusWidget(), field);
+        QCOMPARE(field->text(), typed);
+        const std::array<float, 6> now{w.lowerValue1, w.higherValue1, w.lowerValue2,
+                                       w.higherValue2, w.lowerValue3, w.higherValue3};
+        QCOMPARE(now, values);
+        QCOMPARE(w.specificGravity, 1000.0f);
+        QCOMPARE(w.referenceSpecificGravity, 1000.0f);
+        QCOMPARE(w.unitFactor, factor);
+        QCOMPARE(qzsim_request_count(), 0u);
+    }
+
+    void writeRefusesTextThatIsNoNumber_data()
+    {
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("refused");
+        const char *names[] = {"V1_P2", "V1_P1", "V2_P2", "V2_P1", "V3_P2", "V3_P1", "Ro"};
+        for (const char *name : names)
+            QTest::addRow("%s, letter O", name) << name << "1O" << true;
+        QTest::newRow("V2_P1, letters after the number") << "V2_P1" << "40kPa" << true;
+        QTest::newRow("Ro, letters") << "Ro" << "water" << true;
+        // Text that reads as a number goes out as before.
+        QTest::newRow("V3_P1 empty") << "V3_P1" << "" << false;
+        QTest::newRow("V3_P1 blanks") << "V3_P1" << "  " << false;
+        QTest::newRow("V1_P2 with a comma") << "V1_P2" << "60,5" << false;
+    }
+    void writeRefusesTextThatIsNoNumber()
+    {
+        QFETCH(QString, edit);
+        QFETCH(QString, typed);
+        QFETCH(bool, refused);
+        TMainF &w = connectedWindow();
+        auto *field = w.findChild<QLineEdit *>(edit);
+        QVERIFY(field);
+        const QString before = field->text();
+        const QByteArray memoryBefore(reinterpret_cast<const char *>(qzsim_memory()), 1024);
+        field->setText(typed);
+        w.pendingOperation = 0;
+        w.CmKonfigurace();
+        if (refused) {
+            QCOMPARE(texts(boxes), QStringList{"Error: Invalid real number"});
+            QCOMPARE(QString::fromLatin1(qzsim_call_log()), QString()); // not even the pipes
+            QCOMPARE(QByteArray(reinterpret_cast<const char *>(qzsim_memory()), 1024), memoryBefore);
+            QCOMPARE(w.pendingOperation, 0);
+            QVERIFY(!w.operationPending);
+            // a number in its place again, and the write goes out
+            boxes.clear();
+            field->setText(before);
+            w.CmKonfigurace();
+        }
+        QCOMPARE(texts(boxes), QStringList{"Message: Configuration successfully written"});
+        QCOMPARE(requestLog(), (QStringList{"command 2", "write 894/4", "write 67/27", "command 1"}));
+    }
+
     void gravityEntry()
     {
         TMainF &w = connectedWindow(false); // liquid column, mm
@@ -752,7 +939,6 @@ private slots:
         QCOMPARE(w.Ro->text(), QStringLiteral("1000"));
         QVERIFY(w.isPressure);
         QCOMPARE(w.V1_P1->text(), QStringLiteral("20.000"));
-        QCOMPARE(w.specificGravity, 1000.0f); // the gravity waits for Ro to be left
 
         // a refused file changes nothing
         writeBytes(path, "*** QZ5800 CONFIG *** \r\np\r\n");
@@ -760,6 +946,39 @@ private slots:
         w.CmLoad();
         QCOMPARE(texts(boxes), QStringList{"Error: Cannot open file"});
         QCOMPARE(w.lowerValue1, 3.0f);
+    }
+
+    void loadedGravityWaitsForEnter()
+    {
+        TMainF &w = connectedWindow(false); // liquid column in mm, gravity 1000
+        const QString path = home->path() + "/water500.cfg";
+        QVERIFY(writeBytes(path, "*** QZ5800 CONFIG ***\r\nh\r\n500\r\n2000.000000\r\n1000.000000\r\n1\r\n"
+                                 "4000.000000\r\n3000.000000\r\n2\r\n6000.000000\r\n5000.000000\r\n3\r\n"));
+        DialogHooks hooks = setDialogHooks({});
+        hooks.openFile = [&](QWidget *, const FileDialogRequest &) { return path; };
+        setDialogHooks(hooks);
+        w.CmLoad();
+        QVERIFY(boxes.isEmpty());
+        QCOMPARE(w.Ro->text(), QStringLiteral("500"));
+        // the heights are still those of gravity 1000: 1000 Pa is 102 mm of water
+        QCOMPARE(w.specificGravity, 1000.0f);
+        QCOMPARE(w.V1_P1->text(), QStringLiteral("102"));
+        QCOMPARE(w.V1_P2->text(), QStringLiteral("204"));
+        QCOMPARE(w.lowerValue1, 1000.0f);
+
+        QTest::keyClick(w.Ro, Qt::Key_Return);
+        QVERIFY(boxes.isEmpty());
+        QCOMPARE(w.specificGravity, 500.0f);
+        QCOMPARE(w.referenceSpecificGravity, 500.0f);
+        // the heights stay, the pressures behind them follow the new gravity
+        const std::array<float, 6> pressures{w.lowerValue1, w.higherValue1, w.lowerValue2,
+                                             w.higherValue2, w.lowerValue3, w.higherValue3};
+        QCOMPARE(pressures, (std::array<float, 6>{500, 1000, 1500, 2000, 2500, 3000}));
+        QCOMPARE(w.V1_P1->text(), QStringLiteral("102"));
+        w.Cmmm(); // shown afresh from the record
+        QCOMPARE(w.V1_P1->text(), QStringLiteral("102"));
+        QCOMPARE(w.V1_P2->text(), QStringLiteral("204"));
+        QCOMPARE(w.V3_P2->text(), QStringLiteral("612"));
     }
 
 #endif

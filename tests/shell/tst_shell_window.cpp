@@ -5,6 +5,8 @@
 #include "Lang.h"
 #include "Main.h"
 #include "Oprog.h"
+#include "SimulatorSupport.h"
+#include "qzsim.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -18,6 +20,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QScreen>
@@ -226,6 +229,11 @@ private slots:
             {"menuApplication", "Application",
              {{"menuReadConfigurationFromDisk", "Read configuration from disk..."},
               {"menuWriteconfigurationToDisk", "Write configuration to disk..."},
+              {"", ""},
+              {"menuReadConfiguration", "Read configuration"},
+              {"menuCompareWithTransmitter", "Compare file with transmitter..."},
+              {"menuTrend", "Trend"},
+              {"", ""},
               {"menuExit", "Exit"}}},
             {"menuSettings", "Settings", {{"menuLanguageSelection", "Language selection..."}}},
             {"menuHelp", "Help", {{"menuAbout", "About..."}}}};
@@ -498,24 +506,164 @@ private slots:
         setDialogHooks(before);
     }
 
-    void timerTicksWhileBoxIsOpen()
+    void ticksDoNothingWhileABoxIsOpen()
     {
+        qzsim_reset();
+        qzsim_set_value(42000);
         TMainF &w = makeWindow();
         w.show();
-        bool tickedInsideBox = false;
-        DialogHooks hooks;
-        hooks.message = [&](QWidget *, const MessageRequest &) {
-            // A modal box keeps the event loop going: the main timer still ticks.
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.isPressure = true;
+        w.CCmPoStartu(); // the simulated transmitter, read quietly
+        QVERIFY(w.buttonWriteConfiguration->isEnabled());
+        w.checkActualValue->setChecked(true);
+        RealBoxes boxes;
+        bool ticked = false;
+        int requestsDuringTick = -1;
+        QString shownDuringTick;
+        QStringList boxesInsideTheBox;
+        boxes.act = [&](QMessageBox &box) {
+            // A box that a tick opened meanwhile would have to be closed for the tick to end.
+            QTimer closer;
+            QObject::connect(&closer, &QTimer::timeout, [&] {
+                auto *other = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+                if (other && other != &box && other->isVisible()) {
+                    boxesInsideTheBox << other->text();
+                    other->reject();
+                }
+            });
+            closer.start(10);
+            qzsim_clear_logs();
             QSignalSpy ticks(w.Timer1, &QTimer::timeout);
-            tickedInsideBox = ticks.wait(5000);
-            return MessageAnswer::Ok;
+            ticked = ticks.wait(5000);
+            requestsDuringTick = int(qzsim_request_count());
+            shownDuringTick = w.Aktualni->text();
+            RealBoxes::pressKey(box, Qt::Key_Return);
         };
-        const DialogHooks before = setDialogHooks(hooks);
-        setLanguageDialogRunner([](QDialog &) -> int { throw std::runtime_error("boom"); });
-        w.menuLanguageSelection->trigger();
-        setLanguageDialogRunner({});
-        setDialogHooks(before);
-        QVERIFY(tickedInsideBox);
+        w.BitBtnDeviceInfo->click();
+        QCOMPARE(boxes.texts, QStringList{"Serial number is 12345"});
+        QVERIFY(boxesInsideTheBox.isEmpty());
+        QVERIFY(ticked);
+        QCOMPARE(requestsDuringTick, 0);
+        QCOMPARE(shownDuringTick, QStringLiteral("-"));
+        // with the box closed the ticks poll again
+        QTRY_COMPARE_WITH_TIMEOUT(w.Aktualni->text(), QStringLiteral("42.000 kPa"), 5000);
+    }
+
+    // Leaving an edit as the operator does, with real boxes: the check runs
+    // once; its own focus move and the box's (de)activation run no other.
+    void leavingAnEditChecksItOnce_data()
+    {
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("route");
+        QTest::addColumn<QString>("shown");
+        const QString range = QStringLiteral("The value is out of range");
+        const QString noNumber = QStringLiteral("Invalid real number");
+        // The focus starts in V1_P2: its first leaving is checked too.
+        QTest::newRow("first edit, Tab") << "V1_P2" << "200" << "tab" << range;
+        QTest::newRow("first edit, click elsewhere") << "V1_P2" << "200" << "click" << range;
+        QTest::newRow("lower edit, Tab") << "V2_P1" << "-200" << "tab" << range;
+        QTest::newRow("lower edit, click elsewhere") << "V3_P1" << "-200" << "click" << range;
+        QTest::newRow("letter O, Tab") << "V2_P2" << "2O" << "tab" << noNumber;
+        QTest::newRow("letter O, click elsewhere") << "V1_P1" << "1O" << "click" << noNumber;
+        QTest::newRow("gravity, Enter") << "Ro" << "5" << "enter" << range;
+        QTest::newRow("gravity, Tab") << "Ro" << "5" << "tab" << range;
+        QTest::newRow("gravity, click elsewhere") << "Ro" << "5" << "click" << range;
+        QTest::newRow("gravity no number, Enter") << "Ro" << "1OOO" << "enter" << noNumber;
+    }
+    void leavingAnEditChecksItOnce()
+    {
+        QFETCH(QString, edit);
+        QFETCH(QString, typed);
+        QFETCH(QString, route);
+        QFETCH(QString, shown);
+        TMainF &w = makeWindow();
+        w.Timer3->stop();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QCOMPARE(QApplication::focusWidget(), w.V1_P2);
+        auto *field = w.findChild<QLineEdit *>(edit);
+        QVERIFY(field);
+        QLineEdit *elsewhere = field == w.V1_P1 ? w.V2_P2 : w.V1_P1;
+        RealBoxes boxes;
+        if (field != w.V1_P2)
+            QTest::mouseClick(field, Qt::LeftButton); // V1_P2 holds 0: leaving it warns of nothing
+        QCOMPARE(QApplication::focusWidget(), field);
+        field->clear();
+        QTest::keyClicks(field, typed);
+        // Every other limit edit would warn if its own check ran.
+        for (QLineEdit *other : {w.V1_P2, w.V1_P1, w.V2_P2, w.V2_P1, w.V3_P2, w.V3_P1})
+            if (other != field)
+                other->setText(other->objectName().endsWith(u'2') ? QStringLiteral("300") : QStringLiteral("-300"));
+        QVERIFY(boxes.texts.isEmpty());
+
+        if (route == "tab")
+            QTest::keyClick(field, Qt::Key_Tab);
+        else if (route == "click")
+            QTest::mouseClick(elsewhere, Qt::LeftButton);
+        else
+            QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(boxes.texts, QStringList{shown});
+        // The window comes back to the front as the box goes (the offscreen
+        // platform leaves that to the program).
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QCOMPARE(QApplication::focusWidget(), field);
+        QCOMPARE(field->text(), typed);
+        QTest::qWait(50);
+        QCOMPARE(boxes.texts.size(), 1);
+
+        // The check put the focus back; leaving again checks again.
+        QTest::keyClick(field, Qt::Key_Tab);
+        QCOMPARE(boxes.texts, (QStringList{shown, shown}));
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QCOMPARE(QApplication::focusWidget(), field);
+    }
+
+    void doubleClickOnTheSelectedUnit_data()
+    {
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<bool>("liquidColumn");
+        QTest::addColumn<QString>("gravity"); // typed into Ro, never left
+        QTest::addColumn<QString>("higher2");
+        QTest::addColumn<int>("errorBoxes");
+        QTest::newRow("kPa") << "RadioButton2" << false << "1000" << "50.000" << 0;
+        QTest::newRow("mm takes the gravity in Ro") << "Butmm" << true << "500" << "10194" << 0;
+        // The handler raises on each run: its boxes count the runs.
+        QTest::newRow("mm, letters in Ro") << "Butmm" << true << "abc" << "X" << 2;
+    }
+    void doubleClickOnTheSelectedUnit()
+    {
+        QFETCH(QString, unit);
+        QFETCH(bool, liquidColumn);
+        QFETCH(QString, gravity);
+        QFETCH(QString, higher2);
+        QFETCH(int, errorBoxes);
+        TMainF &w = makeWindow();
+        w.Timer3->stop();
+        RecordedBoxes boxes;
+        if (liquidColumn)
+            w.checkHeightLiquidColumnClick();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        auto *button = w.findChild<QRadioButton *>(unit);
+        QVERIFY(button && button->isChecked());
+        // Changed behind the window's back: only the handler's redisplay shows them.
+        w.higherValue2 = 50000;
+        w.V2_P2->setText(QStringLiteral("X"));
+        w.Ro->setText(gravity);
+
+        QWindow *window = w.windowHandle();
+        QTest::mouseDClick(window, Qt::LeftButton, {}, window->mapFromGlobal(button->mapToGlobal(button->rect().center())));
+        QTRY_VERIFY(int(boxes.boxes.size()) >= errorBoxes);
+        QVERIFY(button->isChecked());
+        QCOMPARE(w.V2_P2->text(), higher2);
+        for (const MessageRequest &box : boxes.boxes)
+            QCOMPARE(box.text, QStringLiteral("'abc' is not a valid floating point value"));
+        if (errorBoxes == 0)
+            QVERIFY(boxes.boxes.empty());
     }
 };
 

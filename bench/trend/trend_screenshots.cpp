@@ -1,0 +1,106 @@
+// Pictures of the trend window and the compare table for docs/screenshots, in
+// English and Czech: the window over the simulator, ten minutes of values
+// with a recording and a switched-off stretch, then a compare against a
+// transmitter that differs from the saved file.
+// Usage: trend_screenshots OUTPUT_DIR   (any Qt platform; under Xvfb with xcb
+// the fonts are those of a desktop)
+#include "Dialogs.h"
+#include "Fix64usb.h"
+#include "Lang.h"
+#include "Main.h"
+#include "OperatorTools.h"
+#include "TrendWindow.h"
+#include "qzsim.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+void putFloat(uint32_t address, float v) { std::memcpy(qzsim_memory() + address, &v, 4); }
+
+bool shoot(int language, const QString &suffix, const QString &outDir)
+{
+    QTemporaryDir work;
+    qzsim_reset();
+    delete theLink;
+    theLink = nullptr;
+    QString savePath = work.filePath(QStringLiteral("tank-a.cfg"));
+    DialogHooks hooks;
+    hooks.message = [](QWidget *, const MessageRequest &) { return MessageAnswer::Ok; };
+    hooks.saveFile = [&](QWidget *, const FileDialogRequest &) { return savePath; };
+    hooks.openFile = [&](QWidget *, const FileDialogRequest &) { return savePath; };
+    bool ok = true;
+    hooks.execDialog = [&](QDialog &d) {
+        d.show();
+        d.adjustSize();
+        QApplication::processEvents();
+        ok = d.grab().save(outDir + QStringLiteral("/compare-%1.png").arg(suffix)) && ok;
+        return 0;
+    };
+    setDialogHooks(hooks);
+    setPauseFunction([](unsigned) {});
+
+    TMainF w;
+    w.Timer1->stop();
+    w.Timer3->stop();
+    loadLanguageCatalogueFrom(QStringLiteral(QZ_LANGUAGE_DIR) + QDir::separator());
+    currentLanguage = language;
+    w.translateMainWindow();
+    w.isPressure = true;
+    QDateTime now(QDate(2026, 12, 10), QTime(9, 50, 0));
+    w.operatorTools->clock = [&now] { return now; };
+    w.CCmPoStartu();
+    w.show();
+
+    w.operatorTools->showTrend();
+    TTrendWindow &trend = *w.operatorTools->trendWindow;
+    trend.resize(900, 560);
+    trend.spanBox->setCurrentIndex(1);
+    trend.startRecording(work.filePath(QStringLiteral("tank-a-2026-12-10.csv")));
+    w.checkActualValue->setChecked(true);
+    for (int s = 0; s < 600; ++s) {
+        if (s == 380)
+            w.checkActualValue->setChecked(false);
+        if (s == 410)
+            w.checkActualValue->setChecked(true);
+        const double t = s / 600.0;
+        qzsim_push_reading(float(38000 + 30000 * std::sin(t * 6.0) + 4000 * std::sin(s * 0.7)));
+        now = now.addSecs(1);
+        w.Timer1Timer();
+    }
+    trend.redraw();
+    QApplication::processEvents();
+    ok = trend.grab().save(outDir + QStringLiteral("/trend-%1.png").arg(suffix)) && ok;
+    trend.stopRecording();
+
+    // the saved file against a transmitter changed since
+    w.CmSave();
+    putFloat(80, 75000);
+    qzsim_memory()[93] = 4;
+    w.operatorTools->compareWithTransmitter();
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QTemporaryDir runtime;
+    QTemporaryDir config;
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    useDesignStyle();
+    QApplication app(argc, argv);
+    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
+    const bool ok = shoot(0, QStringLiteral("en"), out) && shoot(1, QStringLiteral("cs"), out);
+    return ok ? 0 : 1;
+}

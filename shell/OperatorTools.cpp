@@ -1,0 +1,171 @@
+#include "OperatorTools.h"
+
+#include "Accessibility.h"
+#include "CompareDialog.h"
+#include "ConfigurationExchange.h"
+#include "Dialogs.h"
+#include "Lang.h"
+#include "LiveValue.h"
+#include "Main.h"
+#include "TrendWindow.h"
+#include "Units.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+
+TOperatorTools::TOperatorTools(TMainF &window) : QObject(&window), w(window)
+{
+    setObjectName(QStringLiteral("operatorTools"));
+
+    connectionLabel = new QLabel(w.statusbar);
+    connectionLabel->setObjectName(QStringLiteral("connectionState"));
+    connectionLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    w.statusbar->addPermanentWidget(connectionLabel, 0);
+
+    w.menuReadConfigurationFromDisk->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    w.menuWriteconfigurationToDisk->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    w.menuExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    w.menuAbout->setShortcut(QKeySequence(Qt::Key_F1));
+
+    // New items go above "Exit", which stays the last.
+    menuReadConfiguration = new QAction(&w);
+    menuReadConfiguration->setObjectName(QStringLiteral("menuReadConfiguration"));
+    menuReadConfiguration->setShortcut(QKeySequence(Qt::Key_F5));
+    menuCompare = new QAction(&w);
+    menuCompare->setObjectName(QStringLiteral("menuCompareWithTransmitter"));
+    menuTrend = new QAction(&w);
+    menuTrend->setObjectName(QStringLiteral("menuTrend"));
+    menuTrend->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    w.menuApplication->insertSeparator(w.menuExit);
+    w.menuApplication->insertActions(w.menuExit, {menuReadConfiguration, menuCompare, menuTrend});
+    w.menuApplication->insertSeparator(w.menuExit);
+
+    // Through the button, so the read runs exactly as its click runs it.
+    connect(menuReadConfiguration, &QAction::triggered, &w, [this] {
+        if (w.buttonreadConfiguration->isEnabled())
+            w.buttonreadConfiguration->click();
+    });
+    connect(menuCompare, &QAction::triggered, &w, [this] { compareWithTransmitter(); });
+    connect(menuTrend, &QAction::triggered, &w, [this] { showTrend(); });
+
+    connect(&w, &TMainF::liveValuePolled, this, &TOperatorTools::polled);
+    connect(&w, &TMainF::connectionChecked, this, [this](uint32_t devices, bool answered) {
+        const DeviceAccess access = theLink ? theLink->deviceAccess(0) : DeviceAccess::Unknown;
+        setConnection(stateAfterStartup(devices, answered, access));
+    });
+    connect(&w, &TMainF::transmitterAnswered, this,
+            [this](bool answered) { setConnection(stateAfterExchange(connection, answered)); });
+    connect(&w, &TMainF::displayChanged, this, [this] {
+        if (trendWindow && trendWindow->isVisible())
+            trendWindow->redraw();
+    });
+    // Switched off, by the operator or by the poll: the line breaks here.
+    connect(w.checkActualValue, &QCheckBox::toggled, this, [this](bool on) {
+        if (!on) {
+            history.appendGap(nowMs());
+            if (trendWindow)
+                trendWindow->historyChanged();
+        }
+    });
+    for (QProgressBar *lamp : {w.AHMLed1, w.AHMLed2, w.AHMLed3})
+        connect(lamp, &QProgressBar::valueChanged, this, [this] { nameLamps(w); });
+
+    retranslate();
+}
+
+void TOperatorTools::retranslate()
+{
+    menuReadConfiguration->setText(translate(QStringLiteral("Read configuration")));
+    menuCompare->setText(translateWithEllipsis(QStringLiteral("Compare file with transmitter")));
+    menuTrend->setText(translate(QStringLiteral("Trend")));
+    connectionLabel->setText(connectionStateText(connection));
+    connectionLabel->setAccessibleName(translate(QStringLiteral("Connection")));
+    nameMainWindowControls(w);
+    if (trendWindow)
+        trendWindow->retranslate();
+}
+
+void TOperatorTools::setConnection(ConnectionState state)
+{
+    connection = state;
+    connectionLabel->setText(connectionStateText(state));
+}
+
+void TOperatorTools::polled(int outcome, float pascal)
+{
+    const QDateTime now = clock();
+    if (outcome == display::Poll::Value) {
+        setConnection(ConnectionState::Connected);
+        history.append(now.toMSecsSinceEpoch(), pascal);
+        nameLiveValue(w);
+        if (trendWindow) {
+            RecordedValue value;
+            value.time = now;
+            value.pascal = pascal;
+            value.shownNumber = display::shownNumber(pascal, w);
+            value.unit = w.unitText;
+            value.lamps = {w.AHMLed1->value() > w.AHMLed1->minimum(), w.AHMLed2->value() > w.AHMLed2->minimum(),
+                           w.AHMLed3->value() > w.AHMLed3->minimum()};
+            trendWindow->valueArrived(value);
+        }
+        return;
+    }
+    if (outcome == display::Poll::SwitchOff)
+        setConnection(stateAfterExchange(connection, false));
+    history.appendGap(now.toMSecsSinceEpoch());
+    if (trendWindow)
+        trendWindow->historyChanged();
+}
+
+void TOperatorTools::showTrend()
+{
+    if (!trendWindow)
+        trendWindow = new TTrendWindow(w, history, [this] { return nowMs(); }, &w);
+    trendWindow->show();
+    trendWindow->raise();
+    trendWindow->activateWindow();
+}
+
+void TOperatorTools::compareWithTransmitter()
+{
+    // The window's own open dialog, as for reading a file into the window.
+    const QString path = chooseOpenFile(&w, {QStringLiteral("Otevření souboru konfigurace"),
+                                             QStringLiteral("Soubory konfigurace (*.cfg);;Všechny soubory (*)"),
+                                             QStringLiteral("cfg")});
+    if (path.isEmpty())
+        return;
+    const std::optional<config::ConfigurationFile> file = config::loadConfigurationFile(path);
+    if (!file) {
+        showMessage(&w, translate(QStringLiteral("Cannot open file")), translate(QStringLiteral("Error")));
+        return;
+    }
+    // Not while the window is in the middle of its own exchange.
+    if (w.polling || w.operationPending)
+        return;
+
+    // A record of its own: the window's record, fields and display stay as they are.
+    ConfigurationRecord transmitter;
+    std::array<int, 3> modes{-1, -1, -1};
+    bool read = false;
+    try {
+        if (!theLink)
+            throw std::runtime_error("no link");
+        config::ReadHooks hooks;
+        hooks.modeRead = [&modes](int output, int mode) { modes[static_cast<std::size_t>(output)] = mode; };
+        config::readConfiguration(*theLink, transmitter, hooks);
+        read = true;
+    } catch (const std::exception &) {
+    }
+    setConnection(stateAfterExchange(connection, read));
+    if (!read) {
+        showMessage(&w, translate(QStringLiteral("Error reading configuration")), translate(QStringLiteral("Error")));
+        return;
+    }
+    TCompareDialog dialog(path, compareRows(*file, transmitter, modes, w), &w);
+    execModal(dialog);
+}

@@ -1,0 +1,360 @@
+#include "TrendWindow.h"
+
+#include "Dialogs.h"
+#include "Lang.h"
+#include "Main.h"
+#include "Units.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QShortcut>
+#include <QVBoxLayout>
+#include <QtCharts/QChart>
+#include <QtCharts/QChartView>
+#include <QtCharts/QDateTimeAxis>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QValueAxis>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const QColor kValueColour(0x1f, 0x4e, 0x9c);
+// One colour per output, told apart also by those who confuse red and green.
+const QColor kOutputColours[3] = {QColor(0xd5, 0x5e, 0x00), QColor(0x00, 0x9e, 0x73), QColor(0xcc, 0x79, 0xa7)};
+
+QIcon swatch(const QColor &colour)
+{
+    QPixmap pixmap(12, 12);
+    pixmap.fill(colour);
+    return QIcon(pixmap);
+}
+
+} // namespace
+
+TTrendWindow::TTrendWindow(TMainF &mainWindow, const TrendHistory &trendHistory, std::function<int64_t()> now,
+                           QWidget *parent)
+    : QWidget(parent, Qt::Window), main(mainWindow), history(trendHistory), clock(std::move(now))
+{
+    setObjectName(QStringLiteral("trendWindow"));
+
+    chart = new QChart;
+    chart->legend()->hide();
+    chart->setMargins(QMargins(4, 4, 4, 4));
+    axisX = new QDateTimeAxis;
+    axisX->setFormat(QStringLiteral("HH:mm:ss"));
+    axisX->setTickCount(6);
+    axisY = new QValueAxis;
+    chart->addAxis(axisX, Qt::AlignBottom);
+    chart->addAxis(axisY, Qt::AlignLeft);
+    for (std::size_t i = 0; i < limitSeries.size(); ++i) {
+        auto *series = new QLineSeries;
+        QPen pen(kOutputColours[i / 2]);
+        pen.setWidthF(1.5);
+        pen.setStyle(i % 2 == 0 ? Qt::DashLine : Qt::DashDotLine);
+        series->setPen(pen);
+        chart->addSeries(series);
+        series->attachAxis(axisX);
+        series->attachAxis(axisY);
+        limitSeries[i] = series;
+    }
+    chartView = new QChartView(chart, this);
+    chartView->setObjectName(QStringLiteral("trendChart"));
+    chartView->setRenderHint(QPainter::Antialiasing, false);
+    chartView->setMinimumSize(640, 320);
+    chartView->setMouseTracking(true);
+    chartView->viewport()->setMouseTracking(true);
+    chartView->viewport()->installEventFilter(this);
+
+    spanCaption = new QLabel(this);
+    spanBox = new QComboBox(this);
+    spanBox->setObjectName(QStringLiteral("trendSpan"));
+    spanCaption->setBuddy(spanBox);
+    auto *controls = new QHBoxLayout;
+    controls->addWidget(spanCaption);
+    controls->addWidget(spanBox);
+    controls->addSpacing(12);
+    for (std::size_t i = 0; i < outputChecks.size(); ++i) {
+        outputChecks[i] = new QCheckBox(this);
+        outputChecks[i]->setObjectName(QStringLiteral("trendOutput%1").arg(i + 1));
+        outputChecks[i]->setChecked(true);
+        outputChecks[i]->setIcon(swatch(kOutputColours[i]));
+        controls->addWidget(outputChecks[i]);
+        connect(outputChecks[i], &QCheckBox::toggled, this, [this] { redraw(); });
+    }
+    controls->addStretch(1);
+    pauseButton = new QPushButton(this);
+    pauseButton->setObjectName(QStringLiteral("trendPause"));
+    pauseButton->setCheckable(true);
+    controls->addWidget(pauseButton);
+
+    statsLabel = new QLabel(this);
+    statsLabel->setObjectName(QStringLiteral("trendStatistics"));
+    statsLabel->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    pointerLabel = new QLabel(this);
+    pointerLabel->setObjectName(QStringLiteral("trendPointer"));
+
+    recordButton = new QPushButton(this);
+    recordButton->setObjectName(QStringLiteral("trendRecord"));
+    stopButton = new QPushButton(this);
+    stopButton->setObjectName(QStringLiteral("trendStop"));
+    saveImageButton = new QPushButton(this);
+    saveImageButton->setObjectName(QStringLiteral("trendSaveImage"));
+    recordingLabel = new QLabel(this);
+    recordingLabel->setObjectName(QStringLiteral("trendRecording"));
+    recordingLabel->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    auto *recording = new QHBoxLayout;
+    recording->addWidget(recordButton);
+    recording->addWidget(stopButton);
+    recording->addWidget(recordingLabel, 1);
+    recording->addWidget(saveImageButton);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(controls);
+    layout->addWidget(chartView, 1);
+    layout->addWidget(statsLabel);
+    layout->addWidget(pointerLabel);
+    layout->addLayout(recording);
+
+    auto *recordKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), this);
+    connect(recordKey, &QShortcut::activated, this, [this] {
+        if (!recorder.active())
+            chooseRecordingFile();
+    });
+    connect(spanBox, &QComboBox::currentIndexChanged, this, [this] { redraw(); });
+    connect(pauseButton, &QPushButton::toggled, this, [this](bool on) {
+        frozenEnd = clock();
+        if (!on)
+            redraw();
+    });
+    connect(recordButton, &QPushButton::clicked, this, [this] { chooseRecordingFile(); });
+    connect(stopButton, &QPushButton::clicked, this, [this] { stopRecording(); });
+    connect(saveImageButton, &QPushButton::clicked, this, [this] { chooseImageFile(); });
+
+    retranslate();
+    showRecordingState();
+    resize(800, 520);
+}
+
+void TTrendWindow::retranslate()
+{
+    setWindowTitle(translate(QStringLiteral("Trend")) + QStringLiteral(" - ")
+                   + translate(QStringLiteral("QZ5801 User Software")));
+    spanCaption->setText(translateWithColon(QStringLiteral("Span")).trimmed());
+    const QSignalBlocker blocker(spanBox);
+    const int selected = spanBox->currentIndex();
+    spanBox->clear();
+    spanBox->addItems({translate(QStringLiteral("1 minute")), translate(QStringLiteral("10 minutes")),
+                       translate(QStringLiteral("1 hour")), translate(QStringLiteral("Everything"))});
+    spanBox->setCurrentIndex(selected < 0 ? 1 : selected);
+    spanBox->setAccessibleName(translate(QStringLiteral("Span")));
+    for (std::size_t i = 0; i < outputChecks.size(); ++i)
+        outputChecks[i]->setText(translate(QStringLiteral("Output")) + QStringLiteral(" %1").arg(i + 1));
+    pauseButton->setText(translate(QStringLiteral("Pause")));
+    recordButton->setText(translateWithEllipsis(QStringLiteral("Record")));
+    recordButton->setToolTip(QKeySequence(Qt::CTRL | Qt::Key_R).toString(QKeySequence::NativeText));
+    stopButton->setText(translate(QStringLiteral("Stop")));
+    saveImageButton->setText(translateWithEllipsis(QStringLiteral("Save image")));
+    chartView->setAccessibleName(translate(QStringLiteral("Trend")));
+    showRecordingState();
+    redraw();
+}
+
+bool TTrendWindow::paused() const { return pauseButton->isChecked(); }
+
+int TTrendWindow::plotColumns() const
+{
+    const int plotWidth = int(chart->plotArea().width());
+    return std::max(plotWidth > 0 ? plotWidth : chartView->width(), 100);
+}
+
+void TTrendWindow::redraw()
+{
+    ++redraws;
+    const int64_t end = paused() ? frozenEnd : clock();
+    const int64_t span = kSpansMs[std::clamp(spanBox->currentIndex(), 0, 3)];
+    // The last minute is the minute up to now, without the value of a minute ago.
+    int64_t begin = end - span + 1;
+    if (span == 0)
+        begin = history.size() > 0 ? std::min(history.at(0).ms, end - 60'000) : end - 60'000;
+
+    const TrendReduction reduced = history.reduce(begin, end, plotColumns());
+    const double factor = main.unitFactor;
+    while (valueSeries.size() < reduced.segments.size()) {
+        auto *series = new QLineSeries;
+        QPen pen(kValueColour);
+        pen.setWidthF(1.5);
+        series->setPen(pen);
+        chart->addSeries(series);
+        series->attachAxis(axisX);
+        series->attachAxis(axisY);
+        valueSeries.push_back(series);
+    }
+    bool any = reduced.count > 0;
+    double low = any ? reduced.minimum * factor : 0;
+    double high = any ? reduced.maximum * factor : 1;
+    for (std::size_t i = 0; i < valueSeries.size(); ++i) {
+        QList<QPointF> points;
+        if (i < reduced.segments.size()) {
+            points.reserve(qsizetype(reduced.segments[i].size()));
+            for (const TrendPoint &p : reduced.segments[i])
+                points.append(QPointF(p.ms, p.pascal * factor));
+        }
+        valueSeries[i]->replace(points);
+    }
+    for (std::size_t i = 0; i < limitSeries.size(); ++i) {
+        const bool shown = outputChecks[i / 2]->isChecked();
+        limitSeries[i]->setVisible(shown);
+        const double value = double(main.limitValue(int(i))) * factor;
+        limitSeries[i]->replace({QPointF(double(begin), value), QPointF(double(end), value)});
+        if (shown && !any) {
+            low = high = value;
+            any = true;
+        } else if (shown) {
+            low = std::min(low, value);
+            high = std::max(high, value);
+        }
+    }
+    const double margin = high > low ? (high - low) * 0.05 : std::max(std::abs(high) * 0.05, 1.0);
+    axisX->setRange(QDateTime::fromMSecsSinceEpoch(begin), QDateTime::fromMSecsSinceEpoch(end));
+    axisX->setFormat(end - begin > 6 * 3'600'000 ? QStringLiteral("dd.MM. HH:mm") : QStringLiteral("HH:mm:ss"));
+    axisY->setRange(low - margin, high + margin);
+    axisY->applyNiceNumbers();
+    axisY->setLabelFormat(QStringLiteral("%.") + QString::number(std::clamp(main.decimals, 0, 6)) + u'f');
+    axisY->setTitleText(main.unitText);
+
+    if (reduced.count == 0) {
+        statsLabel->setText(translateWithColon(QStringLiteral("Minimum")) + QStringLiteral("-   ")
+                            + translateWithColon(QStringLiteral("Maximum")) + QStringLiteral("-   ")
+                            + translateWithColon(QStringLiteral("Mean")) + u'-');
+    } else {
+        statsLabel->setText(
+            translateWithColon(QStringLiteral("Minimum")) + display::shownWithUnit(float(reduced.minimum), main)
+            + QStringLiteral("   ") + translateWithColon(QStringLiteral("Maximum"))
+            + display::shownWithUnit(float(reduced.maximum), main) + QStringLiteral("   ")
+            + translateWithColon(QStringLiteral("Mean")) + display::shownWithUnit(float(reduced.mean), main));
+    }
+}
+
+void TTrendWindow::historyChanged()
+{
+    if (!paused() && isVisible())
+        redraw();
+}
+
+void TTrendWindow::valueArrived(const RecordedValue &value)
+{
+    if (recorder.active()) {
+        if (!recorder.write(value)) {
+            showRecordingState();
+            showMessage(this,
+                        translate(QStringLiteral("The recording file cannot be written, recording stopped"))
+                            + QChar(13) + recorder.path(),
+                        translate(QStringLiteral("Error")));
+        }
+        showRecordingState();
+    }
+    historyChanged();
+}
+
+QString TTrendWindow::pointerText(int64_t ms) const
+{
+    const TrendSample *sample = history.nearestValue(ms, TrendHistory::kJoinMs);
+    if (!sample)
+        return {};
+    return translateWithColon(QStringLiteral("At pointer"))
+           + QDateTime::fromMSecsSinceEpoch(sample->ms).toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("  ")
+           + display::shownWithUnit(sample->pascal, main);
+}
+
+bool TTrendWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == chartView->viewport() && event->type() == QEvent::MouseMove) {
+        const QPointF scenePos = chartView->mapToScene(static_cast<QMouseEvent *>(event)->position().toPoint());
+        const QPointF chartPos = chart->mapFromScene(scenePos);
+        if (chart->plotArea().contains(chartPos))
+            pointerLabel->setText(pointerText(int64_t(chart->mapToValue(chartPos, limitSeries[0]).x())));
+        else
+            pointerLabel->clear();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TTrendWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    redraw();
+}
+
+void TTrendWindow::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (isVisible())
+        redraw();
+}
+
+bool TTrendWindow::startRecording(const QString &path)
+{
+    if (!recorder.start(path)) {
+        showRecordingState();
+        showMessage(this, translate(QStringLiteral("Cannot open file")) + QChar(13) + path,
+                    translate(QStringLiteral("Error")));
+        return false;
+    }
+    showRecordingState();
+    return true;
+}
+
+void TTrendWindow::stopRecording()
+{
+    recorder.stop();
+    showRecordingState();
+}
+
+void TTrendWindow::showRecordingState()
+{
+    const bool on = recorder.active();
+    recordButton->setEnabled(!on);
+    stopButton->setEnabled(on);
+    if (recorder.path().isEmpty()) {
+        recordingLabel->setText(translate(QStringLiteral("Not recording")));
+        return;
+    }
+    recordingLabel->setText((on ? translateWithColon(QStringLiteral("Recording"))
+                                : translateWithColon(QStringLiteral("Recorded")))
+                            + QFileInfo(recorder.path()).fileName() + QStringLiteral(", ")
+                            + translateFormat(QStringLiteral("%i lines"), int(recorder.linesWritten())));
+    recordingLabel->setToolTip(recorder.path());
+}
+
+void TTrendWindow::chooseRecordingFile()
+{
+    const QString path = chooseSaveFile(this, {translate(QStringLiteral("Record")),
+                                               QStringLiteral("CSV (*.csv);;") + translate(QStringLiteral("All files"))
+                                                   + QStringLiteral(" (*)"),
+                                               QStringLiteral("csv")});
+    if (!path.isEmpty())
+        startRecording(path);
+}
+
+bool TTrendWindow::saveImage(const QString &path)
+{
+    return chartView->grab().save(path, "PNG");
+}
+
+void TTrendWindow::chooseImageFile()
+{
+    const QString path = chooseSaveFile(this, {translate(QStringLiteral("Save image")),
+                                               QStringLiteral("PNG (*.png)"), QStringLiteral("png")});
+    if (!path.isEmpty() && !saveImage(path))
+        showMessage(this, translate(QStringLiteral("Cannot open file")) + QChar(13) + path,
+                    translate(QStringLiteral("Error")));
+}

@@ -1,0 +1,86 @@
+// The trend of the live value: the history in the unit the main window shows,
+// the outputs' switching values, the span's figures, and the recording.
+#pragma once
+
+#include "Recorder.h"
+#include "TrendHistory.h"
+
+#include <QWidget>
+
+#include <array>
+#include <functional>
+#include <vector>
+
+class QChart;
+class QChartView;
+class QCheckBox;
+class QComboBox;
+class QDateTimeAxis;
+class QLabel;
+class QLineSeries;
+class QPushButton;
+class QValueAxis;
+class TMainF;
+
+class TTrendWindow : public QWidget {
+    Q_OBJECT
+public:
+    // Spans by the order of the span box; 0 is everything the history holds.
+    static constexpr int64_t kSpansMs[4] = {60'000, 600'000, 3'600'000, 0};
+
+    TTrendWindow(TMainF &main, const TrendHistory &history, std::function<int64_t()> clock,
+                 QWidget *parent = nullptr);
+
+    void retranslate();
+    // Draws the history again, in the unit the main window shows now.
+    void redraw();
+    // A value has been added to the history; a recording takes it.
+    void valueArrived(const RecordedValue &value);
+    // A gap or a value: the view follows unless paused.
+    void historyChanged();
+
+    bool startRecording(const QString &path);
+    void stopRecording();
+    bool saveImage(const QString &path);
+    bool paused() const;
+
+    // The pointer at a time: the nearest value's time and value, or empty.
+    QString pointerText(int64_t ms) const;
+
+    // ---- Controls ----
+    QChart *chart = nullptr;
+    QChartView *chartView = nullptr;
+    QDateTimeAxis *axisX = nullptr;
+    QValueAxis *axisY = nullptr;
+    std::vector<QLineSeries *> valueSeries; // one per unbroken stretch of values
+    std::array<QLineSeries *, 6> limitSeries{}; // lower 1, higher 1, lower 2, ...
+    QComboBox *spanBox = nullptr;
+    std::array<QCheckBox *, 3> outputChecks{};
+    QPushButton *pauseButton = nullptr;
+    QPushButton *recordButton = nullptr;
+    QPushButton *stopButton = nullptr;
+    QPushButton *saveImageButton = nullptr;
+    QLabel *spanCaption = nullptr;
+    QLabel *statsLabel = nullptr;
+    QLabel *pointerLabel = nullptr;
+    QLabel *recordingLabel = nullptr;
+
+    TRecorder recorder;
+    int redraws = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void chooseRecordingFile();
+    void chooseImageFile();
+    void showRecordingState();
+    int plotColumns() const;
+
+    TMainF &main;
+    const TrendHistory &history;
+    std::function<int64_t()> clock;
+    int64_t frozenEnd = 0;
+};

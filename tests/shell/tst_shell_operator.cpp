@@ -1,0 +1,824 @@
+// The trend, the recording, the compare, the connection state, the keys and
+// the accessible names, on the real main window over the simulated transmitter.
+#include "ShellTestSupport.h"
+
+#include "Accessibility.h"
+#include "CompareDialog.h"
+#include "FileSizeLimit.h"
+#include "Fix64usb.h"
+#include "Lang.h"
+#include "Main.h"
+#include "NumberText.h"
+#include "OperatorTools.h"
+#include "TrendWindow.h"
+#include "Units.h"
+#include "qzsim.h"
+#include "SimulatorSupport.h"
+
+#include <QAccessible>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+#include <QtCharts/QChartView>
+#include <QtCharts/QDateTimeAxis>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QValueAxis>
+
+#include <cmath>
+
+using namespace shelltest;
+using namespace simtest;
+
+namespace {
+
+const QStringList kReadRequests = {"command 2", "read 890/8", "read 67/27", "read 67/4", "read 71/4",
+                                   "read 75/1", "read 76/4",  "read 80/4",  "read 84/1", "read 85/4",
+                                   "read 89/4", "read 93/1",  "command 1"};
+
+QStringList fileLines(const QString &path)
+{
+    QStringList lines = QString::fromUtf8(readBytes(path)).split(QStringLiteral("\r\n"));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+QString accessibleName(QObject *object)
+{
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(object);
+    return iface ? iface->text(QAccessible::Name) : QStringLiteral("<none>");
+}
+
+// What the window shows and holds of the configuration, to see it untouched.
+QStringList windowConfiguration(TMainF &w)
+{
+    QStringList state;
+    for (QLineEdit *e : {w.V1_P1, w.V1_P2, w.V2_P1, w.V2_P2, w.V3_P1, w.V3_P2, w.Rozsah, w.Ro})
+        state << e->text();
+    for (QComboBox *c : {w.comboBoxConfiguration1, w.comboBoxConfiguration2, w.comboBoxConfiguration3})
+        state << QString::number(c->currentIndex());
+    for (int i = 0; i < 6; ++i)
+        state << QString::number(double(w.limitValue(i)));
+    state << QString::number(double(w.nominalRange)) << QString::number(double(w.specificGravity));
+    state << QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(w.memoryImage.data()),
+                                            qsizetype(w.memoryImage.size()))
+                                     .toHex());
+    return state;
+}
+
+} // namespace
+
+class OperatorToolsTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<ConfigHome> home;
+    std::unique_ptr<TMainF> window;
+    DialogHooks previousHooks;
+    QList<MessageRequest> boxes;
+    QString openPath;
+    QString savePath;
+    std::function<void(QDialog &)> onDialog;
+    QDateTime now;
+    QTemporaryDir languageCopy;
+
+    TMainF &connectedWindow()
+    {
+        window.reset();
+        home = std::make_unique<ConfigHome>();
+        currentLanguage = 0;
+        window = std::make_unique<TMainF>();
+        window->Timer1->stop();
+        window->Timer3->stop();
+        window->operatorTools->clock = [this] { return now; };
+        window->isPressure = true;
+        window->CCmPoStartu();
+        qzsim_clear_logs();
+        boxes.clear();
+        return *window;
+    }
+
+    void tick(TMainF &w)
+    {
+        now = now.addMSecs(1000);
+        w.Timer1Timer();
+    }
+
+    TTrendWindow &openTrend(TMainF &w)
+    {
+        w.operatorTools->showTrend();
+        return *w.operatorTools->trendWindow;
+    }
+
+    // The history as texts: values in Pa, "gap" for a break.
+    static QStringList historyTexts(const TrendHistory &h)
+    {
+        QStringList list;
+        for (std::size_t i = 0; i < h.size(); ++i)
+            list << (std::isnan(h.at(i).pascal) ? QStringLiteral("gap") : QString::number(double(h.at(i).pascal)));
+        return list;
+    }
+
+    static QList<QPointF> drawnValues(const TTrendWindow &t)
+    {
+        QList<QPointF> points;
+        for (QLineSeries *s : t.valueSeries)
+            points += s->points();
+        return points;
+    }
+
+    void useLanguage(int index)
+    {
+        loadLanguageCatalogueFrom(languageCopy.path() + QDir::separator());
+        currentLanguage = index;
+        loadMessageTable();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        // A copy, so the missing-text logs the lookup writes stay out of the build.
+        const QDir shipped(QStringLiteral(QZ_LANGUAGE_DIR));
+        for (const QString &name : shipped.entryList(QDir::Files))
+            QVERIFY(QFile::copy(shipped.filePath(name), languageCopy.filePath(name)));
+    }
+
+    void init()
+    {
+        delete theLink;
+        theLink = nullptr;
+        qzsim_reset();
+        qzsim_set_value(50000);
+        setDecimalSeparatorForTesting(u'.');
+        now = QDateTime(QDate(2026, 12, 10), QTime(9, 0, 0));
+        boxes.clear();
+        openPath.clear();
+        savePath.clear();
+        onDialog = nullptr;
+        DialogHooks hooks;
+        hooks.message = [this](QWidget *, const MessageRequest &r) {
+            boxes << r;
+            return r.buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+        };
+        hooks.openFile = [this](QWidget *, const FileDialogRequest &) { return openPath; };
+        hooks.saveFile = [this](QWidget *, const FileDialogRequest &) { return savePath; };
+        hooks.execDialog = [this](QDialog &d) {
+            if (onDialog)
+                onDialog(d);
+            return int(QDialog::Rejected);
+        };
+        previousHooks = setDialogHooks(hooks);
+        setPauseFunction([](unsigned) {});
+    }
+    void cleanup()
+    {
+        window.reset();
+        home.reset();
+        delete theLink;
+        theLink = nullptr;
+        setDialogHooks(previousHooks);
+        setPauseFunction({});
+        setDecimalSeparatorForTesting(QChar());
+        currentLanguage = 0;
+    }
+
+    // ---- The trend's data ----
+
+    void trendTakesExactlyThePolledValues_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("history");
+        // a number: that reading, then a tick; "tick": a tick at 50000 Pa; "off"/"on": the check;
+        // "silent": a tick that gets no reply
+        QTest::newRow("values") << QStringList{"100", "200", "300"} << QStringList{"100", "200", "300"};
+        QTest::newRow("switched off between")
+            << QStringList{"100", "off", "tick", "tick", "on", "400"} << QStringList{"100", "gap", "400"};
+        QTest::newRow("no reply switches off")
+            << QStringList{"100", "silent", "tick", "on", "300"} << QStringList{"100", "gap", "300"};
+        QTest::newRow("off before anything") << QStringList{"off", "tick"} << QStringList{};
+    }
+    void trendTakesExactlyThePolledValues()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, history);
+        TMainF &w = connectedWindow();
+        w.checkActualValue->setChecked(true);
+        for (const QString &step : steps) {
+            if (step == QLatin1String("off") || step == QLatin1String("on")) {
+                w.checkActualValue->setChecked(step == QLatin1String("on"));
+            } else if (step == QLatin1String("silent")) {
+                qzsim_set_fault(QZSIM_FAULT_NO_REPLY);
+                tick(w);
+                qzsim_set_fault(QZSIM_FAULT_NONE);
+            } else if (step == QLatin1String("tick")) {
+                tick(w);
+            } else {
+                qzsim_push_reading(step.toFloat());
+                tick(w);
+            }
+        }
+        QCOMPARE(historyTexts(w.operatorTools->history), history);
+        // one value per poll, stamped with the poll's time
+        const TrendHistory &h = w.operatorTools->history;
+        for (std::size_t i = 1; i < h.size(); ++i)
+            QVERIFY(h.at(i).ms >= h.at(i - 1).ms);
+        if (h.size() > 0)
+            QCOMPARE(h.at(h.size() - 1).ms, now.toMSecsSinceEpoch());
+    }
+
+    void unitChangeRedrawsTheWholeHistory_data()
+    {
+        QTest::addColumn<QString>("unit");
+        QTest::newRow("Pa") << "Pa";
+        QTest::newRow("bar") << "bar";
+        QTest::newRow("psi") << "psi";
+        QTest::newRow("mm of liquid") << "mm";
+        QTest::newRow("inch of liquid") << "inch";
+    }
+    void unitChangeRedrawsTheWholeHistory()
+    {
+        QFETCH(QString, unit);
+        TMainF &w = connectedWindow();
+        w.checkActualValue->setChecked(true);
+        TTrendWindow &trend = openTrend(w);
+        const QList<float> readings{12000, 34500, 47250};
+        for (float r : readings) {
+            qzsim_push_reading(r);
+            tick(w);
+        }
+        const int before = trend.redraws;
+        const std::map<QString, void (TMainF::*)()> handlers{{"Pa", &TMainF::CmPa},     {"bar", &TMainF::Cmbar},
+                                                             {"psi", &TMainF::Cmpsi},   {"mm", &TMainF::Cmmm},
+                                                             {"inch", &TMainF::CmInch}};
+        (w.*handlers.at(unit))();
+        QCOMPARE(w.unitText, unit);
+        QVERIFY(trend.redraws > before);
+
+        const QList<QPointF> drawn = drawnValues(trend);
+        QCOMPARE(drawn.size(), readings.size());
+        for (int i = 0; i < readings.size(); ++i)
+            QVERIFY2(qFuzzyCompare(drawn[i].y(), double(readings[i]) * double(w.unitFactor)),
+                     qPrintable(QString::number(drawn[i].y())));
+        QCOMPARE(trend.axisY->titleText(), unit);
+        QVERIFY(trend.statsLabel->text().contains(display::shownWithUnit(47250, w)));
+        QVERIFY(trend.statsLabel->text().contains(display::shownWithUnit(12000, w)));
+        // Pa kept inside
+        QCOMPARE(historyTexts(w.operatorTools->history), (QStringList{"12000", "34500", "47250"}));
+        // limit lines in the new unit too
+        QVERIFY(qFuzzyCompare(trend.limitSeries[1]->at(0).y(), double(w.higherValue1) * double(w.unitFactor)));
+    }
+
+    void spanOutputsAndPause()
+    {
+        TMainF &w = connectedWindow();
+        w.checkActualValue->setChecked(true);
+        TTrendWindow &trend = openTrend(w);
+        trend.spanBox->setCurrentIndex(0); // 1 minute
+        // two minutes: the first at 10 Pa, the second at 20 Pa
+        for (int i = 0; i < 120; ++i) {
+            qzsim_push_reading(i < 60 ? 10.0f : 20.0f);
+            tick(w);
+        }
+        QCOMPARE(trend.statsLabel->text(),
+                 QStringLiteral("Minimum: 0.020 kPa   Maximum: 0.020 kPa   Mean: 0.020 kPa"));
+        trend.spanBox->setCurrentIndex(3); // everything
+        QCOMPARE(trend.statsLabel->text(),
+                 QStringLiteral("Minimum: 0.010 kPa   Maximum: 0.020 kPa   Mean: 0.015 kPa"));
+
+        // each output's two lines go with its box
+        trend.outputChecks[1]->setChecked(false);
+        const QList<bool> shown{trend.limitSeries[0]->isVisible(), trend.limitSeries[1]->isVisible(),
+                                trend.limitSeries[2]->isVisible(), trend.limitSeries[3]->isVisible(),
+                                trend.limitSeries[4]->isVisible(), trend.limitSeries[5]->isVisible()};
+        QCOMPARE(shown, (QList<bool>{true, true, false, false, true, true}));
+        QVERIFY(trend.limitSeries[0]->pen().style() != Qt::SolidLine);
+        QVERIFY(trend.limitSeries[0]->pen().color() != trend.limitSeries[2]->pen().color());
+        QVERIFY(trend.limitSeries[2]->pen().color() != trend.limitSeries[4]->pen().color());
+
+        // paused: the view stays, the values keep coming
+        trend.pauseButton->setChecked(true);
+        const QList<QPointF> frozen = drawnValues(trend);
+        const QDateTime frozenEnd = trend.axisX->max();
+        for (int i = 0; i < 5; ++i) {
+            qzsim_push_reading(30);
+            tick(w);
+        }
+        QCOMPARE(drawnValues(trend), frozen);
+        QCOMPARE(trend.axisX->max(), frozenEnd);
+        QCOMPARE(w.operatorTools->history.size(), std::size_t(125));
+        trend.pauseButton->setChecked(false);
+        QCOMPARE(float(drawnValues(trend).last().y()), 0.030f);
+
+        // the pointer tells the nearest value
+        const int64_t lastMs = w.operatorTools->history.at(124).ms;
+        QCOMPARE(trend.pointerText(lastMs - 300), QStringLiteral("At pointer: 09:02:05  0.030 kPa"));
+        QVERIFY(trend.pointerText(lastMs + 60'000).isEmpty());
+    }
+
+    void drawingIsBoundedByTheWidth()
+    {
+        TMainF &w = connectedWindow();
+        TTrendWindow &trend = openTrend(w);
+        auto &history = w.operatorTools->history;
+        const int64_t start = now.toMSecsSinceEpoch();
+        for (int64_t s = 0; s < int64_t(TrendHistory::kDefaultCapacity) + 100; ++s)
+            history.append(start + s * 1000, float(s % 977));
+        now = now.addSecs(qint64(TrendHistory::kDefaultCapacity) + 100);
+        trend.spanBox->setCurrentIndex(3);
+        trend.redraw();
+        QCOMPARE(history.size(), TrendHistory::kDefaultCapacity);
+        QVERIFY(drawnValues(trend).size() <= 2 * std::max(trend.chartView->width(), 100) + 2);
+        QVERIFY(drawnValues(trend).size() > 100);
+    }
+
+    // ---- Recording ----
+
+    void recordingWritesEachValueAsItComes()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("run.csv"));
+        TMainF &w = connectedWindow();
+        w.checkActualValue->setChecked(true);
+        TTrendWindow &trend = openTrend(w);
+        savePath = path;
+        trend.recordButton->click();
+        QVERIFY(trend.recorder.active());
+        QVERIFY(!trend.recordButton->isEnabled());
+        QCOMPARE(fileLines(path), QStringList{TRecorder::kHeader});
+
+        // output 1: Compression 20..60 kPa; output 2: Extraction 40..80; output 3: Correct value 30..70
+        const QList<float> readings{10000, 65000, 45000};
+        for (int i = 0; i < readings.size(); ++i) {
+            qzsim_push_reading(readings[i]);
+            tick(w);
+            const QStringList lines = fileLines(path); // while the recording runs
+            QCOMPARE(lines.size(), i + 2);
+            const QStringList fields = lines.last().split(u',');
+            QCOMPARE(fields.size(), 7);
+            QCOMPARE(fields[0], TRecorder::isoTimeWithOffset(now));
+            QCOMPARE(fields[1].toFloat(), readings[i]);
+            QCOMPARE(fields[2], w.Aktualni->text().section(u' ', 0, 0));
+            QCOMPARE(fields[3], QStringLiteral("kPa"));
+            QCOMPARE(fields.mid(4), (QStringList{w.AHMLed1->value() ? "1" : "0", w.AHMLed2->value() ? "1" : "0",
+                                                 w.AHMLed3->value() ? "1" : "0"}));
+        }
+        QVERIFY(fileLines(path).join(u'\n').contains(QStringLiteral(",1,")));
+        QVERIFY(trend.recordingLabel->text().contains(QStringLiteral("run.csv")));
+        QVERIFY(trend.recordingLabel->text().contains(QStringLiteral("3 lines")));
+
+        trend.stopButton->click();
+        QVERIFY(!trend.recorder.active());
+        tick(w);
+        QCOMPARE(fileLines(path).size(), 4);
+
+        // recording into the same file again continues it
+        QVERIFY(trend.startRecording(path));
+        tick(w);
+        QCOMPARE(fileLines(path).size(), 5);
+        QCOMPARE(fileLines(path).count(QString::fromLatin1(TRecorder::kHeader)), 1);
+        QVERIFY(boxes.isEmpty());
+
+        // the image of the chart
+        const QString image = dir.filePath(QStringLiteral("trend.png"));
+        QVERIFY(trend.saveImage(image));
+        QCOMPARE(readBytes(image).left(8), QByteArray("\x89PNG\r\n\x1a\n"));
+    }
+
+    void aFailingWriteStopsTheRecordingWithABox()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("run.csv"));
+        TMainF &w = connectedWindow();
+        w.checkActualValue->setChecked(true);
+        TTrendWindow &trend = openTrend(w);
+        QVERIFY(trend.startRecording(path));
+        tick(w);
+        tick(w);
+        {
+            FileSizeLimit full(QFileInfo(path).size());
+            tick(w);
+        }
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].title, QStringLiteral("Error"));
+        QCOMPARE(boxes[0].text,
+                 QStringLiteral("The recording file cannot be written, recording stopped\r") + path);
+        QVERIFY(!trend.recorder.active());
+        QVERIFY(trend.recordButton->isEnabled());
+        QVERIFY(!trend.stopButton->isEnabled());
+        QCOMPARE(fileLines(path).size(), 3); // the header and the two lines before
+        tick(w);
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(w.operatorTools->history.size(), std::size_t(4));
+    }
+
+    // ---- The trend adds nothing to the traffic ----
+
+    void wireTraceIsTheSameWithTheTrendOpen()
+    {
+        QTemporaryDir dir;
+        auto run = [&](bool withTrend) {
+            delete theLink;
+            theLink = nullptr;
+            qzsim_reset();
+            qzsim_set_value(45000);
+            TMainF &w = connectedWindow();
+            if (withTrend) {
+                TTrendWindow &trend = openTrend(w);
+                trend.startRecording(dir.filePath(QStringLiteral("trace.csv")));
+                trend.spanBox->setCurrentIndex(0);
+            }
+            w.checkActualValue->setChecked(true);
+            for (int i = 0; i < 5; ++i)
+                tick(w);
+            w.CmPa();
+            w.Cmmm();
+            tick(w);
+            w.CmVycist();
+            tick(w);
+            qzsim_set_fault(QZSIM_FAULT_NO_REPLY);
+            tick(w);
+            qzsim_set_fault(QZSIM_FAULT_NONE);
+            w.checkActualValue->setChecked(true);
+            tick(w);
+            w.checkActualValue->setChecked(false);
+            QByteArray requests;
+            for (uint32_t i = 0; i < qzsim_request_count(); ++i)
+                requests.append(reinterpret_cast<const char *>(qzsim_request(i)), 64);
+            return std::make_pair(requests, QString::fromLatin1(qzsim_call_log()));
+        };
+        const auto without = run(false);
+        const auto with = run(true);
+        QVERIFY(without.first.size() > 20 * 64);
+        QCOMPARE(with.first, without.first);
+        QCOMPARE(with.second, without.second);
+        QVERIFY(window->operatorTools->history.size() > 5);
+        QCOMPARE(fileLines(dir.filePath(QStringLiteral("trace.csv"))).size(), 1 + 8);
+    }
+
+    // ---- Compare ----
+
+    void compareShowsFileAgainstTransmitter_data()
+    {
+        QTest::addColumn<int>("address"); // changed in the transmitter after saving; 0: nothing
+        QTest::addColumn<float>("value");
+        QTest::addColumn<int>("mode");    // written at 93 (output 3's mode); -1: not
+        QTest::addColumn<QStringList>("differing");
+        QTest::newRow("equal") << 0 << 0.0f << -1 << QStringList{};
+        QTest::newRow("output 2 higher") << 80 << 77000.0f << -1 << QStringList{"Output 2 higher value"};
+        QTest::newRow("half a pascal, below the display") << 67 << 20000.5f << -1
+                                                          << QStringList{"Output 1 lower value"};
+        QTest::newRow("gravity") << 894 << 870.0f << -1 << QStringList{"Specific gravity [kg/m^3]"};
+        QTest::newRow("output 3 mode") << 0 << 0.0f << 4 << QStringList{"Output 3 configuration"};
+    }
+    void compareShowsFileAgainstTransmitter()
+    {
+        QFETCH(int, address);
+        QFETCH(float, value);
+        QFETCH(int, mode);
+        QFETCH(QStringList, differing);
+        QTemporaryDir dir;
+        TMainF &w = connectedWindow();
+        savePath = dir.filePath(QStringLiteral("saved.cfg"));
+        w.CmSave();
+        if (address)
+            putFloat(uint32_t(address), value);
+        if (mode >= 0)
+            qzsim_memory()[93] = uint8_t(mode);
+        const QStringList before = windowConfiguration(w);
+        qzsim_clear_logs();
+
+        QList<QStringList> table;
+        onDialog = [&](QDialog &d) {
+            auto *t = d.findChild<QTableWidget *>(QStringLiteral("compareTable"));
+            QVERIFY(t);
+            for (int r = 0; r < t->rowCount(); ++r) {
+                QStringList row;
+                for (int c = 0; c < t->columnCount(); ++c)
+                    row << t->item(r, c)->text();
+                table << row;
+            }
+        };
+        openPath = savePath;
+        w.operatorTools->menuCompare->trigger();
+
+        QCOMPARE(requestLog(), kReadRequests);
+        QVERIFY(boxes.isEmpty());
+        QCOMPARE(table.size(), 11);
+        QCOMPARE(table[0], (QStringList{"Nominal range", "-", "100.000 kPa", ""}));
+        QCOMPARE(table[2].mid(0, 3), (QStringList{"Output 1 lower value", "20.000 kPa", address == 67 ? "20.001 kPa" : "20.000 kPa"}));
+        QStringList marked;
+        for (const QStringList &row : table)
+            if (row[3] == QLatin1String("Different"))
+                marked << row[0];
+        QCOMPARE(marked, differing);
+        // the window's record, fields and display untouched
+        QCOMPARE(windowConfiguration(w), before);
+    }
+
+    void compareFailures_data()
+    {
+        QTest::addColumn<QByteArray>("fileBytes"); // empty: no file at all
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QStringList>("requests");
+        QTest::newRow("no file") << QByteArray() << int(QZSIM_FAULT_NONE) << "Cannot open file" << QStringList{};
+        QTest::newRow("not a configuration file") << QByteArray("hello\r\n") << int(QZSIM_FAULT_NONE)
+                                                  << "Cannot open file" << QStringList{};
+        QTest::newRow("transmitter silent") << QByteArray("saved") << int(QZSIM_FAULT_NO_REPLY)
+                                            << "Error reading configuration" << QStringList{"command 2"};
+        QTest::newRow("bad check byte") << QByteArray("saved") << int(QZSIM_FAULT_CRC)
+                                        << "Error reading configuration" << QStringList{"command 2"};
+    }
+    void compareFailures()
+    {
+        QFETCH(QByteArray, fileBytes);
+        QFETCH(int, fault);
+        QFETCH(QString, box);
+        QFETCH(QStringList, requests);
+        QTemporaryDir dir;
+        TMainF &w = connectedWindow();
+        openPath = dir.filePath(QStringLiteral("file.cfg"));
+        if (fileBytes == "saved") {
+            savePath = openPath;
+            w.CmSave();
+        } else if (!fileBytes.isEmpty()) {
+            QVERIFY(writeBytes(openPath, fileBytes));
+        }
+        const QStringList before = windowConfiguration(w);
+        qzsim_set_fault(fault);
+        qzsim_clear_logs();
+        bool dialogShown = false;
+        onDialog = [&](QDialog &) { dialogShown = true; };
+        w.operatorTools->compareWithTransmitter();
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].text, box);
+        QCOMPARE(boxes[0].title, QStringLiteral("Error"));
+        QVERIFY(!dialogShown);
+        QCOMPARE(requestLog(), requests);
+        QCOMPARE(windowConfiguration(w), before);
+    }
+
+    // ---- Connection state ----
+
+    void connectionLabelTellsTheState_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("answered at start-up") << QStringList{} << "Transmitter connected";
+        QTest::newRow("none at start-up") << QStringList{"unplug", "start"} << "Transmitter not connected";
+        QTest::newRow("silent at start-up") << QStringList{"silent", "start"} << "Transmitter not answering";
+        QTest::newRow("no permission at start-up") << QStringList{"deny", "start"} << "Transmitter not accessible";
+        QTest::newRow("no permission, then a read") << QStringList{"deny", "start", "read"}
+                                                    << "Transmitter not accessible";
+        QTest::newRow("permission given, then a read") << QStringList{"deny", "start", "allow", "read"}
+                                                       << "Transmitter connected";
+        QTest::newRow("poll fails") << QStringList{"silent", "poll"} << "Transmitter not answering";
+        QTest::newRow("read fails") << QStringList{"silent", "read"} << "Transmitter not answering";
+        QTest::newRow("write fails") << QStringList{"silent", "write"} << "Transmitter not answering";
+        QTest::newRow("zero correction fails") << QStringList{"silent", "zero"} << "Transmitter not answering";
+        QTest::newRow("device info fails") << QStringList{"silent", "info"} << "Transmitter not answering";
+        QTest::newRow("back by a poll") << QStringList{"silent", "read", "answer", "poll"}
+                                        << "Transmitter connected";
+        QTest::newRow("plugged in, then read") << QStringList{"unplug", "start", "plug", "answer", "read"}
+                                               << "Transmitter connected";
+        QTest::newRow("still none") << QStringList{"unplug", "start", "read"} << "Transmitter not connected";
+    }
+    void connectionLabelTellsTheState()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QString, label);
+        TMainF &w = connectedWindow();
+        QCOMPARE(w.operatorTools->connectionLabel->text(), QStringLiteral("Transmitter connected"));
+        w.checkActualValue->setChecked(true);
+        for (const QString &step : steps) {
+            if (step == QLatin1String("unplug"))
+                qzsim_set_device_count(0);
+            else if (step == QLatin1String("plug"))
+                qzsim_set_device_count(1);
+            else if (step == QLatin1String("deny"))
+                qzsim_set_device_denied(0, 1);
+            else if (step == QLatin1String("allow"))
+                qzsim_set_device_denied(0, 0);
+            else if (step == QLatin1String("silent"))
+                qzsim_set_fault(QZSIM_FAULT_NO_REPLY);
+            else if (step == QLatin1String("answer"))
+                qzsim_set_fault(QZSIM_FAULT_NONE);
+            else if (step == QLatin1String("start"))
+                w.CCmPoStartu();
+            else if (step == QLatin1String("poll")) {
+                w.checkActualValue->setChecked(true);
+                tick(w);
+            } else if (step == QLatin1String("read"))
+                w.CmVycist();
+            else if (step == QLatin1String("write"))
+                w.CmKonfigurace();
+            else if (step == QLatin1String("zero"))
+                w.CmKorekce();
+            else if (step == QLatin1String("info"))
+                w.CmDeviceInfo();
+        }
+        QCOMPARE(w.operatorTools->connectionLabel->text(), label);
+        // at the right end of the status bar, beside the status text
+        QVERIFY(w.operatorTools->connectionLabel->parentWidget() == w.statusbar);
+        w.show();
+        QVERIFY(w.operatorTools->connectionLabel->geometry().left() >= w.StatusBar1->geometry().right());
+    }
+
+    void connectionLabelAddsNoTraffic()
+    {
+        TMainF &w = connectedWindow();
+        w.checkActualValue->setChecked(true);
+        tick(w);
+        const QString calls = QString::fromLatin1(qzsim_call_log());
+        QCOMPARE(requestLog(), (QStringList{"command 1", "query 4"}));
+        QVERIFY(!calls.contains(QStringLiteral("GetDeviceCount")));
+    }
+
+    // ---- Keys ----
+
+    void shortcutsStandInTheMenus_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QKeySequence>("keys");
+        QTest::newRow("open file") << "menuReadConfigurationFromDisk" << QKeySequence(Qt::CTRL | Qt::Key_O);
+        QTest::newRow("save file") << "menuWriteconfigurationToDisk" << QKeySequence(Qt::CTRL | Qt::Key_S);
+        QTest::newRow("exit") << "menuExit" << QKeySequence(Qt::CTRL | Qt::Key_Q);
+        QTest::newRow("about") << "menuAbout" << QKeySequence(Qt::Key_F1);
+        QTest::newRow("read") << "menuReadConfiguration" << QKeySequence(Qt::Key_F5);
+        QTest::newRow("trend") << "menuTrend" << QKeySequence(Qt::CTRL | Qt::Key_T);
+    }
+    void shortcutsStandInTheMenus()
+    {
+        QFETCH(QString, action);
+        QFETCH(QKeySequence, keys);
+        TMainF &w = connectedWindow();
+        auto *a = w.findChild<QAction *>(action);
+        QVERIFY(a);
+        QCOMPARE(a->shortcut(), keys);
+        bool inMenu = false;
+        for (QMenu *menu : w.MainMenu1->findChildren<QMenu *>())
+            inMenu = inMenu || menu->actions().contains(a);
+        QVERIFY(inMenu);
+    }
+
+    void keysRunTheirItems()
+    {
+        TMainF &w = connectedWindow();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTest::keyClick(&w, Qt::Key_F5);
+        QCOMPARE(requestLog(), kReadRequests);
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].text, QStringLiteral("Configuration successfully read"));
+        QTest::keyClick(&w, Qt::Key_T, Qt::ControlModifier);
+        QVERIFY(w.operatorTools->trendWindow && w.operatorTools->trendWindow->isVisible());
+        QVERIFY(!w.operatorTools->trendWindow->isModal());
+    }
+
+    void writingHasNoSingleKey()
+    {
+        TMainF &w = connectedWindow();
+        QVERIFY(w.buttonWriteConfiguration->shortcut().isEmpty());
+        for (QAction *a : w.findChildren<QAction *>()) {
+            for (const QKeySequence &k : a->shortcuts()) {
+                const auto combination = k[0];
+                const bool modified = combination.keyboardModifiers() & (Qt::ControlModifier | Qt::AltModifier);
+                const bool functionKey = combination.key() >= Qt::Key_F1 && combination.key() <= Qt::Key_F35;
+                QVERIFY2(modified || functionKey, qPrintable(a->objectName()));
+            }
+        }
+        // F5 reads, nothing else: no request writes
+        w.operatorTools->menuReadConfiguration->trigger();
+        for (const QString &r : requestLog())
+            QVERIFY(!r.startsWith(QStringLiteral("write")));
+    }
+
+    // ---- Accessible names and texts ----
+
+    void accessibleNamesSayWhatEachControlIs_data()
+    {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("name");
+        const struct {
+            const char *control;
+            const char *english;
+            const char *czech;
+        } rows[] = {
+            {"V1_P2", "Output 1 higher value", "Výstup 1 horní hodnota"},
+            {"V1_P1", "Output 1 lower value", "Výstup 1 dolní hodnota"},
+            {"V2_P2", "Output 2 higher value", "Výstup 2 horní hodnota"},
+            {"V3_P1", "Output 3 lower value", "Výstup 3 dolní hodnota"},
+            {"comboBoxConfiguration2", "Output 2 configuration", "Výstup 2 konfigurace"},
+            {"Rozsah", "Nominal range", "Jmenovitý rozsah"},
+            {"Ro", "Specific gravity [kg/m^3]", "Hustota [kg/m^3]"},
+            {"AHMLed1", "Output 1: off", "Výstup 1: rozepnuto"},
+            {"connectionState", "Transmitter connected", "Převodník připojen"},
+        };
+        for (const auto &r : rows) {
+            QTest::addRow("%s, English", r.control) << 0 << r.control << r.english;
+            QTest::addRow("%s, Czech", r.control) << 1 << r.control << r.czech;
+        }
+    }
+    void accessibleNamesSayWhatEachControlIs()
+    {
+        QFETCH(int, language);
+        QFETCH(QString, control);
+        QFETCH(QString, name);
+        TMainF &w = connectedWindow();
+        useLanguage(language);
+        w.translateMainWindow();
+        QObject *widget = w.findChild<QObject *>(control);
+        QVERIFY(widget);
+        if (control == QLatin1String("connectionState")) // the label's text is what it says
+            QCOMPARE(static_cast<QLabel *>(widget)->text(), name);
+        else if (qobject_cast<QComboBox *>(widget)) // its name is the selected item
+            QCOMPARE(QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Description), name);
+        else
+            QCOMPARE(accessibleName(widget), name);
+    }
+
+    void lampsAndLiveValueAreReadable_data()
+    {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<float>("reading");
+        QTest::addColumn<QStringList>("lamps");
+        QTest::addColumn<QString>("liveValue");
+        // output 1: Compression 20..60 kPa (on below), 2: Extraction 40..80 (on above), 3: Correct value 30..70
+        QTest::newRow("English, 90 kPa") << 0 << 90000.0f
+                                         << QStringList{"Output 1: off", "Output 2: on", "Output 3: off"}
+                                         << "Actual value: 90.000 kPa";
+        QTest::newRow("English, 45 kPa") << 0 << 45000.0f
+                                         << QStringList{"Output 1: off", "Output 2: off", "Output 3: on"}
+                                         << "Actual value: 45.000 kPa";
+        QTest::newRow("Czech, 90 kPa") << 1 << 90000.0f
+                                       << QStringList{"Výstup 1: rozepnuto", "Výstup 2: sepnuto",
+                                                      "Výstup 3: rozepnuto"}
+                                       << "Měřená hodnota: 90.000 kPa";
+        QTest::newRow("German, 10 kPa") << 2 << 10000.0f
+                                        << QStringList{"Ausgang 1: ein", "Ausgang 2: aus", "Ausgang 3: aus"}
+                                        << "Istwert: 10.000 kPa";
+    }
+    void lampsAndLiveValueAreReadable()
+    {
+        QFETCH(int, language);
+        QFETCH(float, reading);
+        QFETCH(QStringList, lamps);
+        QFETCH(QString, liveValue);
+        TMainF &w = connectedWindow();
+        useLanguage(language);
+        w.translateMainWindow();
+        w.checkActualValue->setChecked(true);
+        qzsim_push_reading(reading);
+        tick(w);
+        QStringList names;
+        for (QProgressBar *lamp : {w.AHMLed1, w.AHMLed2, w.AHMLed3})
+            names << accessibleName(lamp);
+        QCOMPARE(names, lamps);
+        QCOMPARE(accessibleName(w.Aktualni), liveValue);
+
+        // the status text reads as it shows
+        w.StatusBar1->setText(translate(QStringLiteral("The device does not reply")));
+        QCOMPARE(accessibleName(w.StatusBar1), w.StatusBar1->text());
+    }
+
+    // ---- The zero correction's question ----
+
+    void yesAndNoFollowTheLanguage_data()
+    {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QStringList>("buttons");
+        QTest::newRow("English") << 0 << QStringList{"&Yes", "&No"};
+        QTest::newRow("Czech") << 1 << QStringList{"&Ano", "&Ne"};
+        QTest::newRow("German") << 2 << QStringList{"&Ja", "&Nein"};
+    }
+    void yesAndNoFollowTheLanguage()
+    {
+        QFETCH(int, language);
+        QFETCH(QStringList, buttons);
+        useLanguage(language);
+        const DialogHooks ours = setDialogHooks({}); // the real box
+        QStringList seen;
+        QTimer::singleShot(0, this, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            seen << box->button(QMessageBox::Yes)->text() << box->button(QMessageBox::No)->text();
+            box->button(QMessageBox::No)->click();
+        });
+        const MessageAnswer answer = showMessage(nullptr, QStringLiteral("?"), QStringLiteral("Message"),
+                                                 MessageButtons::YesNo);
+        setDialogHooks(ours);
+        QCOMPARE(seen, buttons);
+        QCOMPARE(answer, MessageAnswer::No);
+    }
+};
+
+QZ_SHELL_TEST_MAIN(OperatorToolsTest)
+#include "tst_shell_operator.moc"
