@@ -41,7 +41,6 @@ int messageCount = 0;
 
 namespace {
 
-constexpr char16_t kByteOrderMark = 0xFEFF;
 constexpr unsigned char kDefaultCharset = 1;
 
 // The chosen language is a row of the catalogue. Outside it nothing is
