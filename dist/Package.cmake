@@ -17,13 +17,14 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${PROJECT_HOMEPAGE_URL})
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "configure the QZ5801 pressure transmitter
- The operator's desktop tool for the QZ5801 USB pressure transmitter: reads
- and writes the switching values and modes of its three outputs, shows the
- live value with lamps that mirror the outputs, corrects the zero point and
- keeps configurations in files. qz5801-cli does the same from a terminal.
- .
- A udev rule gives the user at the local seat access to the transmitter.")
+# The synopsis is the summary above; CPack indents these lines and turns the
+# empty one into Debian's " ." paragraph break.
+set(CPACK_PACKAGE_DESCRIPTION "The operator's desktop tool for the QZ5801 USB pressure transmitter: reads
+and writes the switching values and modes of its three outputs, shows the
+live value with lamps that mirror the outputs, corrects the zero point and
+keeps configurations in files. qz5801-cli does the same from a terminal.
+
+A udev rule gives the user at the local seat access to the transmitter.")
 # Computed from the binaries; the Qt platform plugins are loaded at run time,
 # so dpkg-shlibdeps cannot see them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
