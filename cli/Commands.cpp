@@ -1,110 +1,106 @@
+// info, value and dump.
 #include "Cli.h"
 
 #include "DeviceInfo.h"
-#include "Fix64usb.h"
+#include "MemoryMap.h"
 
-#include <cerrno>
+#include <QJsonObject>
+
+#include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 
 namespace cli {
 
-int fail(const char *text)
+namespace {
+
+constexpr unsigned long kMemoryEnd = 65536;
+
+bool parseDump(const Arguments &args, unsigned long &address, unsigned long &length)
 {
-    std::fprintf(stderr, "%s\n", text);
-    return ExitFailure;
+    return args.size() == 2 && parseUnsigned(args[0], kMemoryEnd - 1, address) &&
+           parseUnsigned(args[1], kMemoryEnd, length) && length > 0 && address + length <= kMemoryEnd;
 }
 
-bool connectLink()
-{
-    if (!theLink)
-        theLink = new TFix64;
-    try {
-        theLink->loadLibrary();
-    } catch (const TLinkError &e) {
-        std::fprintf(stderr, "%s\n", e.what());
-        return false;
-    }
-    theLink->openPipes(0);
-    theLink->setSlaveAddress(kAnySlave);
-    theLink->timeoutMs = 250;
-    theLink->bytesRead = 0;
-    return true;
-}
+} // namespace
 
-bool parseUnsigned(const std::string &text, unsigned long max, unsigned long &out)
-{
-    if (text.empty() || text[0] == '-' || text[0] == '+')
-        return false;
-    errno = 0;
-    char *end = nullptr;
-    unsigned long v = std::strtoul(text.c_str(), &end, 0);
-    if (errno || *end || v > max)
-        return false;
-    out = v;
-    return true;
-}
-
-bool noArguments(const Arguments &args) { return args.empty(); }
-
-static bool parseDump(const Arguments &args, unsigned long &address, unsigned long &length)
-{
-    return args.size() == 2 && parseUnsigned(args[0], 0xFFFFFFFFul, address) &&
-           parseUnsigned(args[1], 0xFFFFFFFFul, length) && length > 0 && address + length <= 0x100000000ul;
-}
-
-bool dumpArguments(const Arguments &args)
-{
-    unsigned long address, length;
-    return parseDump(args, address, length);
-}
-
-int runInfo(const Arguments &)
-{
-    try {
-        std::printf("%u\n", static_cast<unsigned>(display::readSerialNumber(*theLink)));
-        return ExitOk;
-    } catch (const std::exception &) {
-        return fail(kTextNoReply);
-    }
-}
-
-int runValue(const Arguments &)
-{
-    try {
-        resetPipes(*theLink);
-        theLink->sendCommand1();
-        uint8_t buffer[4] = {};
-        theLink->queryValue(4, buffer, sizeof buffer);
-        float value;
-        std::memcpy(&value, buffer, 4);
-        std::printf("%1.3f\n", static_cast<double>(value));
-        return ExitOk;
-    } catch (const std::exception &) {
-        return fail(kTextNoReply);
-    }
-}
-
-int runDump(const Arguments &args)
+std::string dumpOperandsProblem(const Arguments &operands)
 {
     unsigned long address = 0, length = 0;
-    if (!parseDump(args, address, length))
-        return ExitUsage;
+    if (!parseUnsigned(operands[0], 0xFFFFFFFFul, address))
+        return "ADDRESS \"" + operands[0] + "\" is not a number (decimal, or hex after 0x)";
+    if (!parseUnsigned(operands[1], 0xFFFFFFFFul, length))
+        return "LENGTH \"" + operands[1] + "\" is not a number (decimal, or hex after 0x)";
+    if (length == 0)
+        return "LENGTH is 0";
+    if (!parseDump(operands, address, length))
+        return "the range ends past the 64 KiB memory (addresses 0 to 65535)";
+    return {};
+}
+
+int runInfo(TFix64 &link, const Target &target, const Options &options, Sink &sink)
+{
+    uint16_t serial = 0;
+    try {
+        serial = display::readSerialNumber(link);
+    } catch (const std::exception &) {
+        return sink.fail(kTextNoReply);
+    }
+    if (options.json)
+        sink.json(QJsonObject{{"instance", int(target.instance)},
+                              {"serial", int(serial)},
+                              {"location", QString::fromStdString(target.location)}});
+    else
+        sink.out(std::to_string(serial) + "\n");
+    return ExitOk;
+}
+
+int runValue(TFix64 &link, const Target &, const Options &options, Sink &sink)
+{
+    float value = 0;
+    try {
+        resetPipes(link);
+        link.sendCommand1();
+        uint8_t buffer[4] = {};
+        link.queryValue(4, buffer, sizeof buffer);
+        std::memcpy(&value, buffer, 4);
+    } catch (const std::exception &) {
+        return sink.fail(kTextNoReply);
+    }
+    if (options.json) {
+        sink.json(QJsonObject{{"value_pa", static_cast<double>(value)}});
+    } else {
+        char text[64];
+        std::snprintf(text, sizeof text, "%1.3f\n", static_cast<double>(value));
+        sink.out(text);
+    }
+    return ExitOk;
+}
+
+int runDump(TFix64 &link, const Target &, const Options &options, Sink &sink)
+{
+    unsigned long address = 0, length = 0;
+    if (!parseDump(options.operands, address, length))
+        return ExitUsage; // checked with the command line already
     std::vector<uint8_t> bytes(length);
     try {
-        inBracket(*theLink, [&] {
+        inBracket(link, [&] {
             for (unsigned long done = 0; done < length;) {
                 uint32_t block = static_cast<uint32_t>(std::min<unsigned long>(kMaxBlock, length - done));
-                theLink->readMemory(static_cast<uint32_t>(address + done), bytes.data() + done, block);
+                link.readMemory(static_cast<uint32_t>(address + done), bytes.data() + done, block);
                 done += block;
             }
         });
     } catch (const std::exception &) {
-        return fail(kTextNoReply);
+        return sink.fail(kTextNoReply);
     }
-    for (unsigned long i = 0; i < length; ++i)
-        std::printf("%02x%c", bytes[i], (i % 16 == 15 || i + 1 == length) ? '\n' : ' ');
+    std::string text;
+    char cell[4];
+    for (unsigned long i = 0; i < length; ++i) {
+        std::snprintf(cell, sizeof cell, "%02x%c", bytes[i], (i % 16 == 15 || i + 1 == length) ? '\n' : ' ');
+        text += cell;
+    }
+    sink.out(text);
     return ExitOk;
 }
 

@@ -1,12 +1,17 @@
-// watch: the live value as the window's tick polls it, once a second.
+// watch: the live value as the window's tick polls it, once a second or as asked.
 #include "Cli.h"
 
-#include "Fix64usb.h"
+#include "ConfigurationExchange.h"
 #include "LiveValue.h"
+#include "MemoryMap.h"
+#include "Units.h"
+
+#include <QDateTime>
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 
 namespace cli {
 
@@ -16,71 +21,106 @@ volatile std::sig_atomic_t interrupted = 0;
 
 void onInterrupt(int) { interrupted = 1; }
 
-constexpr unsigned long kDefaultIntervalMs = 1000;
-constexpr unsigned kWaitSliceMs = 50; // how soon Ctrl-C is noticed while waiting
+// Ctrl-C ends the loop between two values rather than the process mid-line.
+void catchInterrupt()
+{
+#ifdef _WIN32
+    std::signal(SIGINT, onInterrupt);
+#else
+    struct sigaction action = {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+#endif
+}
 
-struct WatchOptions {
-    unsigned long count = 0; // 0: until interrupted
-    unsigned long intervalMs = kDefaultIntervalMs;
+constexpr unsigned kWaitSliceMs = 50; // how soon Ctrl-C is noticed while waiting
+constexpr int kFirstLengthUnit = 6;
+
+struct Shown {
+    float factor = 1;
+    int decimals = 3;
+    std::string header = "value_pa";
+    bool plain = true; // today's output: Pa with three decimals
 };
 
-// --count N (N from 1); --interval-ms MS is left out of the usage: tests run
-// without the one-second wait with it.
-bool parseWatch(const Arguments &args, WatchOptions &options)
+// The unit's factor; a length unit uses the gravity the transmitter holds.
+bool chooseUnit(TFix64 &link, int unit, Shown &shown, Sink &sink)
 {
-    for (std::size_t i = 0; i < args.size(); i += 2) {
-        if (i + 1 >= args.size())
-            return false;
-        if (args[i] == "--count") {
-            if (!parseUnsigned(args[i + 1], 0xFFFFFFFFul, options.count) || options.count == 0)
-                return false;
-        } else if (args[i] == "--interval-ms") {
-            if (!parseUnsigned(args[i + 1], 3600000ul, options.intervalMs))
-                return false;
-        } else {
-            return false;
-        }
+    if (unit < 0)
+        return true;
+    shown.plain = false;
+    if (unit < kFirstLengthUnit) {
+        const display::PressureUnit &u = display::kPressureUnits[unit];
+        shown.factor = u.factor;
+        shown.decimals = u.decimals;
+        shown.header = std::string("value_") + u.text;
+        return true;
     }
+    float gravity = 0;
+    try {
+        inBracket(link, [&] { link.readMemory(memmap::kSpecificGravity, &gravity, memmap::kFloatSize); });
+    } catch (const std::exception &) {
+        sink.err(kTextNoReply);
+        return false;
+    }
+    if (!config::gravityInRange(gravity)) {
+        sink.err("Specific gravity out of range");
+        gravity = config::kDefaultSpecificGravity; // as a read of the configuration takes it
+    }
+    const display::LengthUnit &u = display::kLengthUnits[unit - kFirstLengthUnit];
+    const std::optional<float> factor = display::lengthUnitFactor(unit - kFirstLengthUnit, gravity);
+    if (!factor) {
+        sink.err("Invalid real number");
+        return false;
+    }
+    shown.factor = *factor;
+    shown.decimals = u.decimals;
+    shown.header = std::string("value_") + u.text;
     return true;
 }
 
 } // namespace
 
-bool watchArguments(const Arguments &args)
+int runWatch(TFix64 &link, const Target &, const Options &options, Sink &sink)
 {
-    WatchOptions options;
-    return parseWatch(args, options);
-}
-
-int runWatch(const Arguments &args)
-{
-    WatchOptions options;
-    if (!parseWatch(args, options))
-        return ExitUsage;
-
-    struct sigaction action = {};
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
+    Shown shown;
+    if (!chooseUnit(link, options.unit, shown, sink))
+        return ExitFailure;
+    catchInterrupt();
 
     using Clock = std::chrono::steady_clock;
     // As checking "Actual value" does: fresh pipes, no transaction.
-    resetPipes(*theLink);
-    std::printf("seconds,value_pa\n");
+    resetPipes(link);
+    sink.out(std::string(options.isoTimestamps ? "time," : "seconds,") + shown.header + "\n");
     std::fflush(stdout);
 
     const Clock::time_point start = Clock::now();
     Clock::time_point next = start;
     unsigned long lines = 0;
     while (!interrupted) {
-        const display::Poll poll = display::pollLiveValue(*theLink);
+        const display::Poll poll = display::pollLiveValue(link);
         if (poll.outcome == display::Poll::SwitchOff) {
-            resetPipes(*theLink);
-            return fail(kTextNoReply);
+            resetPipes(link);
+            return sink.fail(kTextNoReply);
         }
         if (poll.outcome == display::Poll::Value) {
-            const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-            std::printf("%.3f,%1.3f\n", seconds, static_cast<double>(poll.value));
+            std::string line;
+            if (options.isoTimestamps) {
+                line = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString();
+            } else {
+                char seconds[32];
+                std::snprintf(seconds, sizeof seconds, "%.3f",
+                              std::chrono::duration<double>(Clock::now() - start).count());
+                line = seconds;
+            }
+            char value[64];
+            if (shown.plain)
+                std::snprintf(value, sizeof value, "%1.3f", static_cast<double>(poll.value));
+            else
+                std::snprintf(value, sizeof value, "%s",
+                              display::shownNumber(poll.value, shown.factor, shown.decimals).toStdString().c_str());
+            sink.out(line + "," + value + "\n");
             std::fflush(stdout);
             if (options.count && ++lines >= options.count)
                 break;
@@ -91,7 +131,7 @@ int runWatch(const Arguments &args)
             if (interrupted || now >= next)
                 break;
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(next - now).count();
-            theLink->pause(static_cast<unsigned>(left < kWaitSliceMs ? left + 1 : kWaitSliceMs));
+            link.pause(static_cast<unsigned>(left < kWaitSliceMs ? left + 1 : kWaitSliceMs));
         }
         if (next < Clock::now())
             next = Clock::now(); // a slow poll does not make the next ones hurry

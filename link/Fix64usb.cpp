@@ -118,11 +118,12 @@ bool TFix64::openPipes(int index)
     writePipe = _MPUSBOpen(static_cast<uint32_t>(index), kDeviceSelector, kEndpointName, MP_WRITE, 0);
     if (readPipe == MPUSB_INVALID_HANDLE || writePipe == MPUSB_INVALID_HANDLE) {
         // Neither is recorded, so a half-open pair would keep the device
-        // claimed until the program ends: let the one that opened go.
+        // claimed until the program ends: let the one that opened go. Its
+        // number is dead now, and a library may hand it out again.
         if (readPipe != MPUSB_INVALID_HANDLE)
-            _MPUSBClose(readPipe);
+            _MPUSBClose(std::exchange(readPipe, MPUSB_INVALID_HANDLE));
         if (writePipe != MPUSB_INVALID_HANDLE)
-            _MPUSBClose(writePipe);
+            _MPUSBClose(std::exchange(writePipe, MPUSB_INVALID_HANDLE));
         return false;
     }
     readPipes[index] = readPipe;

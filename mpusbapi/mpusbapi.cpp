@@ -6,19 +6,20 @@
 
 #define MPUSB_DECLARE_EXPORTS
 #include "mpusbapi.h"
+#include "Names.h"
 
 #include <libusb.h>
 
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <cctype>
 #include <climits>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace {
@@ -32,10 +33,9 @@ constexpr int kMinReadBuffer = 64;
 constexpr unsigned kTryOnceMs = 1;
 constexpr int kMaxPortDepth = 7;
 
-struct DeviceId {
-    uint16_t vendor;
-    uint16_t product;
-};
+using mpusb::DeviceId;
+using mpusb::parseEndpoint;
+using mpusb::parseSelector;
 
 struct Device {
     libusb_device_handle *handle = nullptr;
@@ -89,81 +89,6 @@ libusb_context *context(State &s)
     return s.context;
 }
 
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-bool startsWithNoCase(const char *text, const char *prefix)
-{
-    for (; *prefix; ++text, ++prefix)
-        if (std::tolower(static_cast<unsigned char>(*text)) != std::tolower(static_cast<unsigned char>(*prefix)))
-            return false;
-    return true;
-}
-
-// "vid_XXXX" or "pid_XXXX" anywhere in the text, four hex digits.
-std::optional<uint16_t> findId(const char *text, const char *key)
-{
-    for (const char *p = text; *p; ++p) {
-        if (!startsWithNoCase(p, key))
-            continue;
-        const char *digits = p + std::strlen(key);
-        unsigned value = 0;
-        for (int i = 0; i < 4; ++i) {
-            int d = hexDigit(digits[i]);
-            if (d < 0)
-                return std::nullopt;
-            value = value * 16 + static_cast<unsigned>(d);
-        }
-        if (hexDigit(digits[4]) >= 0)
-            return std::nullopt;
-        return static_cast<uint16_t>(value);
-    }
-    return std::nullopt;
-}
-
-std::optional<DeviceId> parseSelector(const char *selector)
-{
-    if (!selector)
-        return std::nullopt;
-    auto vendor = findId(selector, "vid_");
-    auto product = findId(selector, "pid_");
-    if (!vendor || !product)
-        return std::nullopt;
-    return DeviceId{*vendor, *product};
-}
-
-// "\MCHP_EP<n>" with the direction gives the endpoint address.
-std::optional<uint8_t> parseEndpoint(const char *name, uint32_t direction)
-{
-    if (!name || (direction != MP_READ && direction != MP_WRITE))
-        return std::nullopt;
-    if (*name == '\\')
-        ++name;
-    if (!startsWithNoCase(name, "MCHP_EP"))
-        return std::nullopt;
-    const char *p = name + 7;
-    if (!*p)
-        return std::nullopt;
-    unsigned number = 0;
-    for (; *p; ++p) {
-        if (*p < '0' || *p > '9')
-            return std::nullopt;
-        number = number * 10 + static_cast<unsigned>(*p - '0');
-        if (number > 15)
-            return std::nullopt;
-    }
-    if (number == 0) // the control endpoint is no pipe
-        return std::nullopt;
-    return static_cast<uint8_t>(number | (direction == MP_READ ? LIBUSB_ENDPOINT_IN : LIBUSB_ENDPOINT_OUT));
-}
-
 struct Candidate {
     libusb_device *device;
     uint8_t bus;
@@ -209,6 +134,7 @@ public:
 
     std::size_t size() const { return found.size(); }
     libusb_device *at(std::size_t i) const { return found[i].device; }
+    const Candidate &candidate(std::size_t i) const { return found[i]; }
 
 private:
     libusb_device **list = nullptr;
@@ -248,8 +174,8 @@ std::optional<EndpointInfo> findEndpoint(libusb_device *device, uint8_t address)
     return result;
 }
 
-// The open device for this libusb device, shared with pipes already open on it.
-std::shared_ptr<Device> deviceFor(State &s, libusb_device *target)
+// The device already open for this libusb device, if any pipe holds it.
+std::shared_ptr<Device> openDevice(State &s, libusb_device *target)
 {
     std::shared_ptr<Device> found;
     auto &list = s.devices;
@@ -263,12 +189,19 @@ std::shared_ptr<Device> deviceFor(State &s, libusb_device *target)
                                   return false;
                               }),
                list.end());
-    if (found)
+    return found;
+}
+
+// The open device for this libusb device, shared with pipes already open on it.
+std::shared_ptr<Device> deviceFor(State &s, libusb_device *target)
+{
+    if (auto found = openDevice(s, target))
         return found;
 
     libusb_device_handle *handle = nullptr;
     if (libusb_open(target, &handle) != LIBUSB_SUCCESS)
         return nullptr;
+    auto &list = s.devices;
     libusb_set_auto_detach_kernel_driver(handle, 1);
     auto d = std::make_shared<Device>();
     d->handle = handle;
@@ -299,12 +232,16 @@ void unclaim(Device &d, int interface)
     }
 }
 
-std::shared_ptr<Pipe> findPipe(void *handle)
+// A copy of the pipe as it stands, taken under the lock: a new configuration
+// may change the original while a transfer runs on the copy.
+std::optional<Pipe> findPipe(void *handle)
 {
     State &s = state();
     std::lock_guard lock(s.mutex);
     auto it = s.pipes.find(reinterpret_cast<uintptr_t>(handle));
-    return it == s.pipes.end() ? nullptr : it->second;
+    if (it == s.pipes.end())
+        return std::nullopt;
+    return *it->second;
 }
 
 int transferOnce(const Pipe &p, unsigned char *buffer, int length, int *actual, uint32_t timeoutMs)
@@ -317,6 +254,7 @@ int transferOnce(const Pipe &p, unsigned char *buffer, int length, int *actual, 
     return rc;
 }
 
+// The lock is not held here: transfers on different handles run at once.
 uint32_t readPipe(void *handle, void *data, uint32_t length, uint32_t *transferred, uint32_t timeoutMs)
 {
     if (transferred)
@@ -505,6 +443,69 @@ MPUSB_EXPORT uint32_t MPUSB_CALL _MPUSBGetStringDescriptor(void *handle, uint8_t
     if (transferred)
         *transferred = static_cast<uint32_t>(rc);
     return kSuccess;
+}
+
+// Tells why an open of this instance would fail, by trying one: usbfs checks
+// the node's permissions only when it is opened.
+MPUSB_EXPORT uint32_t MPUSB_CALL _QZGetDeviceAccess(uint32_t instance, const char *vidPid)
+{
+    auto id = parseSelector(vidPid);
+    if (!id)
+        return MPUSB_ACCESS_NO_DEVICE;
+    State &s = state();
+    std::lock_guard lock(s.mutex);
+    libusb_context *ctx = context(s);
+    if (!ctx)
+        return MPUSB_ACCESS_UNKNOWN;
+    MatchingDevices matching(ctx, *id);
+    if (instance >= matching.size())
+        return MPUSB_ACCESS_NO_DEVICE;
+    if (openDevice(s, matching.at(instance)))
+        return MPUSB_ACCESS_READY;
+    libusb_device_handle *handle = nullptr;
+    switch (libusb_open(matching.at(instance), &handle)) {
+    case LIBUSB_SUCCESS:
+        libusb_close(handle);
+        return MPUSB_ACCESS_READY;
+    case LIBUSB_ERROR_ACCESS:
+        return MPUSB_ACCESS_DENIED;
+    default:
+        return MPUSB_ACCESS_UNKNOWN;
+    }
+}
+
+MPUSB_EXPORT uint32_t MPUSB_CALL _QZGetDeviceLocation(uint32_t instance, const char *vidPid, char *buffer,
+                                                      uint32_t size)
+{
+    if (!buffer || size == 0)
+        return 0;
+    buffer[0] = '\0';
+    auto id = parseSelector(vidPid);
+    if (!id)
+        return 0;
+    State &s = state();
+    std::lock_guard lock(s.mutex);
+    libusb_context *ctx = context(s);
+    if (!ctx)
+        return 0;
+    MatchingDevices matching(ctx, *id);
+    if (instance >= matching.size())
+        return 0;
+    const Candidate &c = matching.candidate(instance);
+    if (c.ports.empty()) // a root hub has no port path
+        return 0;
+    // As sysfs names the device: bus, then the ports from the root down.
+    std::string text = std::to_string(c.bus);
+    char separator = '-';
+    for (uint8_t port : c.ports) {
+        text += separator;
+        text += std::to_string(port);
+        separator = '.';
+    }
+    if (text.size() >= size)
+        return 0;
+    std::memcpy(buffer, text.c_str(), text.size() + 1);
+    return static_cast<uint32_t>(text.size());
 }
 
 } // extern "C"

@@ -1,8 +1,11 @@
-// A simulated transmitter behind the nine USB entry points.
+// Simulated transmitters behind the USB entry points. Each instance has its
+// own memory, reply and faults behind its own lock, so separate instances can
+// be driven from separate threads; the pipe table and the logs have one lock.
 #define MPUSB_DECLARE_EXPORTS
 #include "mpusbapi.h"
 #include "qzsim.h"
 
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -10,8 +13,10 @@
 #include <cstring>
 #include <deque>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -19,6 +24,8 @@ namespace {
 constexpr uint32_t kVersion = 0x00010000;
 constexpr uint8_t kDeviceAddress = 0x01;
 constexpr double kSweepSeconds = 60.0;
+constexpr uint32_t kMemorySize = 65536;
+constexpr uint16_t kFirstSerialNumber = 12345;
 
 struct Pipe {
     uint32_t instance;
@@ -26,62 +33,81 @@ struct Pipe {
     uint32_t generation;
 };
 
-struct State {
+// The transmitter's own view of the check byte: CRC-8, polynomial 0xA3,
+// over bytes 1 to 61, then XOR with byte 62.
+uint8_t qzsimChecksum(const uint8_t *f)
+{
+    uint8_t crc = 0;
+    for (int i = 1; i <= 61; ++i) {
+        crc ^= f[i];
+        for (int b = 0; b < 8; ++b)
+            crc = (crc & 0x80) ? static_cast<uint8_t>((crc << 1) ^ 0xA3) : static_cast<uint8_t>(crc << 1);
+    }
+    return static_cast<uint8_t>(crc ^ f[62]);
+}
+
+struct Device {
     std::mutex mutex;
-    uint8_t memory[65536];
-    uint32_t deviceCount = 1;
-    uint32_t generation = 1; // bumped on unplug, so old handles go stale
+    uint32_t instance = 0;
+    uint8_t memory[kMemorySize];
     int fault = QZSIM_FAULT_NONE;
     uint32_t failFrom = 0;
-    bool sweeping = true;
-    float fixedValue = 0;
-    std::deque<float> readings;
-    std::vector<std::vector<uint8_t>> requests;
+    bool denied = false;
     uint32_t requestNumber = 0; // counts from 1 since the last reset or clear of the logs
-    std::string callLog;
-    std::string callLogCopy;
-    std::map<uintptr_t, Pipe> pipes;
-    uintptr_t nextHandle = 1;
     bool replyPending = false;
     uint8_t pendingReply[64];
-    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+    std::string memoryFile; // a transmitter that outlives the process
+    std::string requestLogFile;
 
-    std::string memoryFile; // QZSIM_MEMORY: a transmitter that outlives the process
-    std::string requestLogFile; // QZSIM_LOG: requests as hex lines, for tests of other processes
-
-    State()
+    void putFloat(uint32_t address, float v) { std::memcpy(memory + address, &v, 4); }
+    float getFloat(uint32_t address) const
     {
-        factoryImage();
-        fromEnvironment();
+        float v;
+        std::memcpy(&v, memory + address, 4);
+        return v;
     }
 
-    // Settings for a simulator loaded into another process (the window, the
-    // command-line companion), where the control functions cannot be reached.
-    void fromEnvironment()
+    void factoryImage()
     {
-        if (const char *v = std::getenv("QZSIM_DEVICES"))
-            deviceCount = static_cast<uint32_t>(std::strtoul(v, nullptr, 10));
-        if (const char *v = std::getenv("QZSIM_VALUE")) {
-            sweeping = false;
-            fixedValue = std::strtof(v, nullptr);
+        std::memset(memory, 0, sizeof memory);
+        const uint16_t serial = static_cast<uint16_t>(kFirstSerialNumber + instance);
+        memory[7] = static_cast<uint8_t>(serial);
+        memory[8] = static_cast<uint8_t>(serial >> 8);
+        // output 1: Compression 20..60 kPa, output 2: Extraction 40..80 kPa, output 3: Correct value 30..70 kPa
+        putFloat(67, 20000.0f);
+        putFloat(71, 60000.0f);
+        memory[75] = 1;
+        putFloat(76, 40000.0f);
+        putFloat(80, 80000.0f);
+        memory[84] = 2;
+        putFloat(85, 30000.0f);
+        putFloat(89, 70000.0f);
+        memory[93] = 3;
+        putFloat(890, 100000.0f);
+        putFloat(894, 1000.0f);
+        putFloat(940, 0.0f);
+    }
+
+    void reset()
+    {
+        factoryImage();
+        fault = QZSIM_FAULT_NONE;
+        failFrom = 0;
+        denied = false;
+        requestNumber = 0;
+        replyPending = false;
+    }
+
+    void loadMemoryFile()
+    {
+        if (memoryFile.empty())
+            return;
+        if (std::FILE *f = std::fopen(memoryFile.c_str(), "rb")) {
+            std::vector<uint8_t> image(sizeof memory);
+            if (std::fread(image.data(), 1, image.size(), f) == image.size())
+                std::memcpy(memory, image.data(), sizeof memory);
+            std::fclose(f);
         }
-        if (const char *v = std::getenv("QZSIM_FAULT")) {
-            static const char *names[] = {"none", "no-reply", "command", "master", "slave", "crc"};
-            for (int i = 0; i < 6; ++i)
-                if (std::strcmp(v, names[i]) == 0)
-                    fault = i;
-        }
-        if (const char *v = std::getenv("QZSIM_MEMORY")) {
-            memoryFile = v;
-            if (std::FILE *f = std::fopen(v, "rb")) {
-                uint8_t image[sizeof memory];
-                if (std::fread(image, 1, sizeof image, f) == sizeof image)
-                    std::memcpy(memory, image, sizeof memory);
-                std::fclose(f);
-            }
-        }
-        if (const char *v = std::getenv("QZSIM_LOG"))
-            requestLogFile = v;
     }
 
     void persist(const uint8_t *req)
@@ -105,98 +131,8 @@ struct State {
         }
     }
 
-    void putFloat(uint32_t address, float v) { std::memcpy(memory + address, &v, 4); }
-    float getFloat(uint32_t address) const
-    {
-        float v;
-        std::memcpy(&v, memory + address, 4);
-        return v;
-    }
-
-    void factoryImage()
-    {
-        std::memset(memory, 0, sizeof memory);
-        memory[7] = 0x39; // serial number 12345
-        memory[8] = 0x30;
-        // output 1: Compression 20..60 kPa, output 2: Extraction 40..80 kPa, output 3: Correct value 30..70 kPa
-        putFloat(67, 20000.0f);
-        putFloat(71, 60000.0f);
-        memory[75] = 1;
-        putFloat(76, 40000.0f);
-        putFloat(80, 80000.0f);
-        memory[84] = 2;
-        putFloat(85, 30000.0f);
-        putFloat(89, 70000.0f);
-        memory[93] = 3;
-        putFloat(890, 100000.0f);
-        putFloat(894, 1000.0f);
-        putFloat(940, 0.0f);
-    }
-
-    void reset()
-    {
-        factoryImage();
-        deviceCount = 1;
-        ++generation;
-        fault = QZSIM_FAULT_NONE;
-        failFrom = 0;
-        sweeping = true;
-        fixedValue = 0;
-        readings.clear();
-        requests.clear();
-        requestNumber = 0;
-        callLog.clear();
-        pipes.clear();
-        nextHandle = 1;
-        replyPending = false;
-        start = std::chrono::steady_clock::now();
-    }
-
-    float actualValue()
-    {
-        if (!readings.empty()) {
-            float v = readings.front();
-            readings.pop_front();
-            return v;
-        }
-        float raw = fixedValue;
-        if (sweeping) {
-            // a triangle from -5 % to 105 % of the range and back, one way a minute
-            double range = getFloat(890);
-            double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            double phase = std::fmod(t / kSweepSeconds, 2.0);
-            double x = phase < 1.0 ? phase : 2.0 - phase;
-            raw = static_cast<float>(range * (-0.05 + 1.10 * x));
-        }
-        return raw + getFloat(940);
-    }
-
-    std::string handleName(void *h) const
-    {
-        if (h == MPUSB_INVALID_HANDLE)
-            return "invalid";
-        return "h" + std::to_string(reinterpret_cast<uintptr_t>(h));
-    }
-
-    void log(const std::string &line)
-    {
-        // a demonstration may poll for hours: keep the newest part only
-        if (callLog.size() > (4u << 20))
-            callLog.erase(0, callLog.find('\n', callLog.size() / 2) + 1);
-        callLog += line;
-        callLog += '\n';
-    }
-
-    const Pipe *livePipe(void *h) const
-    {
-        auto it = pipes.find(reinterpret_cast<uintptr_t>(h));
-        if (it == pipes.end() || it->second.generation != generation || it->second.instance >= deviceCount)
-            return nullptr;
-        return &it->second;
-    }
-
-    // Returns false when the transmitter stays silent.
-    bool answer(const uint8_t *req)
+    // Returns false when the transmitter stays silent. actualValue gives the value query's answer.
+    template <typename ActualValue> bool answer(const uint8_t *req, ActualValue &&actualValue)
     {
         uint32_t number = ++requestNumber;
         if (fault == QZSIM_FAULT_NO_REPLY || (failFrom && number >= failFrom))
@@ -214,6 +150,8 @@ struct State {
         uint32_t address = static_cast<uint32_t>(req[7]) | static_cast<uint32_t>(req[8]) << 8 |
                            static_cast<uint32_t>(req[9]) << 16 | static_cast<uint32_t>(req[10]) << 24;
         uint32_t length = req[4];
+        // in 64 bits: an address near 4 GiB must not wrap round into the memory
+        const bool inMemory = length > 0 && length <= 52 && uint64_t{address} + length <= sizeof memory;
         switch (req[3]) {
         case 1:
         case 2:
@@ -223,22 +161,23 @@ struct State {
         case 5: {
             if (req[4] != 4)
                 return false;
-            float v = actualValue();
+            float v = actualValue(getFloat(890), getFloat(940));
             r[5] = 4;
             std::memcpy(r + 7, &v, 4);
             break;
         }
         case 7:
-            if (length == 0 || length > 52 || address + length > sizeof memory)
+            if (!inMemory)
                 return false;
             r[4] = static_cast<uint8_t>(length);
             std::memcpy(r + 11, memory + address, length);
             break;
         case 8:
-            if (length == 0 || length > 52 || address + length > sizeof memory)
+            if (!inMemory)
                 return false;
             r[4] = static_cast<uint8_t>(length);
-            std::memcpy(memory + address, req + 11, length);
+            if (fault != QZSIM_FAULT_KEEP_MEMORY)
+                std::memcpy(memory + address, req + 11, length);
             break;
         default:
             return false;
@@ -263,18 +202,182 @@ struct State {
             r[2] = 0x02; // any slave is fine for 0xFE, so the fault shows only for a named slave
         return true;
     }
+};
 
-    // The transmitter's own view of the check byte: CRC-8, polynomial 0xA3,
-    // over bytes 1 to 61, then XOR with byte 62.
-    static uint8_t qzsimChecksum(const uint8_t *f)
-    {
-        uint8_t crc = 0;
-        for (int i = 1; i <= 61; ++i) {
-            crc ^= f[i];
-            for (int b = 0; b < 8; ++b)
-                crc = (crc & 0x80) ? static_cast<uint8_t>((crc << 1) ^ 0xA3) : static_cast<uint8_t>(crc << 1);
+// "name" for every instance, or "N:name" for instance N; entries separated by commas.
+template <typename Apply> void forEachEntry(const char *text, Apply &&apply)
+{
+    std::string all(text);
+    std::size_t start = 0;
+    while (start <= all.size()) {
+        std::size_t end = all.find(',', start);
+        if (end == std::string::npos)
+            end = all.size();
+        std::string entry = all.substr(start, end - start);
+        start = end + 1;
+        if (entry.empty())
+            continue;
+        std::size_t colon = entry.find(':');
+        if (colon == std::string::npos) {
+            for (uint32_t i = 0; i < QZSIM_MAX_DEVICES; ++i)
+                apply(i, entry);
+        } else {
+            char *stop = nullptr;
+            unsigned long instance = std::strtoul(entry.c_str(), &stop, 10);
+            if (stop == entry.c_str() + colon && instance < QZSIM_MAX_DEVICES)
+                apply(static_cast<uint32_t>(instance), entry.substr(colon + 1));
         }
-        return static_cast<uint8_t>(crc ^ f[62]);
+    }
+}
+
+// Device 0 uses the file as named, device N the name with ".N" appended.
+std::string perDeviceFile(const char *path, uint32_t instance)
+{
+    return instance == 0 ? std::string(path) : std::string(path) + "." + std::to_string(instance);
+}
+
+struct State {
+    // Pipes, device count, values, logs. Taken after a device's lock, never before one.
+    std::mutex mutex;
+    std::array<std::unique_ptr<Device>, QZSIM_MAX_DEVICES> devices;
+    uint32_t deviceCount = 1;
+    uint32_t generation = 1; // bumped on unplug, so old handles go stale
+    uint32_t latencyMs = 0;
+    bool sweeping = true;
+    float fixedValue = 0;
+    std::deque<float> readings;
+    std::vector<std::vector<uint8_t>> requests;
+    std::string callLog;
+    std::string callLogCopy;
+    std::map<uintptr_t, Pipe> pipes;
+    uintptr_t nextHandle = 1;
+    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+
+    State()
+    {
+        for (uint32_t i = 0; i < QZSIM_MAX_DEVICES; ++i) {
+            devices[i] = std::make_unique<Device>();
+            devices[i]->instance = i;
+            devices[i]->factoryImage();
+        }
+        fromEnvironment();
+    }
+
+    Device &device(uint32_t instance) { return *devices[instance]; }
+
+    // Settings for a simulator loaded into another process (the window, the
+    // command-line companion), where the control functions cannot be reached.
+    void fromEnvironment()
+    {
+        if (const char *v = std::getenv("QZSIM_DEVICES")) {
+            unsigned long n = std::strtoul(v, nullptr, 10);
+            deviceCount = static_cast<uint32_t>(n < QZSIM_MAX_DEVICES ? n : QZSIM_MAX_DEVICES);
+        }
+        if (const char *v = std::getenv("QZSIM_VALUE")) {
+            sweeping = false;
+            fixedValue = std::strtof(v, nullptr);
+        }
+        if (const char *v = std::getenv("QZSIM_LATENCY_MS"))
+            latencyMs = static_cast<uint32_t>(std::strtoul(v, nullptr, 10) % 60000);
+        if (const char *v = std::getenv("QZSIM_FAULT")) {
+            static const char *names[] = {"none", "no-reply", "command", "master", "slave", "crc", "keep-memory"};
+            forEachEntry(v, [&](uint32_t instance, const std::string &name) {
+                for (int i = 0; i < 7; ++i)
+                    if (name == names[i])
+                        device(instance).fault = i;
+            });
+        }
+        if (const char *v = std::getenv("QZSIM_FAIL_FROM"))
+            forEachEntry(v, [&](uint32_t instance, const std::string &n) {
+                device(instance).failFrom = static_cast<uint32_t>(std::strtoul(n.c_str(), nullptr, 10));
+            });
+        if (const char *v = std::getenv("QZSIM_DENIED"))
+            forEachEntry(v, [&](uint32_t instance, const std::string &) { device(instance).denied = true; });
+        for (uint32_t i = 0; i < QZSIM_MAX_DEVICES; ++i) {
+            if (const char *v = std::getenv("QZSIM_MEMORY")) {
+                device(i).memoryFile = perDeviceFile(v, i);
+                device(i).loadMemoryFile();
+            }
+            if (const char *v = std::getenv("QZSIM_LOG"))
+                device(i).requestLogFile = perDeviceFile(v, i);
+        }
+    }
+
+    // The devices are reset on their own, under their own locks.
+    void reset()
+    {
+        deviceCount = 1;
+        ++generation;
+        latencyMs = 0;
+        sweeping = true;
+        fixedValue = 0;
+        readings.clear();
+        requests.clear();
+        callLog.clear();
+        pipes.clear();
+        nextHandle = 1;
+        start = std::chrono::steady_clock::now();
+    }
+
+    // Queued readings as they are; otherwise the fixed or sweeping value plus the zero offset.
+    float actualValue(float range, float offset)
+    {
+        std::lock_guard lock(mutex);
+        if (!readings.empty()) {
+            float v = readings.front();
+            readings.pop_front();
+            return v;
+        }
+        if (!sweeping)
+            return fixedValue + offset;
+        // a triangle from -5 % to 105 % of the range and back, one way a minute
+        double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        double phase = std::fmod(t / kSweepSeconds, 2.0);
+        double x = phase < 1.0 ? phase : 2.0 - phase;
+        return static_cast<float>(range * (-0.05 + 1.10 * x)) + offset;
+    }
+
+    std::string handleName(void *h) const
+    {
+        if (h == MPUSB_INVALID_HANDLE)
+            return "invalid";
+        return "h" + std::to_string(reinterpret_cast<uintptr_t>(h));
+    }
+
+    void log(const std::string &line)
+    {
+        // a demonstration may poll for hours: keep the newest part only
+        if (callLog.size() > (4u << 20))
+            callLog.erase(0, callLog.find('\n', callLog.size() / 2) + 1);
+        callLog += line;
+        callLog += '\n';
+    }
+
+    void logLocked(const std::string &line)
+    {
+        std::lock_guard lock(mutex);
+        log(line);
+    }
+
+    bool livePipe(void *h, Pipe &pipe) const
+    {
+        auto it = pipes.find(reinterpret_cast<uintptr_t>(h));
+        if (it == pipes.end() || it->second.generation != generation || it->second.instance >= deviceCount)
+            return false;
+        pipe = it->second;
+        return true;
+    }
+
+    bool livePipeLocked(void *h, Pipe &pipe)
+    {
+        std::lock_guard lock(mutex);
+        return livePipe(h, pipe);
+    }
+
+    uint32_t latency()
+    {
+        std::lock_guard lock(mutex);
+        return latencyMs;
     }
 };
 
@@ -282,6 +385,12 @@ State &state()
 {
     static State s;
     return s;
+}
+
+void wait(uint32_t ms)
+{
+    if (ms)
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 bool selectorMatches(const char *vidPid)
@@ -301,8 +410,7 @@ extern "C" {
 uint32_t MPUSB_CALL _MPUSBGetDLLVersion(void)
 {
     State &s = state();
-    std::lock_guard lock(s.mutex);
-    s.log("GetDLLVersion");
+    s.logLocked("GetDLLVersion");
     return kVersion;
 }
 
@@ -319,10 +427,17 @@ void *MPUSB_CALL _MPUSBOpen(uint32_t instance, const char *vidPid, const char *e
                             uint32_t reserved)
 {
     State &s = state();
+    bool denied = false;
+    if (instance < QZSIM_MAX_DEVICES) {
+        Device &d = s.device(instance);
+        std::lock_guard lock(d.mutex);
+        denied = d.denied;
+    }
     std::lock_guard lock(s.mutex);
     void *h = MPUSB_INVALID_HANDLE;
     bool endpointOk = endpoint && std::strcmp(endpoint, "\\MCHP_EP1") == 0;
-    if (selectorMatches(vidPid) && endpointOk && instance < s.deviceCount && direction <= 1 && reserved == 0) {
+    if (selectorMatches(vidPid) && endpointOk && instance < s.deviceCount && !denied && direction <= 1 &&
+        reserved == 0) {
         uintptr_t id = s.nextHandle++;
         s.pipes[id] = Pipe{instance, direction, s.generation};
         h = reinterpret_cast<void *>(id);
@@ -335,20 +450,26 @@ static uint32_t readPipe(const char *name, void *handle, void *data, uint32_t le
                          uint32_t timeoutMs)
 {
     State &s = state();
-    std::lock_guard lock(s.mutex);
+    const uint32_t latency = s.latency();
     uint32_t ok = 0;
     uint32_t n = 0;
-    const Pipe *p = s.livePipe(handle);
-    if (p && p->direction == MP_READ && s.replyPending && data) {
-        n = length < 64 ? length : 64;
-        std::memcpy(data, s.pendingReply, n);
-        s.replyPending = false;
-        ok = 1;
+    Pipe p{};
+    if (s.livePipeLocked(handle, p) && p.direction == MP_READ && data) {
+        Device &d = s.device(p.instance);
+        std::unique_lock lock(d.mutex);
+        if (d.replyPending) {
+            n = length < 64 ? length : 64;
+            std::memcpy(data, d.pendingReply, n);
+            d.replyPending = false;
+            ok = 1;
+        }
     }
+    // as a real device's drain does, a read that finds nothing waits its whole timeout
+    wait(latency ? (ok ? latency : timeoutMs) : 0);
     if (transferred)
         *transferred = n;
-    s.log(std::string(name) + " " + s.handleName(handle) + " " + std::to_string(length) + " " +
-          std::to_string(timeoutMs) + " -> " + std::to_string(ok));
+    s.logLocked(std::string(name) + " " + s.handleName(handle) + " " + std::to_string(length) + " " +
+                std::to_string(timeoutMs) + " -> " + std::to_string(ok));
     return ok;
 }
 
@@ -369,22 +490,27 @@ uint32_t MPUSB_CALL _MPUSBWrite(void *handle, const void *data, uint32_t length,
                                 uint32_t timeoutMs)
 {
     State &s = state();
-    std::lock_guard lock(s.mutex);
+    wait(s.latency());
     uint32_t ok = 0;
-    const Pipe *p = s.livePipe(handle);
-    if (p && p->direction == MP_WRITE && data && length >= 64) {
+    Pipe p{};
+    if (s.livePipeLocked(handle, p) && p.direction == MP_WRITE && data && length >= 64) {
         const uint8_t *req = static_cast<const uint8_t *>(data);
-        if (s.requests.size() >= 100000)
-            s.requests.erase(s.requests.begin(), s.requests.begin() + 50000);
-        s.requests.emplace_back(req, req + 64);
-        s.replyPending = s.answer(req);
-        s.persist(req);
+        {
+            std::lock_guard lock(s.mutex);
+            if (s.requests.size() >= 100000)
+                s.requests.erase(s.requests.begin(), s.requests.begin() + 50000);
+            s.requests.emplace_back(req, req + 64);
+        }
+        Device &d = s.device(p.instance);
+        std::lock_guard lock(d.mutex);
+        d.replyPending = d.answer(req, [&](float range, float offset) { return s.actualValue(range, offset); });
+        d.persist(req);
         ok = 1;
     }
     if (transferred)
         *transferred = ok ? length : 0;
-    s.log("Write " + s.handleName(handle) + " " + std::to_string(length) + " " + std::to_string(timeoutMs) +
-          " -> " + std::to_string(ok));
+    s.logLocked("Write " + s.handleName(handle) + " " + std::to_string(length) + " " + std::to_string(timeoutMs) +
+                " -> " + std::to_string(ok));
     return ok;
 }
 
@@ -402,7 +528,8 @@ uint32_t MPUSB_CALL _MPUSBSetConfiguration(void *handle, uint16_t configuration)
     State &s = state();
     std::lock_guard lock(s.mutex);
     s.log("SetConfiguration " + s.handleName(handle) + " " + std::to_string(configuration));
-    return s.livePipe(handle) && configuration == 1 ? 1 : 0;
+    Pipe p{};
+    return s.livePipe(handle, p) && configuration == 1 ? 1 : 0;
 }
 
 uint32_t MPUSB_CALL _MPUSBGetStringDescriptor(void *handle, uint8_t index, uint16_t languageId, void *data,
@@ -421,7 +548,8 @@ uint32_t MPUSB_CALL _MPUSBGetStringDescriptor(void *handle, uint8_t index, uint1
         desc[3 + 2 * i] = 0;
     }
     uint32_t n = 0;
-    bool ok = s.livePipe(handle) && data && (index != 0 || languageId == 0);
+    Pipe p{};
+    bool ok = s.livePipe(handle, p) && data && (index != 0 || languageId == 0);
     if (ok) {
         n = length < sizeof desc ? length : static_cast<uint32_t>(sizeof desc);
         std::memcpy(data, desc, n);
@@ -431,11 +559,48 @@ uint32_t MPUSB_CALL _MPUSBGetStringDescriptor(void *handle, uint8_t index, uint1
     return ok ? 1 : 0;
 }
 
+uint32_t MPUSB_CALL _QZGetDeviceAccess(uint32_t instance, const char *vidPid)
+{
+    State &s = state();
+    uint32_t count;
+    {
+        std::lock_guard lock(s.mutex);
+        count = s.deviceCount;
+    }
+    if (!selectorMatches(vidPid) || instance >= count)
+        return MPUSB_ACCESS_NO_DEVICE;
+    Device &d = s.device(instance);
+    std::lock_guard lock(d.mutex);
+    return d.denied ? MPUSB_ACCESS_DENIED : MPUSB_ACCESS_READY;
+}
+
+// Bus 1, one port per instance: "1-1", "1-2", ...
+uint32_t MPUSB_CALL _QZGetDeviceLocation(uint32_t instance, const char *vidPid, char *buffer, uint32_t size)
+{
+    State &s = state();
+    uint32_t count;
+    {
+        std::lock_guard lock(s.mutex);
+        count = s.deviceCount;
+    }
+    if (!selectorMatches(vidPid) || instance >= count || !buffer)
+        return 0;
+    const std::string location = "1-" + std::to_string(instance + 1);
+    if (location.size() + 1 > size)
+        return 0;
+    std::memcpy(buffer, location.c_str(), location.size() + 1);
+    return static_cast<uint32_t>(location.size());
+}
+
 // Control interface
 
 MPUSB_EXPORT void qzsim_reset(void)
 {
     State &s = state();
+    for (auto &d : s.devices) {
+        std::lock_guard lock(d->mutex);
+        d->reset();
+    }
     std::lock_guard lock(s.mutex);
     s.reset();
 }
@@ -443,28 +608,72 @@ MPUSB_EXPORT void qzsim_reset(void)
 MPUSB_EXPORT void qzsim_set_device_count(uint32_t count)
 {
     State &s = state();
-    std::lock_guard lock(s.mutex);
-    if (count < s.deviceCount)
-        ++s.generation;
-    s.deviceCount = count;
-    s.replyPending = false;
+    if (count > QZSIM_MAX_DEVICES)
+        count = QZSIM_MAX_DEVICES;
+    {
+        std::lock_guard lock(s.mutex);
+        if (count < s.deviceCount)
+            ++s.generation;
+        s.deviceCount = count;
+    }
+    for (auto &d : s.devices) {
+        std::lock_guard lock(d->mutex);
+        d->replyPending = false;
+    }
+}
+
+MPUSB_EXPORT void qzsim_set_device_fault(uint32_t instance, int fault)
+{
+    if (instance >= QZSIM_MAX_DEVICES)
+        return;
+    Device &d = state().device(instance);
+    std::lock_guard lock(d.mutex);
+    d.fault = fault;
 }
 
 MPUSB_EXPORT void qzsim_set_fault(int fault)
 {
-    State &s = state();
-    std::lock_guard lock(s.mutex);
-    s.fault = fault;
+    for (uint32_t i = 0; i < QZSIM_MAX_DEVICES; ++i)
+        qzsim_set_device_fault(i, fault);
+}
+
+MPUSB_EXPORT void qzsim_device_fail_from(uint32_t instance, uint32_t n)
+{
+    if (instance >= QZSIM_MAX_DEVICES)
+        return;
+    Device &d = state().device(instance);
+    std::lock_guard lock(d.mutex);
+    d.failFrom = n;
 }
 
 MPUSB_EXPORT void qzsim_fail_from(uint32_t n)
 {
-    State &s = state();
-    std::lock_guard lock(s.mutex);
-    s.failFrom = n;
+    for (uint32_t i = 0; i < QZSIM_MAX_DEVICES; ++i)
+        qzsim_device_fail_from(i, n);
 }
 
-MPUSB_EXPORT uint8_t *qzsim_memory(void) { return state().memory; }
+MPUSB_EXPORT void qzsim_set_device_denied(uint32_t instance, int denied)
+{
+    if (instance >= QZSIM_MAX_DEVICES)
+        return;
+    Device &d = state().device(instance);
+    std::lock_guard lock(d.mutex);
+    d.denied = denied != 0;
+}
+
+MPUSB_EXPORT void qzsim_set_latency_ms(uint32_t ms)
+{
+    State &s = state();
+    std::lock_guard lock(s.mutex);
+    s.latencyMs = ms;
+}
+
+MPUSB_EXPORT uint8_t *qzsim_device_memory(uint32_t instance)
+{
+    return instance < QZSIM_MAX_DEVICES ? state().device(instance).memory : nullptr;
+}
+
+MPUSB_EXPORT uint8_t *qzsim_memory(void) { return qzsim_device_memory(0); }
 
 MPUSB_EXPORT void qzsim_set_value(float pascal)
 {
@@ -513,10 +722,15 @@ MPUSB_EXPORT const char *qzsim_call_log(void)
 MPUSB_EXPORT void qzsim_clear_logs(void)
 {
     State &s = state();
-    std::lock_guard lock(s.mutex);
-    s.requests.clear();
-    s.requestNumber = 0;
-    s.callLog.clear();
+    {
+        std::lock_guard lock(s.mutex);
+        s.requests.clear();
+        s.callLog.clear();
+    }
+    for (auto &d : s.devices) {
+        std::lock_guard lock(d->mutex);
+        d->requestNumber = 0;
+    }
 }
 
 } // extern "C"

@@ -5,11 +5,13 @@
 
 #include "Fix64usb.h"
 
+#include <QByteArray>
 #include <QStringList>
 #include <array>
 #include <cstring>
 #include <deque>
 #include <functional>
+#include <set>
 #include <stdexcept>
 
 struct FakeUsb {
@@ -21,6 +23,16 @@ struct FakeUsb {
     bool failOutOpen = false;
     bool readThrows = false;
     int handles = 0;
+    uint32_t devices = 1; // what the count answers
+    // Hand out the lowest free handle number again, as some libraries do; then
+    // a transfer on a handle that is not open fails.
+    bool recycleHandles = false;
+    std::set<int> live;
+    // The optional queries: bound by attach only when offered.
+    bool offersQueries = false;
+    uint32_t accessAnswer = MPUSB_ACCESS_READY;
+    QByteArray location;         // what the location query writes
+    int locationReturns = -1;    // what it returns; -1: the text's length, 0 if it does not fit
 
     static FakeUsb *&current()
     {
@@ -39,13 +51,42 @@ struct FakeUsb {
     static uint32_t MPUSB_CALL count(const char *sel)
     {
         current()->calls << QString("count %1").arg(sel);
-        return 1;
+        return current()->devices;
+    }
+    static bool isLive(void *h)
+    {
+        FakeUsb *f = current();
+        return !f->recycleHandles || f->live.count(static_cast<int>(reinterpret_cast<intptr_t>(h) - 0x100));
+    }
+    static uint32_t MPUSB_CALL access(uint32_t inst, const char *sel)
+    {
+        current()->calls << QString("access %1 %2").arg(inst).arg(sel);
+        return current()->accessAnswer;
+    }
+    static uint32_t MPUSB_CALL locate(uint32_t inst, const char *sel, char *buffer, uint32_t size)
+    {
+        FakeUsb *f = current();
+        f->calls << QString("location %1 %2").arg(inst).arg(sel);
+        bool fits = static_cast<uint32_t>(f->location.size()) < size;
+        if (fits)
+            std::memcpy(buffer, f->location.constData(), static_cast<std::size_t>(f->location.size()) + 1);
+        if (f->locationReturns >= 0)
+            return static_cast<uint32_t>(f->locationReturns);
+        return fits ? static_cast<uint32_t>(f->location.size()) : 0;
     }
     static void *MPUSB_CALL open(uint32_t inst, const char *sel, const char *ep, uint32_t dir, uint32_t res)
     {
         FakeUsb *f = current();
         bool fail = dir == 1 ? f->failInOpen : f->failOutOpen;
-        void *h = fail ? MPUSB_INVALID_HANDLE : handleOf(++f->handles);
+        void *h = MPUSB_INVALID_HANDLE;
+        if (!fail) {
+            int n = ++f->handles;
+            if (f->recycleHandles)
+                for (n = 1; f->live.count(n); ++n) {
+                }
+            f->live.insert(n);
+            h = handleOf(n);
+        }
         f->calls << QString("open %1 %2 %3 %4 %5 -> %6").arg(inst).arg(sel).arg(ep).arg(dir).arg(res).arg(name(h));
         return h;
     }
@@ -55,7 +96,7 @@ struct FakeUsb {
         f->calls << QString("read %1 %2 %3").arg(name(h)).arg(len).arg(timeout);
         if (f->readThrows)
             throw std::runtime_error("broken pipe");
-        if (f->replies.empty()) {
+        if (f->replies.empty() || !isLive(h)) {
             *got = 0;
             return 0;
         }
@@ -68,6 +109,10 @@ struct FakeUsb {
     {
         FakeUsb *f = current();
         f->calls << QString("write %1 %2 %3").arg(name(h)).arg(len).arg(timeout);
+        if (!isLive(h)) {
+            *got = 0;
+            return 0;
+        }
         if (f->autoReply) {
             auto r = replyTo(static_cast<const uint8_t *>(data));
             if (f->shape)
@@ -80,6 +125,7 @@ struct FakeUsb {
     static int32_t MPUSB_CALL close(void *h)
     {
         current()->calls << QString("close %1").arg(name(h));
+        current()->live.erase(static_cast<int>(reinterpret_cast<intptr_t>(h) - 0x100));
         return 1;
     }
     static uint32_t MPUSB_CALL unexpected0(void)
@@ -116,6 +162,8 @@ struct FakeUsb {
         link._MPUSBClose = close;
         link._MPUSBSetConfiguration = unexpectedConfig;
         link._MPUSBGetStringDescriptor = unexpectedString;
+        link._QZGetDeviceAccess = offersQueries ? access : nullptr;
+        link._QZGetDeviceLocation = offersQueries ? locate : nullptr;
     }
 
     // A correct reply to `request` (echoing bytes 1..3), then shaped by the caller.

@@ -339,6 +339,123 @@ private slots:
         QCOMPARE(fake.calls.size(), 3);
     }
 
+    // With a library that hands a closed handle's number out again, a pipe
+    // left over from a half-open pair would talk to someone else's pipe.
+    void halfOpenPairKeepsNoClosedHandle_data()
+    {
+        QTest::addColumn<bool>("inRefused");
+        QTest::newRow("IN pipe refused, OUT pipe opened") << true;
+        QTest::newRow("OUT pipe refused, IN pipe opened") << false;
+    }
+    void halfOpenPairKeepsNoClosedHandle()
+    {
+        QFETCH(bool, inRefused);
+        TFix64 link;
+        link.loadLibrary();
+        FakeUsb fake;
+        fake.recycleHandles = true;
+        fake.autoReply = true;
+        fake.attach(link);
+        QVERIFY(link.openPipes(0));
+        link.closePipes(0);
+
+        fake.failInOpen = inRefused;
+        fake.failOutOpen = !inRefused;
+        fake.calls.clear();
+        QVERIFY(!link.openPipes(0));
+        QCOMPARE(fake.calls.filter("close").size(), 1);
+        QCOMPARE(link.readPipe, MPUSB_INVALID_HANDLE);
+        QCOMPARE(link.writePipe, MPUSB_INVALID_HANDLE);
+
+        // Another user of the library now holds that number, in both directions.
+        fake.failInOpen = fake.failOutOpen = false;
+        void *other = FakeUsb::open(1, kDeviceSelector, kEndpointName, MP_READ, 0);
+        void *otherOut = FakeUsb::open(1, kDeviceSelector, kEndpointName, MP_WRITE, 0);
+        QCOMPARE(other, FakeUsb::handleOf(1));
+        QVERIFY(otherOut != MPUSB_INVALID_HANDLE);
+        fake.calls.clear();
+        QCOMPARE(failureOf([&] { link.sendCommand1(); }), QString("Device not reply"));
+        QCOMPARE(fake.calls, (QStringList{"write invalid 64 0", "read invalid 64 0"}));
+        QVERIFY(fake.replies.empty());
+    }
+
+    void deviceAccess_data()
+    {
+        QTest::addColumn<bool>("queries");
+        QTest::addColumn<uint>("devices");
+        QTest::addColumn<uint>("answer");
+        QTest::addColumn<uint>("instance");
+        QTest::addColumn<int>("access"); // DeviceAccess
+        QTest::addColumn<QStringList>("calls");
+        const QString ask = QString("access %1 vid_04d8&pid_000c");
+        QTest::newRow("ready") << true << 1u << MPUSB_ACCESS_READY << 0u << int(DeviceAccess::Ready)
+                               << QStringList{ask.arg(0)};
+        QTest::newRow("denied, second instance") << true << 2u << MPUSB_ACCESS_DENIED << 1u
+                                                 << int(DeviceAccess::Denied) << QStringList{ask.arg(1)};
+        QTest::newRow("no device") << true << 0u << MPUSB_ACCESS_NO_DEVICE << 0u << int(DeviceAccess::NoDevice)
+                                   << QStringList{ask.arg(0)};
+        QTest::newRow("library cannot tell") << true << 1u << MPUSB_ACCESS_UNKNOWN << 0u
+                                             << int(DeviceAccess::Unknown) << QStringList{ask.arg(0)};
+        QTest::newRow("answer out of range") << true << 1u << 77u << 0u << int(DeviceAccess::Unknown)
+                                             << QStringList{ask.arg(0)};
+        const QStringList count{"count vid_04d8&pid_000c"};
+        QTest::newRow("no queries, device counted") << false << 1u << 0u << 0u << int(DeviceAccess::Unknown) << count;
+        QTest::newRow("no queries, beyond the count") << false << 2u << 0u << 2u << int(DeviceAccess::NoDevice)
+                                                      << count;
+        QTest::newRow("no queries, none attached") << false << 0u << 0u << 0u << int(DeviceAccess::NoDevice)
+                                                   << count;
+    }
+    void deviceAccess()
+    {
+        QFETCH(bool, queries);
+        QFETCH(uint, devices);
+        QFETCH(uint, answer);
+        QFETCH(uint, instance);
+        QFETCH(int, access);
+        QFETCH(QStringList, calls);
+        TFix64 link;
+        QCOMPARE(link.deviceAccess(instance), DeviceAccess::NoDevice); // nothing loaded yet
+        link.loadLibrary();
+        FakeUsb fake;
+        fake.offersQueries = queries;
+        fake.devices = devices;
+        fake.accessAnswer = answer;
+        fake.attach(link);
+        QCOMPARE(int(link.deviceAccess(instance)), access);
+        QCOMPARE(fake.calls, calls);
+    }
+
+    void deviceLocation_data()
+    {
+        QTest::addColumn<bool>("queries");
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<int>("returns"); // -1: as the contract says
+        QTest::addColumn<QString>("location");
+        QTest::newRow("behind a hub") << true << QByteArray("1-2.4") << -1 << "1-2.4";
+        QTest::newRow("library cannot tell") << true << QByteArray("") << -1 << "";
+        QTest::newRow("too long for the link") << true << QByteArray(80, '1') << -1 << "";
+        QTest::newRow("claims the whole buffer") << true << QByteArray("3-1") << 64 << "";
+        QTest::newRow("claims more than the buffer") << true << QByteArray("3-1") << 100000 << "";
+        QTest::newRow("no queries") << false << QByteArray("1-2") << -1 << "";
+    }
+    void deviceLocation()
+    {
+        QFETCH(bool, queries);
+        QFETCH(QByteArray, answer);
+        QFETCH(int, returns);
+        QFETCH(QString, location);
+        TFix64 link;
+        QCOMPARE(QString::fromStdString(link.deviceLocation(0)), QString()); // nothing loaded yet
+        link.loadLibrary();
+        FakeUsb fake;
+        fake.offersQueries = queries;
+        fake.location = answer;
+        fake.locationReturns = returns;
+        fake.attach(link);
+        QCOMPARE(QString::fromStdString(link.deviceLocation(3)), location);
+        QCOMPARE(fake.calls, queries ? QStringList{"location 3 vid_04d8&pid_000c"} : QStringList{});
+    }
+
     void bracketStopsAtAFailingCommand2()
     {
         auto link = connected();

@@ -40,12 +40,13 @@ inline float memoryFloat(uint32_t address)
     return v;
 }
 
-// A link as the start-up connection leaves it: loaded, pipes open, slave 254, 250 ms.
-inline std::unique_ptr<TFix64> connectedLink()
+// A link as the start-up connection leaves it: loaded, pipes open, slave 254, 250 ms;
+// on another instance than 0 when asked.
+inline std::unique_ptr<TFix64> connectedLink(int instance = 0)
 {
     auto link = std::make_unique<TFix64>();
     link->loadLibrary();
-    link->openPipes(0);
+    link->openPipes(instance);
     link->setSlaveAddress(kAnySlave);
     link->timeoutMs = 250;
     return link;

@@ -1,4 +1,5 @@
-# Fails unless LIBRARY exports exactly the USB library's nine entry points.
+# Fails unless LIBRARY exports exactly the USB library's nine entry points and
+# our two optional queries beside them.
 execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "nm failed on ${LIBRARY}")
@@ -11,7 +12,8 @@ foreach(line ${lines})
 endforeach()
 list(SORT found)
 set(expected _MPUSBClose _MPUSBGetDLLVersion _MPUSBGetDeviceCount _MPUSBGetStringDescriptor _MPUSBOpen
-             _MPUSBRead _MPUSBReadInt _MPUSBSetConfiguration _MPUSBWrite)
+             _MPUSBRead _MPUSBReadInt _MPUSBSetConfiguration _MPUSBWrite _QZGetDeviceAccess
+             _QZGetDeviceLocation)
 if(NOT found STREQUAL expected)
   message(FATAL_ERROR "exported: ${found}\nexpected: ${expected}")
 endif()

@@ -5,6 +5,7 @@
 #include <umockdev.h>
 
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <linux/usbdevice_fs.h>
 
 #include <array>
@@ -128,6 +129,34 @@ UsbTestbed::UsbTestbed() : bed(umockdev_testbed_new())
 }
 
 UsbTestbed::~UsbTestbed() { g_object_unref(bed); }
+
+std::string UsbTestbed::addHub(int bus, const std::string &port)
+{
+    const std::vector<uint8_t> hub{0x12, 0x01, 0x00, 0x02, 0x09, 0x00, 0x01, 0x40, 0xE3, 0x05, 0x08, 0x06, 0x01,
+                                   0x01, 0x00, 0x01, 0x00, 0x01, 0x09, 0x02, 0x19, 0x00, 0x01, 0x01, 0x00, 0xE0,
+                                   0x32, 0x09, 0x04, 0x00, 0x00, 0x01, 0x09, 0x00, 0x00, 0x00, 0x07, 0x05, 0x81,
+                                   0x03, 0x01, 0x00, 0x0C};
+    std::string name = std::to_string(bus) + "-" + port;
+    std::string path = "/devices/usb" + std::to_string(bus) + "/" + name;
+    std::string block = deviceBlock(path, bus, nextAddress(bus), hub);
+    if (!umockdev_testbed_add_from_string(bed, block.c_str(), nullptr))
+        throw std::runtime_error("cannot add hub");
+    return "/sys" + path;
+}
+
+void UsbTestbed::removeDevice(const std::string &syspath)
+{
+    umockdev_testbed_uevent(bed, syspath.c_str(), "remove");
+    umockdev_testbed_remove_device(bed, syspath.c_str());
+}
+
+std::string UsbTestbed::path(const std::string &relative) const
+{
+    gchar *root = umockdev_testbed_get_root_dir(bed); // a copy, ours to free
+    std::string full = std::string(root) + relative;
+    g_free(root);
+    return full;
+}
 
 struct FakeTransmitter::Core {
     struct Client {
@@ -636,6 +665,17 @@ void FakeTransmitter::unplug()
     }
     umockdev_testbed_uevent(bed.testbed(), syspath.c_str(), "remove");
     umockdev_testbed_remove_device(bed.testbed(), syspath.c_str());
+}
+
+void FakeTransmitter::setNodeOpenToAll(bool open)
+{
+    // Everyone may walk the testbed's folders and reach the socket that
+    // answers the node's ioctls; only the node itself decides.
+    const std::string node = devnode();
+    if (::chmod(bed.path("").c_str(), 0755) != 0 ||
+        ::chmod(bed.path("/ioctl" + node).c_str(), 0666) != 0 ||
+        ::chmod(bed.path(node).c_str(), open ? 0666 : 0000) != 0)
+        throw std::runtime_error("cannot change the device node's permissions");
 }
 
 bool FakeTransmitter::plugged() const

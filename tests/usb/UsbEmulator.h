@@ -19,6 +19,12 @@ public:
     UsbTestbed &operator=(const UsbTestbed &) = delete;
 
     UMockdevTestbed *testbed() const { return bed; }
+    // An external hub at <bus>-<port>; devices behind it use ports "<port>.<n>".
+    // Returns its sysfs path, for removeDevice.
+    std::string addHub(int bus, const std::string &port);
+    void removeDevice(const std::string &syspath);
+    // Where an emulated path ("/dev/...") lives on disk.
+    std::string path(const std::string &relative) const;
     // Device numbers grow with every plug, as the kernel hands them out.
     int nextAddress(int bus) { return ++lastAddress[bus]; }
 
@@ -74,6 +80,9 @@ public:
     bool waitForRequests(int count, int timeoutMs) const;
 
     std::string devnode() const;
+    // Read-write for everyone, or for nobody (root is not stopped by that:
+    // see AsOrdinaryUser).
+    void setNodeOpenToAll(bool open);
 
     struct Core;
 

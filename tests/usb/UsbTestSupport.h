@@ -13,6 +13,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 #include <unistd.h>
@@ -111,6 +112,24 @@ private:
     bool done = false;
     bool fired = false;
     std::thread worker;
+};
+
+// File permissions never stop root: while it lives, the process runs as an
+// ordinary user when the tests run as root (every thread changes with it).
+class AsOrdinaryUser {
+public:
+    AsOrdinaryUser() : dropped(geteuid() == 0 && seteuid(kNobody) == 0) {}
+    ~AsOrdinaryUser()
+    {
+        if (dropped && seteuid(0) != 0)
+            std::abort();
+    }
+    AsOrdinaryUser(const AsOrdinaryUser &) = delete;
+    AsOrdinaryUser &operator=(const AsOrdinaryUser &) = delete;
+
+private:
+    static constexpr uid_t kNobody = 65534;
+    bool dropped;
 };
 
 // Collects whatever is written to stdout and stderr while it lives.

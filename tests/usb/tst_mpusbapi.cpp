@@ -33,6 +33,7 @@ class TestMpusbapi : public QObject {
     std::unique_ptr<TFix64> link;
     std::vector<void *> handles;
     std::vector<std::unique_ptr<FakeTransmitter>> devices;
+    std::vector<std::string> hubs;
 
     FakeTransmitter &add(DeviceModel model)
     {
@@ -85,7 +86,12 @@ private slots:
         for (void *h : handles)
             link->_MPUSBClose(h);
         handles.clear();
-        auto unplugAll = qScopeGuard([this] { devices.clear(); });
+        auto unplugAll = qScopeGuard([this] {
+            devices.clear();
+            for (const auto &hub : hubs)
+                bed->removeDevice(hub);
+            hubs.clear();
+        });
         for (const auto &d : devices) {
             QCOMPARE(d->unexpectedIoctls(), 0);
             QCOMPARE(d->implicitClaims(), 0);
@@ -187,6 +193,141 @@ private slots:
         QCOMPARE(device.claimedInterfaces(), opens ? 1 : 0);
         // A failed open leaves no device handle behind.
         QTRY_COMPARE(device.openHandles(), opens ? 1 : 0);
+    }
+
+    void access_data()
+    {
+        QTest::addColumn<QByteArray>("selector");
+        QTest::addColumn<uint32_t>("instance");
+        QTest::addColumn<bool>("nodeOpen");
+        QTest::addColumn<bool>("holdPipe");
+        QTest::addColumn<uint32_t>("access");
+        const QByteArray sel(kDeviceSelector);
+        QTest::newRow("node open to all") << sel << 0u << true << false << MPUSB_ACCESS_READY;
+        QTest::newRow("node closed") << sel << 0u << false << false << MPUSB_ACCESS_DENIED;
+        QTest::newRow("node closed, a pipe already open") << sel << 0u << false << true << MPUSB_ACCESS_READY;
+        QTest::newRow("second instance absent") << sel << 1u << true << false << MPUSB_ACCESS_NO_DEVICE;
+        QTest::newRow("product not attached")
+            << QByteArray("vid_04d8&pid_000d") << 0u << true << false << MPUSB_ACCESS_NO_DEVICE;
+        QTest::newRow("selector without ids") << QByteArray("mchp") << 0u << true << false << MPUSB_ACCESS_NO_DEVICE;
+        QTest::newRow("null selector") << QByteArray() << 0u << true << false << MPUSB_ACCESS_NO_DEVICE;
+    }
+    void access()
+    {
+        QFETCH(QByteArray, selector);
+        QFETCH(uint32_t, instance);
+        QFETCH(bool, nodeOpen);
+        QFETCH(bool, holdPipe);
+        QFETCH(uint32_t, access);
+        QVERIFY(link->_QZGetDeviceAccess);
+        auto &device = add({});
+        if (holdPipe)
+            QVERIFY(open(MP_READ) != MPUSB_INVALID_HANDLE);
+        device.setNodeOpenToAll(nodeOpen);
+        uint32_t told = MPUSB_ACCESS_UNKNOWN;
+        {
+            AsOrdinaryUser user;
+            told = link->_QZGetDeviceAccess(instance, selector.isNull() ? nullptr : selector.constData());
+        }
+        QCOMPARE(told, access);
+        // Asking leaves no handle of its own behind. (A refused open leaves
+        // the emulation's own socket connected, so only count the others.)
+        if (access != MPUSB_ACCESS_DENIED)
+            QTRY_COMPARE(device.openHandles(), holdPipe ? 1 : 0);
+        QCOMPARE(device.claimedInterfaces(), holdPipe ? 1 : 0);
+    }
+
+    // An open refused for the node's permissions is told apart from one that
+    // found nothing, per instance, and passes once the node lets us in.
+    void deniedOpenIsTold()
+    {
+        auto &closed = add({.port = "2"});
+        auto &other = add({.port = "3"});
+        closed.setNodeOpenToAll(false);
+        other.setNodeOpenToAll(true);
+        {
+            AsOrdinaryUser user;
+            QCOMPARE(open(MP_READ, 0), MPUSB_INVALID_HANDLE);
+            QCOMPARE(link->_QZGetDeviceAccess(0, kDeviceSelector), MPUSB_ACCESS_DENIED);
+            QVERIFY(open(MP_READ, 1) != MPUSB_INVALID_HANDLE);
+            QCOMPARE(link->_QZGetDeviceAccess(1, kDeviceSelector), MPUSB_ACCESS_READY);
+            QCOMPARE(open(MP_READ, 2), MPUSB_INVALID_HANDLE);
+            QCOMPARE(link->_QZGetDeviceAccess(2, kDeviceSelector), MPUSB_ACCESS_NO_DEVICE);
+        }
+        closed.setNodeOpenToAll(true);
+        {
+            AsOrdinaryUser user;
+            QCOMPARE(link->_QZGetDeviceAccess(0, kDeviceSelector), MPUSB_ACCESS_READY);
+            QVERIFY(open(MP_READ, 0) != MPUSB_INVALID_HANDLE);
+        }
+        QCOMPARE(closed.claimedInterfaces(), 1);
+        closed.unplug();
+        QCOMPARE(link->_QZGetDeviceAccess(1, kDeviceSelector), MPUSB_ACCESS_NO_DEVICE);
+    }
+
+    void location_data()
+    {
+        QTest::addColumn<int>("bus");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QStringList>("hubs"); // ports of the hubs on the way, nearest the root first
+        QTest::addColumn<QByteArray>("location");
+        QTest::newRow("root port") << 1 << "2" << QStringList{} << QByteArray("1-2");
+        QTest::newRow("second bus, two-digit port") << 2 << "12" << QStringList{} << QByteArray("2-12");
+        QTest::newRow("behind a hub") << 1 << "3.4" << QStringList{"3"} << QByteArray("1-3.4");
+        QTest::newRow("behind two hubs") << 2 << "1.2.3" << QStringList{"1", "1.2"} << QByteArray("2-1.2.3");
+    }
+    void location()
+    {
+        QFETCH(int, bus);
+        QFETCH(QString, port);
+        QFETCH(QStringList, hubs);
+        QFETCH(QByteArray, location);
+        QVERIFY(link->_QZGetDeviceLocation);
+        for (const QString &hub : hubs)
+            this->hubs.push_back(bed->addHub(bus, hub.toStdString()));
+        add({.bus = bus, .port = port.toStdString()});
+        char buffer[32];
+        std::fill(std::begin(buffer), std::end(buffer), 'x');
+        uint32_t n = link->_QZGetDeviceLocation(0, kDeviceSelector, buffer, sizeof buffer);
+        QCOMPARE(QByteArray(buffer, int(n)), location);
+        QCOMPARE(buffer[n], '\0');
+    }
+
+    void locationNeedsRoom_data()
+    {
+        QTest::addColumn<uint32_t>("instance");
+        QTest::addColumn<QByteArray>("selector");
+        QTest::addColumn<uint32_t>("size");
+        QTest::addColumn<QByteArray>("location"); // empty: unknown
+        const QByteArray sel(kDeviceSelector);
+        QTest::newRow("first by bus") << 0u << sel << 32u << QByteArray("1-5");
+        QTest::newRow("second by bus") << 1u << sel << 32u << QByteArray("2-1");
+        QTest::newRow("room for text and terminator") << 0u << sel << 4u << QByteArray("1-5");
+        QTest::newRow("no room for the terminator") << 0u << sel << 3u << QByteArray();
+        QTest::newRow("one byte") << 0u << sel << 1u << QByteArray();
+        QTest::newRow("no buffer") << 0u << sel << 0u << QByteArray();
+        QTest::newRow("instance absent") << 2u << sel << 32u << QByteArray();
+        QTest::newRow("selector without ids") << 0u << QByteArray("vid_04d8") << 32u << QByteArray();
+        QTest::newRow("null selector") << 0u << QByteArray() << 32u << QByteArray();
+    }
+    void locationNeedsRoom()
+    {
+        QFETCH(uint32_t, instance);
+        QFETCH(QByteArray, selector);
+        QFETCH(uint32_t, size);
+        QFETCH(QByteArray, location);
+        add({.bus = 2, .port = "1"});
+        add({.bus = 1, .port = "5"});
+        std::array<char, 40> buffer;
+        buffer.fill('x');
+        uint32_t n = link->_QZGetDeviceLocation(instance, selector.isNull() ? nullptr : selector.constData(),
+                                                size ? buffer.data() : nullptr, size);
+        QCOMPARE(n, uint32_t(location.size()));
+        QCOMPARE(QByteArray(buffer.data(), int(n)), location);
+        if (size > 0)
+            QCOMPARE(buffer[n], '\0');
+        // Never a byte past the room it was given.
+        QCOMPARE(QByteArray(buffer.data() + std::max<uint32_t>(size, 1), 8), QByteArray(8, 'x'));
     }
 
     void pipesShareOneDeviceHandle()

@@ -7,9 +7,11 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 Q_DECLARE_METATYPE(EndpointKind)
@@ -28,6 +30,49 @@ QByteArray failureText(const std::function<void()> &operation)
     }
     return {};
 }
+
+// One transmitter's own link, driven from a thread of its own the way the
+// companion's --all does: every failure is kept as text, never thrown on.
+struct Worker {
+    uint32_t instance;
+    uint8_t seed;
+    int rounds;
+    QStringList failures;
+    int transactions = 0;
+
+    void run()
+    {
+        TFix64 own;
+        try {
+            if (!own.loadLibrary() || !own.openPipes(static_cast<int>(instance))) {
+                failures << "cannot open";
+                return;
+            }
+            own.setSlaveAddress(kAnySlave);
+            own.timeoutMs = 2000;
+            for (int r = 0; r < rounds; ++r) {
+                uint8_t written[kMaxBlock];
+                for (uint32_t i = 0; i < kMaxBlock; ++i)
+                    written[i] = static_cast<uint8_t>(seed * 31 + r * 7 + static_cast<int>(i));
+                const uint32_t address = 100 + static_cast<uint32_t>(r % 16) * kMaxBlock;
+                own.writeMemory(address, written, kMaxBlock);
+                uint8_t read[kMaxBlock] = {};
+                own.readMemory(address, read, kMaxBlock);
+                if (std::memcmp(read, written, kMaxBlock) != 0)
+                    failures << QString("round %1: read back other bytes").arg(r);
+                uint8_t serial[4] = {};
+                own.readMemory(FakeTransmitter::kSerialAddress, serial, 4);
+                if (serial[0] != seed)
+                    failures << QString("round %1: serial of another transmitter").arg(r);
+                transactions += 3;
+            }
+        } catch (const TLinkError &e) {
+            failures << QString("after %1 transactions: %2").arg(transactions).arg(e.what());
+        }
+        own._MPUSBClose(own.readPipes[instance]);
+        own._MPUSBClose(own.writePipes[instance]);
+    }
+};
 
 } // namespace
 
@@ -194,6 +239,85 @@ private slots:
         resetPipes(*link);
         QZ_NO_LINK_ERROR(link->readMemory(890, buffer, 8));
         QCOMPARE(bytes(buffer, 8), bytes(device.memory(890, 8)));
+    }
+
+    // Two transmitters, each with its own link in its own thread, while this
+    // thread keeps asking the library about devices and opening and closing
+    // pipes of a third: no transaction may fail or see the other's bytes.
+    void twoTransmittersFromTwoThreads()
+    {
+        auto &a = add({.port = "1", .serial = 0x11});
+        auto &b = add({.port = "2", .endpoints = EndpointKind::Interrupt, .serial = 0x22});
+        add({.bus = 2, .port = "1", .serial = 0x33});
+        QVERIFY(connect());
+        link->_MPUSBClose(link->readPipes[0]);
+        link->_MPUSBClose(link->writePipes[0]);
+        link->readPipes[0] = link->writePipes[0] = nullptr;
+
+        const int rounds = 150;
+        Worker first{0, 0x11, rounds, {}};
+        Worker second{1, 0x22, rounds, {}};
+        std::atomic<bool> done{false};
+        std::thread t1([&] { first.run(); });
+        std::thread t2([&] {
+            second.run();
+            done = true;
+        });
+        int queries = 0;
+        QStringList failures;
+        while (!done || queries < 20) {
+            if (link->deviceCount() != 3)
+                failures << "count";
+            if (link->deviceLocation(2) != "2-1")
+                failures << "location";
+            if (link->deviceAccess(1) != DeviceAccess::Ready)
+                failures << "access";
+            void *in = link->_MPUSBOpen(2, kDeviceSelector, kEndpointName, MP_READ, 0);
+            if (in == MPUSB_INVALID_HANDLE)
+                failures << "open";
+            else
+                link->_MPUSBClose(in);
+            ++queries;
+        }
+        t1.join();
+        t2.join();
+        QCOMPARE(first.failures, QStringList());
+        QCOMPARE(second.failures, QStringList());
+        QCOMPARE(failures, QStringList());
+        QCOMPARE(first.transactions, 3 * rounds);
+        QCOMPARE(second.transactions, 3 * rounds);
+        QCOMPARE(a.requests(), 3 * rounds);
+        QCOMPARE(b.requests(), 3 * rounds);
+    }
+
+    // A read that waits on one transmitter holds up no other: the other's
+    // transactions all finish while the read still waits.
+    void waitingReadBlocksNoOtherTransmitter()
+    {
+        auto &silent = add({.port = "1"});
+        add({.port = "2", .serial = 0x22});
+        silent.setSilent(true);
+        QVERIFY(connect());
+        uint8_t request[kFrameSize] = {kStartByte, kMasterAddress, kAnySlave, 1};
+        request[63] = TFix64::frameChecksum(request);
+        uint32_t n = 0;
+        QCOMPARE(link->_MPUSBWrite(link->writePipe, request, kFrameSize, &n, 1000), 1u);
+
+        std::atomic<bool> readReturned{false};
+        std::thread waiting([&] {
+            uint8_t reply[kFrameSize];
+            uint32_t got = 0;
+            link->_MPUSBRead(link->readPipe, reply, kFrameSize, &got, 60000);
+            readReturned = true;
+        });
+        QVERIFY(silent.waitForRequests(1, 5000));
+        Worker other{1, 0x22, 20, {}};
+        other.run();
+        const bool stillWaiting = !readReturned;
+        silent.unplug(); // ends the read
+        waiting.join();
+        QCOMPARE(other.failures, QStringList());
+        QVERIFY(stillWaiting);
     }
 
     void transmitterUnpluggedDuringTransaction()
