@@ -19,6 +19,7 @@ void *findSymbol(void *library, const char *name)
 } // namespace qzlink
 
 #else
+#include <cstdlib>
 #include <dlfcn.h>
 #include <limits.h>
 #include <unistd.h>
@@ -38,17 +39,44 @@ static std::string executableFolder()
     return slash == std::string::npos ? std::string() : p.substr(0, slash + 1);
 }
 
+std::vector<std::string> usbLibrarySearchOrder(const char *ldLibraryPath, const std::string &executableFolder)
+{
+    const std::string file = usbLibraryFileName();
+    std::vector<std::string> places;
+    auto addFolder = [&](std::string folder) {
+        if (folder.empty())
+            return;
+        if (folder.back() != '/')
+            folder += '/';
+        places.push_back(folder + file);
+    };
+    if (ldLibraryPath) {
+        // The loader would read an empty entry as the current folder; a
+        // stray colon must not make the tool load whatever lies there.
+        const std::string list = ldLibraryPath;
+        std::string::size_type from = 0;
+        while (from <= list.size()) {
+            auto colon = list.find(':', from);
+            if (colon == std::string::npos)
+                colon = list.size();
+            addFolder(list.substr(from, colon - from));
+            from = colon + 1;
+        }
+    }
+    addFolder(executableFolder);
+    places.push_back(file);
+    return places;
+}
+
 void *openUsbLibrary()
 {
-    // A bare name honours LD_LIBRARY_PATH and the system folders; the
-    // executable's folder comes last, so a plain start finds the library
-    // shipped beside it without it shadowing an explicit choice.
-    if (void *h = dlopen(usbLibraryFileName(), RTLD_NOW | RTLD_LOCAL))
-        return h;
-    std::string folder = executableFolder();
-    if (folder.empty())
-        return nullptr;
-    return dlopen((folder + usbLibraryFileName()).c_str(), RTLD_NOW | RTLD_LOCAL);
+    // A bare dlopen would consult the executable's RUNPATH and the system
+    // folders before the executable's own folder; the order is ours instead.
+    for (const std::string &place : usbLibrarySearchOrder(std::getenv("LD_LIBRARY_PATH"), executableFolder())) {
+        if (void *h = dlopen(place.c_str(), RTLD_NOW | RTLD_LOCAL))
+            return h;
+    }
+    return nullptr;
 }
 
 void *findSymbol(void *library, const char *name) { return dlsym(library, name); }

@@ -25,6 +25,7 @@ TOProgramu::TOProgramu(QWidget *parent) : QDialog(parent)
     setupUi(this);
     // A small title bar without buttons; "OK" (or Enter) closes it.
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setWindowIcon(programIcon());
     setFont(sansSerif(10, false));
     caption1->setFont(sansSerif(16, true));
     version->setFont(sansSerif(11, true));
@@ -41,10 +42,29 @@ void TOProgramu::cmCreate()
     translateAboutWindow(this, fileVersionText());
     caption1->adjustSize();
     version->adjustSize();
+    // Names and licence identifiers, the same in every language.
+    licences->setText(licenceText());
 }
 
 QString fileVersionText()
 {
     // Linux executables carry no version resource; the build's version is the file's.
     return QStringLiteral("%1.%2.%3").arg(QZ_VERSION_MAJOR).arg(QZ_VERSION_MINOR).arg(QZ_VERSION_PATCH);
+}
+
+QString licenceText()
+{
+#if defined(_WIN32)
+    return QStringLiteral("MIT licence. Built with Qt 6 (LGPLv3) and SimpleIni (MIT).");
+#else
+    return QStringLiteral("MIT licence. Built with Qt 6 (LGPLv3), libusb-1.0 (LGPL-2.1+) and SimpleIni (MIT).");
+#endif
+}
+
+QIcon programIcon()
+{
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/qz5801-%1.png").arg(size), QSize(size, size));
+    return icon;
 }

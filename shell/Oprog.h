@@ -1,11 +1,13 @@
-// The About window: the product title and the tool's version, one "OK".
-// Made once at start-up in the language then in force, and shown again and
-// again; a later change of language does not reach it.
+// The About window: the product title and the tool's version, one "OK", and
+// the licences of the tool and the libraries it uses. Made once at start-up in
+// the language then in force, and shown again and again; a later change of
+// language does not reach it.
 #pragma once
 
 #include "ui_Oprog.h"
 
 #include <QDialog>
+#include <QIcon>
 #include <QString>
 
 class TOProgramu : public QDialog, public Ui_TOProgramu {
@@ -19,3 +21,9 @@ public:
 
 // The tool's own version as "major.minor.release".
 QString fileVersionText();
+
+// The tool's licence and the libraries it is built with, each with its licence.
+QString licenceText();
+
+// The program icon at every size it is drawn in (title bars, task bars, About).
+QIcon programIcon();

@@ -11,15 +11,17 @@
 
 int main(int argc, char *argv[])
 {
-    // The windows are laid out in fixed pixels and are not scaled for the screen.
-    if (!qEnvironmentVariableIsSet("QT_ENABLE_HIGHDPI_SCALING"))
-        qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+    // The windows are laid out in fixed logical pixels; Qt scales them for
+    // the screen (its default), so they keep their size on a 200 % screen.
     // A second copy ends here, before it opens the display or reads anything.
     if (!holdSingleInstanceLock())
         return 0;
 
     useDesignStyle();
     QApplication app(argc, argv);
+    QApplication::setWindowIcon(programIcon());
+    // Lets a desktop match the windows to qz5801.desktop (Wayland app id).
+    QGuiApplication::setDesktopFileName(QStringLiteral("qz5801"));
     try {
         TMainF mainWindow;
         mainWindow.aboutWindow = new TOProgramu(&mainWindow);

@@ -1,0 +1,71 @@
+// The About window's icon and licence line, and the program icon that every
+// window carries.
+#include "ShellTestSupport.h"
+
+#include "Oprog.h"
+
+#include <QFontMetrics>
+#include <QImage>
+#include <QLabel>
+#include <QPushButton>
+
+using namespace shelltest;
+
+class ShellAboutTest : public QObject {
+    Q_OBJECT
+private slots:
+    void programIconHasEverySize_data()
+    {
+        QTest::addColumn<int>("size");
+        for (int size : {16, 24, 32, 48, 64, 128, 256})
+            QTest::newRow(qPrintable(QString::number(size))) << size;
+    }
+
+    void programIconHasEverySize()
+    {
+        // A missing or mistyped resource gives an icon that paints nothing.
+        QFETCH(int, size);
+        const QIcon icon = programIcon();
+        QVERIFY(icon.availableSizes().contains(QSize(size, size)));
+        const QImage image = icon.pixmap(QSize(size, size), 1.0).toImage();
+        QCOMPARE(image.size(), QSize(size, size));
+        const QRgb centre = image.pixel(size / 2, size / 2);
+        QVERIFY2(qAlpha(centre) == 255, "the icon's dial is transparent");
+    }
+
+    void aboutWindowCarriesTheProgramIcon()
+    {
+        TOProgramu about;
+        const QIcon icon = about.windowIcon();
+        QVERIFY(icon.availableSizes().contains(QSize(16, 16)));
+        QCOMPARE(icon.pixmap(QSize(16, 16), 1.0).toImage(), programIcon().pixmap(QSize(16, 16), 1.0).toImage());
+    }
+
+    void licencesNameEveryLibrary()
+    {
+        TOProgramu about;
+        const QString text = about.licences->text();
+        QCOMPARE(text, licenceText());
+        for (const char *part : {"MIT licence", "Qt 6 (LGPLv3)", "libusb-1.0 (LGPL-2.1+)", "SimpleIni (MIT)"})
+            QVERIFY2(text.contains(QLatin1String(part)), part);
+    }
+
+    void licencesFitBetweenVersionAndOk()
+    {
+        TOProgramu about;
+        about.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&about));
+        const QLabel *label = about.licences;
+        const QRect box = label->geometry();
+        const QRect needed = QFontMetrics(label->font())
+                                 .boundingRect(QRect(0, 0, box.width(), 1000), Qt::TextWordWrap, label->text());
+        QVERIFY2(needed.height() <= box.height(), "the licence line is cut off");
+        QVERIFY(QRect(QPoint(0, 0), about.size()).contains(box));
+        QVERIFY(!box.intersects(about.BitBtn1->geometry()));
+        QVERIFY(!box.intersects(about.version->geometry()));
+        QVERIFY(!box.intersects(about.caption1->geometry()));
+    }
+};
+
+QTEST_MAIN(ShellAboutTest)
+#include "tst_shell_about.moc"
