@@ -10,10 +10,10 @@ app="$1"
 simulator="$2"
 
 if [ -z "${QZ_UNDER_XVFB:-}" ]; then
-  for tool in xvfb-run xprop xwininfo xdotool; do
+  for tool in Xvfb xprop xwininfo xdotool; do
     command -v "$tool" >/dev/null || { echo "$tool not found: skipped"; exit 77; }
   done
-  QZ_UNDER_XVFB=1 exec xvfb-run -a -s "-noreset -screen 0 2560x1600x24" "$0" "$@"
+  QZ_UNDER_XVFB=1 exec "$(dirname "$0")/../../scripts/with-xvfb" -s "-noreset -screen 0 2560x1600x24" "$0" "$@"
 fi
 
 work="$(mktemp -d)"
@@ -61,7 +61,7 @@ stop
 echo "scale 1: ${width1}x${height1}"
 echo "$icons" | grep -o 'Icon ([0-9]* x [0-9]*)' | sort -u
 for size in 16 32 48; do
-  echo "$icons" | grep -q "Icon ($size x $size)" || { echo "_NET_WM_ICON lacks the $size x $size icon"; exit 1; }
+  grep -q "Icon ($size x $size)" <<<"$icons" || { echo "_NET_WM_ICON lacks the $size x $size icon"; exit 1; }
 done
 
 start 2
