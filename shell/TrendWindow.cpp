@@ -201,15 +201,11 @@ void TTrendWindow::redraw()
     bool any = reduced.count > 0;
     double low = any ? reduced.minimum * factor : 0;
     double high = any ? reduced.maximum * factor : 1;
-    for (std::size_t i = 0; i < valueSeries.size(); ++i) {
-        QList<QPointF> points;
-        if (i < reduced.segments.size()) {
-            points.reserve(qsizetype(reduced.segments[i].size()));
-            for (const TrendPoint &p : reduced.segments[i])
-                points.append(QPointF(p.ms, p.pascal * factor));
-        }
-        valueSeries[i]->replace(points);
-    }
+    // Every axis change makes a series rebuild its outline, which is what a
+    // redraw costs with a full history: empty the value lines while the axes
+    // move and fill them once at the end.
+    for (QLineSeries *series : valueSeries)
+        series->clear();
     for (std::size_t i = 0; i < limitSeries.size(); ++i) {
         const bool shown = outputChecks[i / 2]->isChecked();
         limitSeries[i]->setVisible(shown);
@@ -230,6 +226,13 @@ void TTrendWindow::redraw()
     axisY->applyNiceNumbers();
     axisY->setLabelFormat(QStringLiteral("%.") + QString::number(std::clamp(main.decimals, 0, 6)) + u'f');
     axisY->setTitleText(main.unitText);
+    for (std::size_t i = 0; i < reduced.segments.size(); ++i) {
+        QList<QPointF> points;
+        points.reserve(qsizetype(reduced.segments[i].size()));
+        for (const TrendPoint &p : reduced.segments[i])
+            points.append(QPointF(p.ms, p.pascal * factor));
+        valueSeries[i]->replace(points);
+    }
 
     if (reduced.count == 0) {
         statsLabel->setText(translateWithColon(QStringLiteral("Minimum")) + QStringLiteral("-   ")
