@@ -3,6 +3,20 @@
 
 using namespace qzsim;
 
+namespace {
+
+// Runs a change on one instance under its lock; instances past the table are ignored.
+template <typename Change> void withDevice(uint32_t instance, Change &&change)
+{
+    if (instance >= QZSIM_MAX_DEVICES)
+        return;
+    Device &d = state().device(instance);
+    std::lock_guard lock(d.mutex);
+    change(d);
+}
+
+} // namespace
+
 extern "C" {
 
 MPUSB_EXPORT void qzsim_reset(void)
@@ -35,11 +49,7 @@ MPUSB_EXPORT void qzsim_set_device_count(uint32_t count)
 
 MPUSB_EXPORT void qzsim_set_device_fault(uint32_t instance, int fault)
 {
-    if (instance >= QZSIM_MAX_DEVICES)
-        return;
-    Device &d = state().device(instance);
-    std::lock_guard lock(d.mutex);
-    d.fault = fault;
+    withDevice(instance, [&](Device &d) { d.fault = fault; });
 }
 
 MPUSB_EXPORT void qzsim_set_fault(int fault)
@@ -50,11 +60,7 @@ MPUSB_EXPORT void qzsim_set_fault(int fault)
 
 MPUSB_EXPORT void qzsim_device_fail_from(uint32_t instance, uint32_t n)
 {
-    if (instance >= QZSIM_MAX_DEVICES)
-        return;
-    Device &d = state().device(instance);
-    std::lock_guard lock(d.mutex);
-    d.failFrom = n;
+    withDevice(instance, [&](Device &d) { d.failFrom = n; });
 }
 
 MPUSB_EXPORT void qzsim_fail_from(uint32_t n)
@@ -65,11 +71,7 @@ MPUSB_EXPORT void qzsim_fail_from(uint32_t n)
 
 MPUSB_EXPORT void qzsim_set_device_denied(uint32_t instance, int denied)
 {
-    if (instance >= QZSIM_MAX_DEVICES)
-        return;
-    Device &d = state().device(instance);
-    std::lock_guard lock(d.mutex);
-    d.denied = denied != 0;
+    withDevice(instance, [&](Device &d) { d.denied = denied != 0; });
 }
 
 MPUSB_EXPORT void qzsim_set_latency_ms(uint32_t ms)
