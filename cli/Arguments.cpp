@@ -1,0 +1,215 @@
+#include "Arguments.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace cli {
+
+namespace {
+
+const Command commands[] = {
+    {"list", "list [--json]", "every attached transmitter: instance, serial number, USB location", 0, 0, "",
+     OptJson, nullptr},
+    {"info", "info [--json]", "serial number of the transmitter", 0, 0, "", OptJson | OptAll | OptSelect, runInfo},
+    {"value", "value [--json]", "actual value in Pa", 0, 0, "", OptJson | OptAll | OptSelect, runValue},
+    {"dump", "dump ADDRESS LENGTH", "transmitter memory as hex (decimal, or hex after 0x; at most up to 64 KiB)", 2,
+     2, "ADDRESS LENGTH", OptSelect, runDump},
+    {"read-config", "read-config [FILE|DIR] [--json]",
+     "the configuration as a configuration file, on stdout or into FILE (with --all: DIR/SERIAL.cfg)", 0, 1, "FILE",
+     OptJson | OptAll | OptSelect, runReadConfig},
+    {"write-config", "write-config FILE [--no-verify] [--dry-run] [--force]",
+     "checks FILE strictly, writes it, reads it back and compares", 1, 1, "FILE", OptAll | OptSelect | OptWrite,
+     runWriteConfig},
+    {"diff", "diff FILE [--json]", "FILE against the transmitter, field by field (exit 0 equal, 1 different)", 1, 1,
+     "FILE", OptJson | OptSelect, runDiff},
+    {"watch", "watch [--count N] [--interval SECONDS] [--unit UNIT] [--timestamps iso]",
+     "the actual value as CSV (seconds,value_pa) until N lines or Ctrl-C", 0, 0, "", OptSelect | OptWatch, runWatch},
+};
+
+const char *kUnitNames[] = {"Pa", "kPa", "MPa", "mbar", "bar", "psi", "mm", "m", "inch"};
+
+bool parseInterval(const std::string &text, unsigned long &ms)
+{
+    // seconds with an optional fraction, digits and one point only
+    if (text.empty() || text.find_first_not_of("0123456789.") != std::string::npos ||
+        text.find('.') != text.rfind('.') || text == ".")
+        return false;
+    const double seconds = std::strtod(text.c_str(), nullptr);
+    if (!(seconds >= 0.1) || seconds > 86400)
+        return false;
+    ms = static_cast<unsigned long>(seconds * 1000 + 0.5);
+    return true;
+}
+
+} // namespace
+
+void printHelp()
+{
+    std::printf("usage: qz5801-cli [--device N | --serial S | --all] COMMAND [ARGUMENTS] [OPTIONS]\n"
+                "       qz5801-cli COMMAND --help | --help | --version\n\ncommands:\n");
+    for (const auto &c : commands)
+        std::printf("  %s\n      %s\n", c.synopsis, c.description);
+    std::printf("\noptions:\n"
+                "  --device N         the transmitter with instance number N (see list)\n"
+                "  --serial S         the transmitter whose memory holds serial number S\n"
+                "  --all              info, value, read-config DIR, write-config FILE on every transmitter at once\n"
+                "  --json             results as JSON (list, info, value, read-config, diff)\n"
+                "  --no-verify        write-config: do not read the configuration back\n"
+                "  --dry-run          write-config: show what would change, write nothing\n"
+                "  --force            write-config: write what the window would write, after every warning\n"
+                "  --count N          watch: stop after N values\n"
+                "  --interval SECONDS watch: time between values, at least 0.1 (default 1)\n"
+                "  --unit UNIT        watch: Pa kPa MPa mbar bar psi, or mm m inch with the transmitter's gravity\n"
+                "  --timestamps iso   watch: first column the time in ISO 8601 (UTC)\n"
+                "\nWith several transmitters attached, --device, --serial or --all is needed.\n"
+                "Numbers are decimal, or hexadecimal after 0x.\n"
+                "\nexit codes:\n"
+                "  0  success (diff: equal)\n"
+                "  1  the transmitter does not answer or answers wrongly, a file problem, a failed\n"
+                "     check or verification (diff: different); with --all: any transmitter failed\n"
+                "  2  usage error, or several transmitters and none chosen\n"
+                "  3  no transmitter attached (or none with that instance or serial number)\n"
+                "  4  a transmitter is attached but this user may not open it\n");
+}
+
+void printCommandHelp(const Command &c)
+{
+    std::printf("usage: qz5801-cli [--device N | --serial S%s] %s\n  %s\n", (c.options & OptAll) ? " | --all" : "",
+                c.synopsis, c.description);
+    std::printf("see qz5801-cli --help for the options and exit codes\n");
+}
+
+int usageError(const std::string &text)
+{
+    std::fprintf(stderr, "qz5801-cli: %s\nTry 'qz5801-cli --help' for more information.\n", text.c_str());
+    return ExitUsage;
+}
+
+const Command *findCommand(const std::string &name)
+{
+    for (const auto &c : commands)
+        if (name == c.name)
+            return &c;
+    return nullptr;
+}
+
+std::string parseArguments(int argc, char **argv, Options &o, bool &help, bool &version)
+{
+    std::vector<std::string> words(argv + 1, argv + argc);
+    unsigned used = 0;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string &w = words[i];
+        auto value = [&](std::string &out) {
+            if (i + 1 >= words.size())
+                return false;
+            out = words[++i];
+            return true;
+        };
+        std::string v;
+        if (w == "--help" || w == "-h") {
+            help = true;
+        } else if (w == "--version") {
+            version = true;
+        } else if (w == "--json") {
+            o.json = true;
+            used |= OptJson;
+        } else if (w == "--all") {
+            o.all = true;
+            used |= OptAll;
+        } else if (w == "--device" || w == "--serial") {
+            if (!value(v))
+                return w + ": a number is missing";
+            unsigned long n = 0;
+            if (!parseUnsigned(v, w == "--device" ? 255ul : 65535ul, n))
+                return w + ": \"" + v + "\" is not " + (w == "--device" ? "an instance number" : "a serial number");
+            (w == "--device" ? o.device : o.serial) = static_cast<uint32_t>(n);
+            used |= OptSelect;
+        } else if (w == "--no-verify" || w == "--dry-run" || w == "--force") {
+            (w == "--no-verify" ? o.verify : w == "--dry-run" ? o.dryRun : o.force) = w == "--no-verify" ? false : true;
+            used |= OptWrite;
+        } else if (w == "--count") {
+            if (!value(v))
+                return "--count: N is missing";
+            if (!parseUnsigned(v, 0xFFFFFFFFul, o.count) || o.count == 0)
+                return "--count: \"" + v + "\" is not a number from 1";
+            used |= OptWatch;
+        } else if (w == "--interval") {
+            if (!value(v))
+                return "--interval: SECONDS is missing";
+            if (!parseInterval(v, o.intervalMs))
+                return "--interval: \"" + v + "\" is not a number of seconds from 0.1";
+            used |= OptWatch;
+        } else if (w == "--interval-ms") { // for tests: no wait of a tenth of a second
+            if (!value(v) || !parseUnsigned(v, 3600000ul, o.intervalMs))
+                return "--interval-ms: a number of milliseconds is missing";
+            used |= OptWatch;
+        } else if (w == "--unit") {
+            if (!value(v))
+                return "--unit: UNIT is missing";
+            o.unit = -1;
+            for (int u = 0; u < 9; ++u)
+                if (v == kUnitNames[u])
+                    o.unit = u;
+            if (o.unit < 0)
+                return "--unit: \"" + v + "\" is not one of Pa kPa MPa mbar bar psi mm m inch";
+            used |= OptWatch;
+        } else if (w == "--timestamps") {
+            if (!value(v))
+                return "--timestamps: iso is missing";
+            if (v != "iso")
+                return "--timestamps: \"" + v + "\" is not iso";
+            o.isoTimestamps = true;
+            used |= OptWatch;
+        } else if (w.size() > 1 && w[0] == '-' && !(w[1] >= '0' && w[1] <= '9')) {
+            return "unknown option " + w;
+        } else if (o.command.empty()) {
+            o.command = w;
+        } else {
+            o.operands.push_back(w);
+        }
+    }
+    if (help || version)
+        return {};
+    if (o.command.empty())
+        return "a command is missing";
+    const Command *c = findCommand(o.command);
+    if (!c)
+        return "unknown command " + o.command;
+    const std::string name = c->name;
+    if (o.device && o.serial)
+        return name + ": --device and --serial exclude each other";
+    if (o.all && (o.device || o.serial))
+        return name + ": --all excludes --device and --serial";
+    static const std::pair<unsigned, const char *> optionNames[] = {
+        {OptJson, "--json"}, {OptAll, "--all"}, {OptSelect, "--device and --serial"},
+        {OptWrite, "--no-verify, --dry-run and --force"}, {OptWatch, "--count, --interval, --unit and --timestamps"}};
+    for (const auto &[bit, names] : optionNames)
+        if ((used & bit) && !(c->options & bit))
+            return name + ": " + names + " do not apply";
+    if (o.operands.size() < c->minOperands) {
+        std::string missing = c->operandNames;
+        // the first name not given
+        std::size_t skip = o.operands.size();
+        std::size_t at = 0;
+        while (skip-- && at != std::string::npos)
+            at = missing.find(' ', at) + 1;
+        missing = missing.substr(at, missing.find(' ', at) - at);
+        return name + ": " + missing + " is missing";
+    }
+    if (o.operands.size() > c->maxOperands)
+        return name + ": \"" + o.operands[c->maxOperands] + "\" is one argument too many";
+    for (const std::string &op : o.operands)
+        if (op.empty())
+            return name + ": an empty argument";
+    if (name == "dump") {
+        std::string problem = dumpOperandsProblem(o.operands);
+        if (!problem.empty())
+            return "dump: " + problem;
+    }
+    if (o.all && name == "read-config" && o.operands.empty())
+        return "read-config: --all needs a folder DIR for the files";
+    return {};
+}
+
+
+} // namespace cli
