@@ -16,13 +16,12 @@ const Command commands[] = {
     {"dump", "dump ADDRESS LENGTH", "transmitter memory as hex (decimal, or hex after 0x; at most up to 64 KiB)", 2,
      2, "ADDRESS LENGTH", OptSelect, runDump},
     {"read-config", "read-config [FILE|DIR] [--json]",
-     "the configuration as a configuration file that restores it exactly, on stdout or into FILE (with --all: "
-     "DIR/SERIAL.cfg, DIR/SERIAL-LOCATION.cfg where serial numbers repeat)",
-     0, 1, "FILE",
-     OptJson | OptAll | OptSelect, runReadConfig},
+     "the configuration as a file that restores it exactly, on stdout or into FILE\n"
+     "      (with --all: DIR/SERIAL.cfg, or DIR/SERIAL-LOCATION.cfg where serial numbers repeat)",
+     0, 1, "FILE", OptJson | OptAll | OptSelect, runReadConfig},
     {"write-config", "write-config FILE [--no-verify] [--dry-run] [--force] [--json]",
-     "checks FILE strictly, writes it, reads it back and compares (--dry-run: exit 0 nothing to change, 1 would "
-     "change, 2 trouble)",
+     "checks FILE strictly, writes it, reads it back and compares\n"
+     "      (--dry-run: exit 0 nothing to change, 1 would change, 2 trouble)",
      1, 1, "FILE", OptJson | OptAll | OptSelect | OptWrite, runWriteConfig},
     {"diff", "diff FILE [--json]",
      "FILE against the transmitter, field by field (exit 0 equal, 1 different, 2 trouble)", 1, 1, "FILE",
@@ -59,7 +58,7 @@ void printHelp()
                 "       qz5801-cli COMMAND --help | --help | --version\n\ncommands:\n");
     for (const auto &c : commands)
         std::printf("  %s\n      %s\n", c.synopsis, c.description);
-    std::printf("\noptions (--name=value works as well as --name value; -- ends the options):\n"
+    std::printf("\noptions (a value after a blank or after =, as in --count=3; -- ends the options):\n"
                 "  --device N         the transmitter with instance number N (see list)\n"
                 "  --serial S         the transmitter whose memory holds serial number S\n"
                 "  --location BUS-PORT the transmitter at that USB location (see list)\n"

@@ -74,7 +74,8 @@ private slots:
         QTest::addColumn<QByteArrayList>("mentions");
         QTest::newRow("--help") << QStringList{"--help"}
                                 << QByteArrayList{"list", "diff", "write-config", "--serial", "--all", "--json",
-                                                  "--dry-run", "--no-verify", "--timestamps", "  3  ", "  4  "};
+                                                  "--dry-run", "--no-verify", "--timestamps", "  3  ", "  4  ", "--location",
+                                                  "--quiet", "--timeout", "wait", "130"};
         QTest::newRow("command --help") << QStringList{"dump", "--help"} << QByteArrayList{"dump ADDRESS LENGTH"};
         QTest::newRow("help beats a usage error") << QStringList{"dump", "-h", "x"} << QByteArrayList{"dump"};
         QTest::newRow("--version") << QStringList{"--version"} << QByteArrayList{"qz5801-cli " QZ_VERSION "\n"};
@@ -100,7 +101,7 @@ private slots:
         static const QRegularExpression option(QStringLiteral("--[a-z][a-z-]+"));
         for (const QRegularExpressionMatch &m : option.globalMatch(text))
             words << m.captured();
-        for (const char *command : {"list", "info", "value", "dump", "read-config", "write-config", "diff", "watch"})
+        for (const char *command : {"list", "info", "value", "dump", "read-config", "write-config", "diff", "watch", "wait"})
             words << command;
         words.removeDuplicates();
         QVERIFY(words.size() > 20);
