@@ -1,6 +1,8 @@
 // Simulated transmitters behind the USB entry points.
 #include "SimulatorState.h"
 
+#include <cstring>
+
 using namespace qzsim;
 
 extern "C" {
@@ -101,7 +103,7 @@ uint32_t MPUSB_CALL _MPUSBWrite(void *handle, const void *data, uint32_t length,
         }
         Device &d = s.device(p.instance);
         std::lock_guard lock(d.mutex);
-        d.replyPending = d.answer(req, [&](float range, float offset) { return s.actualValue(range, offset); });
+        d.replyPending = d.answer(req, s);
         d.persist(req);
         ok = 1;
     }
