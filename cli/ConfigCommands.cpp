@@ -110,7 +110,7 @@ int runReadConfig(TFix64 &link, const Target &target, const Options &options, Si
             path = target.fileName; // chosen by the run, unique within it
         if (!config::saveConfigurationBytes(QString::fromLocal8Bit(path.c_str()), bytes))
             return sink.fail("Cannot open file: " + path);
-        if (options.all)
+        if (options.all && !options.quiet)
             sink.out("saved " + path + "\n");
     } else {
         sink.out(bytes.toStdString());

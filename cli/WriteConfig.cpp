@@ -67,6 +67,8 @@ void reportPartialWrite(TFix64 &link, const LoadedFile &f, const Image &before, 
     if (readBack) {
         std::string written, kept, neither;
         for (const Field &field : fields()) {
+            if (sameBytes(f.image, before, field))
+                continue; // the file left it as it was
             const std::string name = field.name();
             if (sameBytes(now, f.image, field))
                 written += "  " + name + "\n";
@@ -75,7 +77,7 @@ void reportPartialWrite(TFix64 &link, const LoadedFile &f, const Image &before, 
             else
                 neither += "  " + name + ": " + fieldText(now, field) + "\n";
         }
-        text += "read back from the transmitter, it now holds:\n";
+        text += "read back from the transmitter, of the fields the file changes it now holds:\n";
         if (!written.empty())
             text += "the new value of:\n" + written;
         if (!kept.empty())

@@ -18,6 +18,8 @@ uint32_t MPUSB_CALL _MPUSBGetDeviceCount(const char *vidPid)
 {
     State &s = state();
     std::lock_guard lock(s.mutex);
+    if (s.attachAfter && --s.attachAfter == 0)
+        s.deviceCount = s.attachedCount; // plugged in now
     uint32_t n = selectorMatches(vidPid) ? s.deviceCount : 0;
     s.log("GetDeviceCount " + std::string(vidPid ? vidPid : "") + " -> " + std::to_string(n));
     return n;

@@ -95,6 +95,7 @@ void Device::reset()
     factoryImage();
     fault = QZSIM_FAULT_NONE;
     failFrom = 0;
+    failUntil = 0;
     denied = false;
     requestNumber = 0;
     replyPending = false;
@@ -136,7 +137,7 @@ void Device::persist(const uint8_t *req)
 bool Device::answer(const uint8_t *req, State &state)
 {
     uint32_t number = ++requestNumber;
-    if (fault == QZSIM_FAULT_NO_REPLY || (failFrom && number >= failFrom))
+    if (fault == QZSIM_FAULT_NO_REPLY || (failFrom && number >= failFrom && (!failUntil || number <= failUntil)))
         return false;
     if (req[0] != 0xA5 || req[1] != 0xFF || qzsimChecksum(req) != req[63])
         return false;
@@ -236,8 +237,19 @@ void State::fromEnvironment()
     }
     if (const char *v = std::getenv("QZSIM_FAIL_FROM"))
         forEachEntry(v, [&](uint32_t instance, const std::string &n) {
-            device(instance).failFrom = static_cast<uint32_t>(std::strtoul(n.c_str(), nullptr, 10));
+            // "n", or "n-m": silent from the n-th through the m-th request, answering again after it
+            char *rest = nullptr;
+            device(instance).failFrom = static_cast<uint32_t>(std::strtoul(n.c_str(), &rest, 10));
+            if (rest && *rest == '-')
+                device(instance).failUntil = static_cast<uint32_t>(std::strtoul(rest + 1, nullptr, 10));
         });
+    if (const char *v = std::getenv("QZSIM_ATTACH_AFTER")) {
+        attachAfter = static_cast<uint32_t>(std::strtoul(v, nullptr, 10) % 100000);
+        if (attachAfter) {
+            attachedCount = deviceCount;
+            deviceCount = 0;
+        }
+    }
     if (const char *v = std::getenv("QZSIM_DENIED"))
         forEachEntry(v, [&](uint32_t instance, const std::string &) { device(instance).denied = true; });
     for (uint32_t i = 0; i < QZSIM_MAX_DEVICES; ++i) {
@@ -253,6 +265,8 @@ void State::fromEnvironment()
 void State::reset()
 {
     deviceCount = 1;
+    attachAfter = 0;
+    attachedCount = 0;
     ++generation;
     latencyMs = 0;
     sweeping = true;

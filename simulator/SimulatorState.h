@@ -40,6 +40,7 @@ struct Device {
     uint8_t memory[kMemorySize];
     int fault = QZSIM_FAULT_NONE;
     uint32_t failFrom = 0;
+    uint32_t failUntil = 0; // 0: silent for good once failFrom is reached
     bool denied = false;
     uint32_t requestNumber = 0; // counts from 1 since the last reset or clear of the logs
     bool replyPending = false;
@@ -64,6 +65,9 @@ struct State {
     std::mutex mutex;
     std::array<std::unique_ptr<Device>, QZSIM_MAX_DEVICES> devices;
     uint32_t deviceCount = 1;
+    // Plugged in late: the count reads 0 this many times, then attachedCount.
+    uint32_t attachAfter = 0;
+    uint32_t attachedCount = 0;
     uint32_t generation = 1; // bumped on unplug, so old handles go stale
     uint32_t latencyMs = 0;
     bool sweeping = true;

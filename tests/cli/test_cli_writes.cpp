@@ -135,15 +135,25 @@ private slots:
     }
 
 #ifdef __linux__
-    // The bytes checked are the bytes written: the file is opened once.
+    // The bytes checked are the bytes written: the file is opened once, also
+    // when several transmitters get it.
+    void fileIsReadOnce_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QStringList>("env");
+        QTest::newRow("one transmitter") << QStringList{"write-config"} << QStringList{};
+        QTest::newRow("--all, three") << QStringList{"--all", "write-config"} << QStringList{"QZSIM_DEVICES=3"};
+    }
     void fileIsReadOnce()
     {
+        QFETCH(QStringList, args);
+        QFETCH(QStringList, env);
         const QString file = newFile();
         const int watch = inotify_init1(IN_NONBLOCK);
         QVERIFY(watch >= 0);
         // with the closes too, so that two opens in a row are not merged into one event
         QVERIFY(inotify_add_watch(watch, file.toLocal8Bit().constData(), IN_OPEN | IN_CLOSE) >= 0);
-        const Run r = run({"write-config", file});
+        const Run r = run(args << file, env);
         QCOMPARE(r.exitCode, 0);
         int opens = 0;
         alignas(inotify_event) char buffer[4096];
@@ -218,6 +228,12 @@ private slots:
                                            << QByteArrayList{"  specific gravity: written\n",
                                                              "  outputs 1 to 3 (values and modes): not acknowledged"}
                                            << true;
+        QTest::newRow("silent at the outputs, answering again")
+            << "7-7"
+            << QByteArrayList{"read back from the transmitter, of the fields the file changes it now holds:\n",
+                              "the new value of:\nqz5801-cli:   specific gravity\n",
+                              "its old value of:\nqz5801-cli:   output 1 higher value\n"}
+            << true;
         QTest::newRow("at the gravity") << "6"
                                         << QByteArrayList{"  specific gravity: not acknowledged",
                                                           "  outputs 1 to 3 (values and modes): not written\n"}
@@ -497,6 +513,9 @@ private slots:
         QTest::newRow("attached, silent") << QStringList{"wait", "--timeout", "0.2"}
                                           << QStringList{"QZSIM_FAULT=no-reply"} << 3;
         QTest::newRow("denied") << QStringList{"wait", "--timeout", "0.2"} << QStringList{"QZSIM_DENIED=0:"} << 4;
+        QTest::newRow("plugged in later") << QStringList{"wait"} << QStringList{"QZSIM_ATTACH_AFTER=3"} << 0;
+        QTest::newRow("plugged in after the timeout") << QStringList{"wait", "--timeout", "0.3"}
+                                                      << QStringList{"QZSIM_ATTACH_AFTER=1000"} << 3;
     }
     void wait()
     {
