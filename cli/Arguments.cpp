@@ -100,7 +100,7 @@ void printCommandHelp(const Command &c)
 
 int usageError(const std::string &text)
 {
-    std::fprintf(stderr, "qz5801-cli: %s\nTry 'qz5801-cli --help' for more information.\n", text.c_str());
+    errorLines(text + "\nTry 'qz5801-cli --help' for more information.");
     return ExitUsage;
 }
 

@@ -207,6 +207,7 @@ bool Device::answer(const uint8_t *req, State &state)
 
 State::State()
 {
+    instanceLatencyMs.fill(-1);
     for (uint32_t i = 0; i < QZSIM_MAX_DEVICES; ++i) {
         devices[i] = std::make_unique<Device>();
         devices[i]->instance = i;
@@ -225,8 +226,14 @@ void State::fromEnvironment()
         sweeping = false;
         fixedValue = std::strtof(v, nullptr);
     }
-    if (const char *v = std::getenv("QZSIM_LATENCY_MS"))
-        latencyMs = static_cast<uint32_t>(std::strtoul(v, nullptr, 10) % 60000);
+    if (const char *v = std::getenv("QZSIM_LATENCY_MS")) {
+        if (std::strchr(v, ':'))
+            forEachEntry(v, [&](uint32_t instance, const std::string &ms) {
+                instanceLatencyMs[instance] = static_cast<int32_t>(std::strtoul(ms.c_str(), nullptr, 10) % 60000);
+            });
+        else
+            latencyMs = static_cast<uint32_t>(std::strtoul(v, nullptr, 10) % 60000);
+    }
     if (const char *v = std::getenv("QZSIM_FAULT")) {
         static const char *names[] = {"none", "no-reply", "command", "master", "slave", "crc", "keep-memory"};
         forEachEntry(v, [&](uint32_t instance, const std::string &name) {
@@ -269,6 +276,7 @@ void State::reset()
     attachedCount = 0;
     ++generation;
     latencyMs = 0;
+    instanceLatencyMs.fill(-1);
     sweeping = true;
     fixedValue = 0;
     readings.clear();
@@ -333,9 +341,12 @@ bool State::livePipeLocked(void *h, Pipe &pipe)
     return livePipe(h, pipe);
 }
 
-uint32_t State::latency()
+uint32_t State::latency(void *handle)
 {
     std::lock_guard lock(mutex);
+    Pipe pipe{};
+    if (livePipe(handle, pipe) && instanceLatencyMs[pipe.instance] >= 0)
+        return static_cast<uint32_t>(instanceLatencyMs[pipe.instance]);
     return latencyMs;
 }
 

@@ -70,6 +70,8 @@ struct State {
     uint32_t attachedCount = 0;
     uint32_t generation = 1; // bumped on unplug, so old handles go stale
     uint32_t latencyMs = 0;
+    // Per instance, in place of latencyMs where set (from QZSIM_LATENCY_MS=N:ms).
+    std::array<int32_t, QZSIM_MAX_DEVICES> instanceLatencyMs;
     bool sweeping = true;
     float fixedValue = 0;
     std::deque<float> readings;
@@ -97,7 +99,8 @@ struct State {
     void logLocked(const std::string &line);
     bool livePipe(void *h, Pipe &pipe) const;
     bool livePipeLocked(void *h, Pipe &pipe);
-    uint32_t latency();
+    // The latency of the transmitter behind the pipe.
+    uint32_t latency(void *handle);
 };
 
 State &state();

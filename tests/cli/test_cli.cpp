@@ -63,7 +63,7 @@ private slots:
         const QList<QByteArray> lines = r.err.split('\n');
         QCOMPARE(lines.size(), 3); // one line naming the problem, one pointing to --help
         QVERIFY2(lines[0].startsWith("qz5801-cli: ") && lines[0].contains(problem), lines[0].constData());
-        QVERIFY(lines[1].contains("--help"));
+        QVERIFY(lines[1].startsWith("qz5801-cli: ") && lines[1].contains("--help")); // every line says whose it is
         QVERIFY(r.out.isEmpty());
         QVERIFY(requestLog().isEmpty());
     }

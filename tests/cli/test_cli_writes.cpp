@@ -217,6 +217,30 @@ private slots:
         QCOMPARE(memory(), factoryImage);
     }
 
+    // With --all, writes in flight end whole and none starts after the signal.
+    void signalWithAll()
+    {
+        const QString file = newFile();
+        QProcess p;
+        // instance 1 is slow: still reading before its write when instance 0 writes
+        p.setProcessEnvironment(environment({"QZSIM_DEVICES=2", "QZSIM_LATENCY_MS=0:40,1:400"}));
+        p.start(QZ_CLI, {"--all", "write-config", file});
+        QVERIFY(p.waitForStarted());
+        while (!requestLog().contains("write 894/4") && p.state() == QProcess::Running)
+            QTest::qWait(5);
+        QVERIFY(!fileBytes(logPath + ".1").isEmpty());
+        ::kill(pid_t(p.processId()), SIGINT);
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 130);
+        const QByteArray err = p.readAllStandardError();
+        QVERIFY2(err.contains("qz5801-cli: 12345: interrupted by SIGINT; the configuration was written whole\n"),
+                 err.constData());
+        QVERIFY2(err.contains("qz5801-cli: 12346: interrupted by SIGINT; nothing was written\n"), err.constData());
+        expectNewConfiguration(memory());
+        QVERIFY(!QFile::exists(memoryPath + ".1")); // never written to
+    }
+
     // The transmitter stops answering inside the bracket: the report says what reached it.
     void failureInsideTheBracket_data()
     {
