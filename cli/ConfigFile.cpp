@@ -116,42 +116,39 @@ QJsonValue fieldJson(const Image &image, const Field &f)
     return jsonFloat(floatIn(image, f.address));
 }
 
-std::optional<LoadedFile> loadFile(const std::string &path, Sink &sink, LoadProblem *problem)
+std::optional<LoadedFile> loadFile(const std::string &path, Sink &sink)
 {
-    const auto refuse = [&](LoadProblem kind, const std::string &text) {
-        if (problem)
-            *problem = kind;
+    const auto refuse = [&](const std::string &text) {
         sink.err(text);
         return std::nullopt;
     };
     const QString name = QString::fromLocal8Bit(path.c_str());
     const QFileInfo info(name);
     if (!info.exists())
-        return refuse(LoadProblem::Missing, path + ": no such file");
+        return refuse(path + ": no such file");
     if (!info.isFile())
-        return refuse(LoadProblem::Missing, path + ": not a regular file");
+        return refuse(path + ": not a regular file");
     QFile in(name);
     if (!in.open(QIODevice::ReadOnly) || in.isSequential())
-        return refuse(LoadProblem::Missing, "Cannot open file: " + path);
+        return refuse("Cannot open file: " + path);
     // the one read of the file: everything below works on these bytes
     const QByteArray bytes = in.read(config::kMaxConfigurationFileSize + 1);
     if (in.error() != QFileDevice::NoError)
-        return refuse(LoadProblem::Missing, "Cannot open file: " + path);
+        return refuse("Cannot open file: " + path);
     if (bytes.size() > config::kMaxConfigurationFileSize)
-        return refuse(LoadProblem::Unreadable, path + ": larger than 64 KiB, not a configuration file");
+        return refuse(path + ": larger than 64 KiB, not a configuration file");
     if (bytes.isEmpty())
-        return refuse(LoadProblem::Unreadable, path + ": the file is empty; a configuration file has 12 lines");
+        return refuse(path + ": the file is empty; a configuration file has 12 lines");
 
     QList<QByteArray> raw = bytes.split('\n');
     const QByteArray header = config::kConfigurationFileHeader;
     if (raw[0] != header && raw[0] != header + '\r')
-        return refuse(LoadProblem::Unreadable, path + ":1: expected the line \"" + header.toStdString() +
+        return refuse(path + ":1: expected the line \"" + header.toStdString() +
                                                    "\", found " + quoted(raw[0].toStdString()));
     if (raw.back().isEmpty())
         raw.removeLast();
     if (raw.size() < config::kConfigurationFileLines)
-        return refuse(LoadProblem::Unreadable,
-                      path + ":" + std::to_string(raw.size() + 1) + ": the file ends after line " +
+        return refuse(path + ":" + std::to_string(raw.size() + 1) + ": the file ends after line " +
                           std::to_string(raw.size()) + "; a configuration file has 12 lines");
 
     LoadedFile loaded;
@@ -165,13 +162,12 @@ std::optional<LoadedFile> loadFile(const std::string &path, Sink &sink, LoadProb
     for (const Field &field : fields()) {
         const QByteArray &line = loaded.lines[std::size_t(field.fileLine)];
         if (field.kind == Field::Mode && !strictToInt(QString::fromLatin1(line)))
-            return refuse(LoadProblem::Unreadable,
-                          path + ":" + std::to_string(field.fileLine) + ": " + field.name() + " " +
+            return refuse(path + ":" + std::to_string(field.fileLine) + ": " + field.name() + " " +
                               quoted(line.toStdString()) + " is not a whole number (0 to 4, or -1 for none)");
     }
     const std::optional<config::ConfigurationFile> file = config::parseConfigurationFile(bytes);
     if (!file)
-        return refuse(LoadProblem::Unreadable, path + ": not a configuration file");
+        return refuse(path + ": not a configuration file");
     loaded.file = *file;
     config::applyToRecord(loaded.file, loaded.record);
     config::assembleOutputBlock(loaded.record, loaded.file.modes);

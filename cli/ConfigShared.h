@@ -61,9 +61,8 @@ struct LoadedFile {
     std::vector<Finding> findings; // the file alone
 };
 
-enum class LoadProblem { None, Missing, Unreadable };
 // Nothing, with the reason on stderr (FILE:LINE where a line is at fault).
-std::optional<LoadedFile> loadFile(const std::string &path, Sink &sink, LoadProblem *problem = nullptr);
+std::optional<LoadedFile> loadFile(const std::string &path, Sink &sink);
 
 // The switching values against the transmitter's range, by the window's own
 // entry check; a range that is no usable number is one finding of its own.

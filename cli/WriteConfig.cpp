@@ -112,21 +112,25 @@ std::string signalLine(int signal, bool written)
 
 int runWriteConfig(TFix64 &link, const Target &target, const Options &options, Sink &sink)
 {
+    // --dry-run answers like diff(1): anything but "would change" or not is trouble
     const int trouble = options.dryRun ? ExitTrouble : ExitFailure;
+    const auto refused = [&] {
+        sink.err("Nothing was written");
+        return trouble;
+    };
 
     // 1. the file, read once and checked on its own; nothing sent yet
-    LoadProblem problem = LoadProblem::None;
     std::optional<LoadedFile> f =
-        options.preloaded ? std::optional<LoadedFile>(*options.preloaded) : loadFile(options.operands[0], sink, &problem);
+        options.preloaded ? std::optional<LoadedFile>(*options.preloaded) : loadFile(options.operands[0], sink);
     if (!f)
-        return problem == LoadProblem::Missing ? trouble : ExitFailure;
+        return trouble;
     std::vector<Finding> findings = f->findings;
-    bool refused = false;
+    bool blocked = false;
     for (const Finding &finding : findings)
-        refused = refused || !finding.forceable || !options.force;
-    if (refused) {
+        blocked = blocked || !finding.forceable || !options.force;
+    if (blocked) {
         reportFindings(*f, findings, options, sink);
-        return sink.fail("Nothing was written");
+        return refused();
     }
 
     // 2. what the transmitter holds now, and its range
@@ -140,15 +144,14 @@ int runWriteConfig(TFix64 &link, const Target &target, const Options &options, S
         readTransmitter(link, before, &range);
     } catch (const std::exception &) {
         sink.err("Error reading configuration");
-        sink.err("Nothing was written");
-        return trouble;
+        return refused();
     }
 
     // 3. the switching values against this transmitter's range, as the window checks them
     const std::vector<Finding> outOfRange = rangeFindings(*f, range);
     findings.insert(findings.end(), outOfRange.begin(), outOfRange.end());
     if (reportFindings(*f, findings, options, sink))
-        return sink.fail("Nothing was written");
+        return refused();
 
     int different = 0;
     QJsonArray differing;

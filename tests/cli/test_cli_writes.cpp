@@ -457,6 +457,8 @@ private slots:
             QTest::addRow("%s, missing file", command) << head + QStringList{"MISSING"} << QStringList{} << 2;
             QTest::addRow("%s, no reply", command) << head + QStringList{"SAME"} << QStringList{"QZSIM_FAULT=no-reply"}
                                                    << 2;
+            QTest::addRow("%s, file that does not parse", command) << head + QStringList{"BROKEN"} << QStringList{}
+                                                                   << 2;
         }
     }
     void exitCodesLikeDiff()
@@ -468,6 +470,9 @@ private slots:
         writeBytes(same, kFactoryFile);
         args.replaceInStrings("SAME", same).replaceInStrings("NEW", newFile());
         args.replaceInStrings("MISSING", dir->filePath("missing.cfg"));
+        const QString broken = dir->filePath("broken.cfg");
+        writeBytes(broken, kFactoryFile.left(40));
+        args.replaceInStrings("BROKEN", broken);
         const Run r = run(args, env);
         QCOMPARE(r.exitCode, exitCode);
         QCOMPARE(memory(), factoryImage);
