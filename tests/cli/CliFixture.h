@@ -41,6 +41,10 @@ inline QByteArray configFile(const QList<QByteArray> &lines)
 const QByteArray kFactoryFile = configFile({"p", "1000", "60000.000000", "20000.000000", "1", "80000.000000",
                                             "40000.000000", "2", "70000.000000", "30000.000000", "3"});
 
+// The factory configuration with output 1's higher value and the gravity changed.
+const QByteArray kNewFile = configFile({"p", "1500", "65000", "20000", "1", "80000", "40000", "2", "70000", "30000",
+                                        "3"});
+
 } // namespace cli_test
 
 using namespace cli_test;
@@ -101,6 +105,13 @@ protected:
                 log << QStringLiteral("command %1").arg(b(3));
         }
         return log;
+    }
+
+    QString newFile()
+    {
+        const QString file = dir->filePath("new.cfg");
+        writeBytes(file, kNewFile);
+        return file;
     }
 
     QByteArray memory() const { return fileBytes(memoryPath); }
