@@ -12,6 +12,8 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
@@ -21,6 +23,12 @@
 TOperatorTools::TOperatorTools(TMainF &window) : QObject(&window), w(window)
 {
     setObjectName(QStringLiteral("operatorTools"));
+
+    recordingLabel = new QLabel(w.statusbar);
+    recordingLabel->setObjectName(QStringLiteral("recordingState"));
+    recordingLabel->hide();
+    w.statusbar->addPermanentWidget(recordingLabel, 0);
+    connect(&recorder, &TRecorder::changed, this, &TOperatorTools::showRecording);
 
     connectionLabel = new QLabel(w.statusbar);
     connectionLabel->setObjectName(QStringLiteral("connectionState"));
@@ -84,6 +92,9 @@ void TOperatorTools::retranslate()
     menuReadConfiguration->setText(translate(QStringLiteral("Read configuration")));
     menuCompare->setText(translateWithEllipsis(QStringLiteral("Compare file with transmitter")));
     menuTrend->setText(translate(QStringLiteral("Trend")));
+    recordingTitle = translateWithColon(QStringLiteral("Recording"));
+    recordingFailedTitle = translateWithColon(QStringLiteral("Recording stopped, file cannot be written"));
+    showRecording();
     connectionLabel->setText(connectionStateText(connection));
     connectionLabel->setAccessibleName(translate(QStringLiteral("Connection")));
     nameMainWindowControls(w);
@@ -97,6 +108,23 @@ void TOperatorTools::setConnection(ConnectionState state)
     connectionLabel->setText(connectionStateText(state));
 }
 
+void TOperatorTools::showRecording()
+{
+    const bool failed = !recorder.active() && recorder.failed();
+    if (!recorder.active() && !failed) {
+        recordingLabel->hide();
+        recordingLabel->clear();
+        return;
+    }
+    const QString title = failed ? recordingFailedTitle : recordingTitle;
+    // The file's name as far as the bar has room; the whole path in the tooltip.
+    const QString name = recordingLabel->fontMetrics().elidedText(QFileInfo(recorder.path()).fileName(),
+                                                                  Qt::ElideMiddle, 160);
+    recordingLabel->setText(title + name);
+    recordingLabel->setToolTip(QDir::toNativeSeparators(recorder.path()));
+    recordingLabel->show();
+}
+
 void TOperatorTools::polled(int outcome, float pascal)
 {
     const QDateTime now = clock();
@@ -104,7 +132,7 @@ void TOperatorTools::polled(int outcome, float pascal)
         setConnection(ConnectionState::Connected);
         history.append(now.toMSecsSinceEpoch(), pascal);
         nameLiveValue(w);
-        if (trendWindow) {
+        if (recorder.active()) {
             RecordedValue value;
             value.time = now;
             value.pascal = pascal;
@@ -112,8 +140,12 @@ void TOperatorTools::polled(int outcome, float pascal)
             value.unit = w.unitText;
             value.lamps = {w.AHMLed1->value() > w.AHMLed1->minimum(), w.AHMLed2->value() > w.AHMLed2->minimum(),
                            w.AHMLed3->value() > w.AHMLed3->minimum()};
-            trendWindow->valueArrived(value);
+            // A file that cannot be written stops the recording and says so
+            // in the bar and the trend; the poll goes on without waiting.
+            recorder.write(value);
         }
+        if (trendWindow)
+            trendWindow->historyChanged();
         return;
     }
     if (outcome == display::Poll::SwitchOff)
@@ -126,7 +158,7 @@ void TOperatorTools::polled(int outcome, float pascal)
 void TOperatorTools::showTrend()
 {
     if (!trendWindow)
-        trendWindow = new TTrendWindow(w, history, [this] { return nowMs(); }, &w);
+        trendWindow = new TTrendWindow(w, history, recorder, [this] { return nowMs(); }, &w);
     trendWindow->show();
     trendWindow->raise();
     trendWindow->activateWindow();

@@ -24,6 +24,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
@@ -391,7 +392,9 @@ private slots:
         QCOMPARE(readBytes(image).left(8), QByteArray("\x89PNG\r\n\x1a\n"));
     }
 
-    void aFailingWriteStopsTheRecordingWithABox()
+    // The disk fills up inside a line while the live value runs: the tick
+    // waits for no one, the recording stops and both windows say so.
+    void aFailingWriteStopsTheRecordingWithoutWaiting()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("run.csv"));
@@ -401,21 +404,94 @@ private slots:
         QVERIFY(trend.startRecording(path));
         tick(w);
         tick(w);
+        const QByteArray before = readBytes(path);
         {
-            FileSizeLimit full(QFileInfo(path).size());
+            FileSizeLimit full(before.size() + 20);
+            qzsim_push_reading(33000);
             tick(w);
         }
-        QCOMPARE(boxes.size(), 1);
-        QCOMPARE(boxes[0].title, QStringLiteral("Error"));
-        QCOMPARE(boxes[0].text,
-                 QStringLiteral("The recording file cannot be written, recording stopped\r") + path);
+        QVERIFY(boxes.isEmpty());
         QVERIFY(!trend.recorder.active());
         QVERIFY(trend.recordButton->isEnabled());
         QVERIFY(!trend.stopButton->isEnabled());
-        QCOMPARE(fileLines(path).size(), 3); // the header and the two lines before
+        QCOMPARE(readBytes(path), before); // the header and the two lines before, whole
+        QCOMPARE(trend.recordingLabel->text(),
+                 QStringLiteral("Recording stopped, file cannot be written: run.csv, 2 lines"));
+        QLabel *bar = w.operatorTools->recordingLabel;
+        QVERIFY(bar->isVisibleTo(&w));
+        QCOMPARE(bar->text(), QStringLiteral("Recording stopped, file cannot be written: run.csv"));
+        QCOMPARE(accessibleName(bar), bar->text());
+        // the value of that very tick is shown, and the next ones too
+        QCOMPARE(w.Aktualni->text(), QStringLiteral("33.000 kPa"));
+        qzsim_push_reading(34000);
         tick(w);
-        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(w.Aktualni->text(), QStringLiteral("34.000 kPa"));
+        QVERIFY(boxes.isEmpty());
         QCOMPARE(w.operatorTools->history.size(), std::size_t(4));
+        QCOMPARE(readBytes(path), before);
+    }
+
+    void theStatusBarShowsARunningRecording()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("shift-2026-12-10.csv"));
+        TMainF &w = connectedWindow();
+        w.show();
+        w.checkActualValue->setChecked(true);
+        QLabel *bar = w.operatorTools->recordingLabel;
+        QVERIFY(!bar->isVisible());
+        TTrendWindow &trend = openTrend(w);
+        QVERIFY(trend.startRecording(path));
+        QVERIFY(bar->isVisible());
+        QCOMPARE(bar->text(), QStringLiteral("Recording: shift-2026-12-10.csv"));
+        QCOMPARE(bar->parentWidget(), w.statusbar);
+        QVERIFY(QRect(QPoint(0, 0), w.size()).contains(bar->geometry().translated(w.statusbar->pos())));
+
+        // the trend window closed: the recording goes on, and the bar still says so
+        trend.close();
+        QVERIFY(!trend.isVisible());
+        tick(w);
+        tick(w);
+        QCOMPARE(fileLines(path).size(), 3);
+        QVERIFY(trend.recorder.active());
+        QCOMPARE(bar->text(), QStringLiteral("Recording: shift-2026-12-10.csv"));
+
+        // stopped by the operator: nothing left in the bar
+        openTrend(w).stopButton->click();
+        QVERIFY(!bar->isVisible());
+        tick(w);
+        QCOMPARE(fileLines(path).size(), 3);
+    }
+
+    // Ticks that come fast after each other (a deferred operation, a late
+    // timer) still stamp each line with a time of its own, to the millisecond.
+    void recordedTimesAreDistinctAndIncreasing()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("run.csv"));
+        TMainF &w = connectedWindow();
+        w.checkActualValue->setChecked(true);
+        TTrendWindow &trend = openTrend(w);
+        QVERIFY(trend.startRecording(path));
+        const QList<int> stepsMs{1000, 350, 0, 0, 1000};
+        for (int step : stepsMs) {
+            now = now.addMSecs(step);
+            w.Timer1Timer();
+        }
+        QStringList times;
+        for (const QString &line : fileLines(path).mid(1))
+            times << line.section(u',', 0, 0);
+        QCOMPARE(times.size(), stepsMs.size());
+        static const QRegularExpression iso(
+            QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d$)"));
+        for (int i = 0; i < times.size(); ++i) {
+            QVERIFY2(iso.match(times[i]).hasMatch(), qPrintable(times[i]));
+            if (i > 0)
+                QVERIFY2(QDateTime::fromString(times[i], Qt::ISODateWithMs)
+                             > QDateTime::fromString(times[i - 1], Qt::ISODateWithMs),
+                         qPrintable(times.join(u' ')));
+        }
+        QCOMPARE(times[1].mid(11, 12), QStringLiteral("09:00:01.350"));
     }
 
     // ---- The trend adds nothing to the traffic ----
