@@ -34,6 +34,9 @@ TOperatorTools::TOperatorTools(TMainF &window) : QObject(&window), w(window)
     connectionLabel->setObjectName(QStringLiteral("connectionState"));
     connectionLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     w.statusbar->addPermanentWidget(connectionLabel, 0);
+    // Without a size grip the last item would end at the window's edge, its frame cut off.
+    w.statusbar->setContentsMargins(0, 0, 3, 0);
+    installAccessibleInterfaces(w);
 
     w.menuReadConfigurationFromDisk->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     w.menuWriteconfigurationToDisk->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
@@ -81,8 +84,10 @@ TOperatorTools::TOperatorTools(TMainF &window) : QObject(&window), w(window)
                 trendWindow->historyChanged();
         }
     });
-    for (QProgressBar *lamp : {w.AHMLed1, w.AHMLed2, w.AHMLed3})
-        connect(lamp, &QProgressBar::valueChanged, this, [this] { nameLamps(w); });
+    const std::array<QProgressBar *, 3> lamps{w.AHMLed1, w.AHMLed2, w.AHMLed3};
+    for (int output = 1; output <= 3; ++output)
+        connect(lamps[std::size_t(output - 1)], &QProgressBar::valueChanged, this,
+                [this, output] { nameLamp(w, output); });
 
     retranslate();
 }
@@ -95,17 +100,28 @@ void TOperatorTools::retranslate()
     recordingTitle = translateWithColon(QStringLiteral("Recording"));
     recordingFailedTitle = translateWithColon(QStringLiteral("Recording stopped, file cannot be written"));
     showRecording();
-    connectionLabel->setText(connectionStateText(connection));
-    connectionLabel->setAccessibleName(translate(QStringLiteral("Connection")));
     nameMainWindowControls(w);
+    connectionText = connectionStateText(connection);
+    showConnection();
     if (trendWindow)
         trendWindow->retranslate();
 }
 
 void TOperatorTools::setConnection(ConnectionState state)
 {
+    // Every poll tells the state again; only a change is looked up and announced.
+    if (state == connection && !connectionText.isEmpty())
+        return;
     connection = state;
-    connectionLabel->setText(connectionStateText(state));
+    connectionText = connectionStateText(state);
+    showConnection();
+}
+
+void TOperatorTools::showConnection()
+{
+    connectionLabel->setText(connectionText);
+    // A screen reader says what the label is and the state it shows.
+    connectionLabel->setAccessibleName(connectionAccessibleName(connectionText));
 }
 
 void TOperatorTools::showRecording()

@@ -46,10 +46,12 @@ private:
     void polled(int outcome, float pascal);
     void setConnection(ConnectionState state);
     void showRecording();
+    void showConnection();
     int64_t nowMs() const { return clock().toMSecsSinceEpoch(); }
 
     TMainF &w;
     // Looked up at a change of language, not for every line recorded.
     QString recordingTitle;
     QString recordingFailedTitle;
+    QString connectionText;
 };
