@@ -592,10 +592,62 @@ private slots:
         QCOMPARE(rows[3].transmitterText, QStringLiteral("20.000 kPa"));
         QCOMPARE(rows[4].transmitterText, QStringLiteral("Compression"));
         QStringList marked;
-        for (const CompareRow &row : rows)
+        for (const CompareRow &row : rows) {
             if (row.differs)
                 marked << row.setting;
+            // a row is marked exactly where the operator sees two different
+            // texts (but the range, which a file does not hold)
+            if (&row != &rows[0])
+                QCOMPARE(row.differs, row.fileText != row.transmitterText);
+        }
         QCOMPARE(marked, differing);
+        setDecimalSeparatorForTesting(QChar());
+    }
+
+    // Differences below the display's rounding are shown with the digits
+    // that tell them apart, or in Pa; equal values stay as the window shows them.
+    void compareShowsDifferencesTheDisplayRoundsAway_data()
+    {
+        QTest::addColumn<int>("unit"); // unitOfPressure
+        QTest::addColumn<float>("fromFile");
+        QTest::addColumn<float>("fromTransmitter");
+        QTest::addColumn<QString>("fileText");
+        QTest::addColumn<QString>("transmitterText");
+        QTest::newRow("equal") << 1 << 20000.0f << 20000.0f << "20.000 kPa" << "20.000 kPa";
+        QTest::newRow("a quarter pascal in kPa") << 1 << 20000.25f << 20000.0f << "20.0003 kPa" << "20.0000 kPa";
+        QTest::newRow("visible anyway") << 1 << 21000.0f << 20000.0f << "21.000 kPa" << "20.000 kPa";
+        QTest::newRow("a tenth of a pascal in Pa") << 0 << 150.1f << 150.0f << "150.1 Pa" << "150.0 Pa";
+        QTest::newRow("the next float in bar")
+            << 4 << std::nextafter(100000.0f, 200000.0f) << 100000.0f << "100000.008 Pa" << "100000 Pa";
+        QTest::newRow("both not a number") << 1 << std::numeric_limits<float>::quiet_NaN()
+                                           << std::numeric_limits<float>::quiet_NaN() << "" << "";
+    }
+    void compareShowsDifferencesTheDisplayRoundsAway()
+    {
+        QFETCH(int, unit);
+        QFETCH(float, fromFile);
+        QFETCH(float, fromTransmitter);
+        QFETCH(QString, fileText);
+        QFETCH(QString, transmitterText);
+        setDecimalSeparatorForTesting(u'.');
+        ConfigurationRecord transmitter;
+        transmitter.specificGravity = 1000;
+        transmitter.limitValue(0) = fromTransmitter;
+        config::ConfigurationFile file;
+        file.gravityText = QStringLiteral("1000");
+        file.values[0] = fromFile;
+        DisplayState shown;
+        display::selectPressureUnit(shown, unit);
+        display::applyPressureMode(shown);
+        const std::vector<CompareRow> rows = compareRows(file, transmitter, {0, 0, 0}, shown);
+        const CompareRow &row = rows[2];
+        QCOMPARE(row.setting, QStringLiteral("Output 1 lower value"));
+        if (!fileText.isEmpty()) {
+            QCOMPARE(row.fileText, fileText);
+            QCOMPARE(row.transmitterText, transmitterText);
+        }
+        QCOMPARE(row.differs, row.fileText != row.transmitterText);
+        QCOMPARE(row.differs, fileText != transmitterText);
         setDecimalSeparatorForTesting(QChar());
     }
 };
