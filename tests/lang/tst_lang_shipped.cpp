@@ -23,6 +23,9 @@ const QStringList &toolKeys()
         "Error value",
         // About window
         "Version",
+        "Distributed under the GNU GPL, version 3 or later, as Qt Charts requires. Own source code under the MIT "
+        "licence.",
+        "Built with",
         // messages
         "The device does not reply", "The device is not connected", "Error", "Message", "Info",
         "Error in values of pressure", "Error writing configuration", "Configuration successfully written",
