@@ -62,6 +62,15 @@ QString translateWithEllipsis(const QString &key);
 // (%d, %i, %u, %x, %X, %o with flags, width and precision); "%%" gives "%",
 // anything else is left as written.
 QString translateFormat(const QString &format, int number);
+// Texts that change with a count. The key holds the English forms, singular
+// first, separated by "|" ("%i line|%i lines"); a translation holds as many
+// forms as its language counts, in the order of its rule (Czech: 1, 2 to 4,
+// other; German: 1, other). The chosen language's short name picks the rule,
+// the number picks the form and fills its placeholder as translateFormat does.
+// Too few forms: the last one stands in for the missing ones.
+QString translatePlural(const QString &forms, int number);
+// The same over forms already looked up, for texts kept across many uses.
+QString pluralForm(const QString &translatedForms, int number);
 
 // Loads the chosen language's message file and rebuilds its ".todo" log from
 // the master file. True when both files were read.

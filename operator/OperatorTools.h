@@ -6,6 +6,7 @@
 #pragma once
 
 #include "ConnectionState.h"
+#include "Recorder.h"
 #include "TrendHistory.h"
 
 #include <QDateTime>
@@ -31,7 +32,10 @@ public:
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
 
     TrendHistory history;
+    // Started and stopped in the trend window; runs on with the window closed.
+    TRecorder recorder;
     TTrendWindow *trendWindow = nullptr; // made when first shown, kept
+    QLabel *recordingLabel = nullptr;    // in the status bar: the file being recorded, or why it stopped
     QLabel *connectionLabel = nullptr;
     ConnectionState connection = ConnectionState::Unknown;
     QAction *menuReadConfiguration = nullptr;
@@ -41,7 +45,13 @@ public:
 private:
     void polled(int outcome, float pascal);
     void setConnection(ConnectionState state);
+    void showRecording();
+    void showConnection();
     int64_t nowMs() const { return clock().toMSecsSinceEpoch(); }
 
     TMainF &w;
+    // Looked up at a change of language, not for every line recorded.
+    QString recordingTitle;
+    QString recordingFailedTitle;
+    QString connectionText;
 };

@@ -40,9 +40,10 @@ QIcon swatch(const QColor &colour)
 
 } // namespace
 
-TTrendWindow::TTrendWindow(TMainF &mainWindow, const TrendHistory &trendHistory, std::function<int64_t()> now,
-                           QWidget *parent)
-    : QWidget(parent, Qt::Window), main(mainWindow), history(trendHistory), clock(std::move(now))
+TTrendWindow::TTrendWindow(TMainF &mainWindow, const TrendHistory &trendHistory, TRecorder &windowRecorder,
+                           std::function<int64_t()> now, QWidget *parent)
+    : QWidget(parent, Qt::Window), recorder(windowRecorder), main(mainWindow), history(trendHistory),
+      clock(std::move(now))
 {
     setObjectName(QStringLiteral("trendWindow"));
 
@@ -138,6 +139,7 @@ TTrendWindow::TTrendWindow(TMainF &mainWindow, const TrendHistory &trendHistory,
     connect(recordButton, &QPushButton::clicked, this, [this] { chooseRecordingFile(); });
     connect(stopButton, &QPushButton::clicked, this, [this] { stopRecording(); });
     connect(saveImageButton, &QPushButton::clicked, this, [this] { chooseImageFile(); });
+    connect(&recorder, &TRecorder::changed, this, [this] { showRecordingState(); });
 
     retranslate();
     showRecordingState();
@@ -164,6 +166,10 @@ void TTrendWindow::retranslate()
     stopButton->setText(translate(QStringLiteral("Stop")));
     saveImageButton->setText(translateWithEllipsis(QStringLiteral("Save image")));
     chartView->setAccessibleName(translate(QStringLiteral("Trend")));
+    recordingTexts = {translate(QStringLiteral("Not recording")), translateWithColon(QStringLiteral("Recording")),
+                      translateWithColon(QStringLiteral("Recorded")),
+                      translateWithColon(QStringLiteral("Recording stopped, file cannot be written")),
+                      translate(QStringLiteral("%i line|%i lines"))};
     showRecordingState();
     redraw();
 }
@@ -253,21 +259,6 @@ void TTrendWindow::historyChanged()
         redraw();
 }
 
-void TTrendWindow::valueArrived(const RecordedValue &value)
-{
-    if (recorder.active()) {
-        if (!recorder.write(value)) {
-            showRecordingState();
-            showMessage(this,
-                        translate(QStringLiteral("The recording file cannot be written, recording stopped"))
-                            + QChar(13) + recorder.path(),
-                        translate(QStringLiteral("Error")));
-        }
-        showRecordingState();
-    }
-    historyChanged();
-}
-
 QString TTrendWindow::pointerText(int64_t ms) const
 {
     const TrendSample *sample = history.nearestValue(ms, TrendHistory::kJoinMs);
@@ -327,14 +318,14 @@ void TTrendWindow::showRecordingState()
     const bool on = recorder.active();
     recordButton->setEnabled(!on);
     stopButton->setEnabled(on);
+    // Called for every line written: the texts come from retranslate().
     if (recorder.path().isEmpty()) {
-        recordingLabel->setText(translate(QStringLiteral("Not recording")));
+        recordingLabel->setText(recordingTexts[0]);
         return;
     }
-    recordingLabel->setText((on ? translateWithColon(QStringLiteral("Recording"))
-                                : translateWithColon(QStringLiteral("Recorded")))
-                            + QFileInfo(recorder.path()).fileName() + QStringLiteral(", ")
-                            + translateFormat(QStringLiteral("%i lines"), int(recorder.linesWritten())));
+    const QString &title = on ? recordingTexts[1] : recorder.failed() ? recordingTexts[3] : recordingTexts[2];
+    recordingLabel->setText(title + QFileInfo(recorder.path()).fileName() + QStringLiteral(", ")
+                            + pluralForm(recordingTexts[4], int(recorder.linesWritten())));
     recordingLabel->setToolTip(recorder.path());
 }
 

@@ -28,14 +28,12 @@ public:
     // Spans by the order of the span box; 0 is everything the history holds.
     static constexpr int64_t kSpansMs[4] = {60'000, 600'000, 3'600'000, 0};
 
-    TTrendWindow(TMainF &main, const TrendHistory &history, std::function<int64_t()> clock,
+    TTrendWindow(TMainF &main, const TrendHistory &history, TRecorder &recorder, std::function<int64_t()> clock,
                  QWidget *parent = nullptr);
 
     void retranslate();
     // Draws the history again, in the unit the main window shows now.
     void redraw();
-    // A value has been added to the history; a recording takes it.
-    void valueArrived(const RecordedValue &value);
     // A gap or a value: the view follows unless paused.
     void historyChanged();
 
@@ -65,7 +63,7 @@ public:
     QLabel *pointerLabel = nullptr;
     QLabel *recordingLabel = nullptr;
 
-    TRecorder recorder;
+    TRecorder &recorder; // the window's, going on while this one is closed
     int redraws = 0;
 
 protected:
@@ -79,6 +77,8 @@ private:
     void showRecordingState();
     int plotColumns() const;
 
+    // Not recording, recording, recorded, stopped on a failure, the line count's forms.
+    std::array<QString, 5> recordingTexts;
     TMainF &main;
     const TrendHistory &history;
     std::function<int64_t()> clock;
