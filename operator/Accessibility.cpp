@@ -8,13 +8,38 @@
 #include <QLineEdit>
 #include <QProgressBar>
 
+#include <array>
+
 QString lampStateText(int output, bool on)
 {
     return translateFormat(on ? QStringLiteral("Output %i: on") : QStringLiteral("Output %i: off"), output);
 }
 
+namespace {
+
+// Looked up by nameMainWindowControls at each translation; lamps and the live
+// value are named again on every change, many times a minute.
+struct PolledTexts {
+    QString actualValue;
+    std::array<std::array<QString, 2>, 3> lamps; // [output][on]
+};
+
+PolledTexts &polledTexts()
+{
+    static PolledTexts texts;
+    return texts;
+}
+
+} // namespace
+
 void nameMainWindowControls(TMainF &w)
 {
+    PolledTexts &texts = polledTexts();
+    texts.actualValue = translateWithColon(QStringLiteral("Actual value"));
+    for (int i = 0; i < 3; ++i)
+        for (bool on : {false, true})
+            texts.lamps[std::size_t(i)][on ? 1 : 0] = lampStateText(i + 1, on);
+
     const std::array<QLineEdit *, 3> lower{w.V1_P1, w.V2_P1, w.V3_P1};
     const std::array<QLineEdit *, 3> higher{w.V1_P2, w.V2_P2, w.V3_P2};
     const std::array<QComboBox *, 3> modes{w.comboBoxConfiguration1, w.comboBoxConfiguration2,
@@ -40,11 +65,11 @@ void nameLamps(TMainF &w)
     const std::array<QProgressBar *, 3> lamps{w.AHMLed1, w.AHMLed2, w.AHMLed3};
     for (int i = 0; i < 3; ++i) {
         QProgressBar *lamp = lamps[static_cast<std::size_t>(i)];
-        lamp->setAccessibleName(lampStateText(i + 1, lamp->value() > lamp->minimum()));
+        lamp->setAccessibleName(polledTexts().lamps[std::size_t(i)][lamp->value() > lamp->minimum() ? 1 : 0]);
     }
 }
 
 void nameLiveValue(TMainF &w)
 {
-    w.Aktualni->setAccessibleName(translateWithColon(QStringLiteral("Actual value")) + w.Aktualni->text());
+    w.Aktualni->setAccessibleName(polledTexts().actualValue + w.Aktualni->text());
 }

@@ -84,7 +84,9 @@ void TOperatorTools::retranslate()
     menuReadConfiguration->setText(translate(QStringLiteral("Read configuration")));
     menuCompare->setText(translateWithEllipsis(QStringLiteral("Compare file with transmitter")));
     menuTrend->setText(translate(QStringLiteral("Trend")));
-    connectionLabel->setText(connectionStateText(connection));
+    for (std::size_t state = 0; state < connectionTexts.size(); ++state)
+        connectionTexts[state] = connectionStateText(ConnectionState(state));
+    connectionLabel->setText(connectionTexts[std::size_t(connection)]);
     connectionLabel->setAccessibleName(translate(QStringLiteral("Connection")));
     nameMainWindowControls(w);
     if (trendWindow)
@@ -94,7 +96,7 @@ void TOperatorTools::retranslate()
 void TOperatorTools::setConnection(ConnectionState state)
 {
     connection = state;
-    connectionLabel->setText(connectionStateText(state));
+    connectionLabel->setText(connectionTexts[std::size_t(state)]);
 }
 
 void TOperatorTools::polled(int outcome, float pascal)

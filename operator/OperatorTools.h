@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QObject>
 
+#include <array>
 #include <functional>
 
 class QAction;
@@ -42,6 +43,10 @@ private:
     void polled(int outcome, float pascal);
     void setConnection(ConnectionState state);
     int64_t nowMs() const { return clock().toMSecsSinceEpoch(); }
+
+    // The connection states' texts by ConnectionState, looked up at each
+    // translation: every poll sets the state, only a language change its words.
+    std::array<QString, 5> connectionTexts;
 
     TMainF &w;
 };

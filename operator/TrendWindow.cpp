@@ -164,6 +164,9 @@ void TTrendWindow::retranslate()
     stopButton->setText(translate(QStringLiteral("Stop")));
     saveImageButton->setText(translateWithEllipsis(QStringLiteral("Save image")));
     chartView->setAccessibleName(translate(QStringLiteral("Trend")));
+    minimumCaption = translateWithColon(QStringLiteral("Minimum"));
+    maximumCaption = translateWithColon(QStringLiteral("Maximum"));
+    meanCaption = translateWithColon(QStringLiteral("Mean"));
     showRecordingState();
     redraw();
 }
@@ -235,15 +238,13 @@ void TTrendWindow::redraw()
     }
 
     if (reduced.count == 0) {
-        statsLabel->setText(translateWithColon(QStringLiteral("Minimum")) + QStringLiteral("-   ")
-                            + translateWithColon(QStringLiteral("Maximum")) + QStringLiteral("-   ")
-                            + translateWithColon(QStringLiteral("Mean")) + u'-');
+        statsLabel->setText(minimumCaption + QStringLiteral("-   ") + maximumCaption + QStringLiteral("-   ")
+                            + meanCaption + u'-');
     } else {
-        statsLabel->setText(
-            translateWithColon(QStringLiteral("Minimum")) + display::shownWithUnit(float(reduced.minimum), main)
-            + QStringLiteral("   ") + translateWithColon(QStringLiteral("Maximum"))
-            + display::shownWithUnit(float(reduced.maximum), main) + QStringLiteral("   ")
-            + translateWithColon(QStringLiteral("Mean")) + display::shownWithUnit(float(reduced.mean), main));
+        statsLabel->setText(minimumCaption + display::shownWithUnit(float(reduced.minimum), main)
+                            + QStringLiteral("   ") + maximumCaption
+                            + display::shownWithUnit(float(reduced.maximum), main) + QStringLiteral("   ")
+                            + meanCaption + display::shownWithUnit(float(reduced.mean), main));
     }
 }
 

@@ -79,6 +79,12 @@ private:
     void showRecordingState();
     int plotColumns() const;
 
+    // The statistics' captions, looked up at each translation: the figures
+    // change every poll, the words only with the language.
+    QString minimumCaption;
+    QString maximumCaption;
+    QString meanCaption;
+
     TMainF &main;
     const TrendHistory &history;
     std::function<int64_t()> clock;
