@@ -26,6 +26,17 @@ QString lowerUnits(QString text)
     return text;
 }
 
+// A message file without a single text is no translation: without a
+// catalogue every language reads the master file, whose texts are all empty,
+// and the window would go blank. One empty text among others is meant.
+bool tableHasTexts()
+{
+    for (int i = 0; i < messageCount; ++i)
+        if (!messageTexts[i].isEmpty())
+            return true;
+    return false;
+}
+
 QString logPath()
 {
     return languageFiles[currentLanguage] + QStringLiteral(".todo");
@@ -135,10 +146,8 @@ QString translate(const QString &key)
         return key;
     const QString lowered = lowerUnits(key);
     for (int i = 0; i < messageCount; ++i) {
-        // An empty text is no translation: without a catalogue every language
-        // reads the master file, whose texts are all empty.
         if (messageKeys[i] == lowered)
-            return messageTexts[i].isEmpty() ? key : messageTexts[i];
+            return messageTexts[i].isEmpty() && !tableHasTexts() ? key : messageTexts[i];
     }
     logMissingKey(key);
     return key;

@@ -101,7 +101,9 @@ void TOperatorTools::retranslate()
     recordingFailedTitle = translateWithColon(QStringLiteral("Recording stopped, file cannot be written"));
     showRecording();
     nameMainWindowControls(w);
-    connectionText = connectionStateText(connection);
+    for (std::size_t state = 0; state < connectionTexts.size(); ++state)
+        connectionTexts[state] = connectionStateText(ConnectionState(state));
+    connectionText = connectionTexts[std::size_t(connection)];
     showConnection();
     if (trendWindow)
         trendWindow->retranslate();
@@ -113,7 +115,7 @@ void TOperatorTools::setConnection(ConnectionState state)
     if (state == connection && !connectionText.isEmpty())
         return;
     connection = state;
-    connectionText = connectionStateText(state);
+    connectionText = connectionTexts[std::size_t(state)];
     showConnection();
 }
 

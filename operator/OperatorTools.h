@@ -12,6 +12,7 @@
 #include <QDateTime>
 #include <QObject>
 
+#include <array>
 #include <functional>
 
 class QAction;
@@ -48,6 +49,10 @@ private:
     void showRecording();
     void showConnection();
     int64_t nowMs() const { return clock().toMSecsSinceEpoch(); }
+
+    // The connection states' texts by ConnectionState, looked up at each
+    // translation: every poll sets the state, only a language change its words.
+    std::array<QString, 5> connectionTexts;
 
     TMainF &w;
     // Looked up at a change of language, not for every line recorded.

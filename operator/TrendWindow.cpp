@@ -170,6 +170,9 @@ void TTrendWindow::retranslate()
                       translateWithColon(QStringLiteral("Recorded")),
                       translateWithColon(QStringLiteral("Recording stopped, file cannot be written")),
                       translate(QStringLiteral("%i line|%i lines"))};
+    minimumCaption = translateWithColon(QStringLiteral("Minimum"));
+    maximumCaption = translateWithColon(QStringLiteral("Maximum"));
+    meanCaption = translateWithColon(QStringLiteral("Mean"));
     showRecordingState();
     redraw();
 }
@@ -241,15 +244,13 @@ void TTrendWindow::redraw()
     }
 
     if (reduced.count == 0) {
-        statsLabel->setText(translateWithColon(QStringLiteral("Minimum")) + QStringLiteral("-   ")
-                            + translateWithColon(QStringLiteral("Maximum")) + QStringLiteral("-   ")
-                            + translateWithColon(QStringLiteral("Mean")) + u'-');
+        statsLabel->setText(minimumCaption + QStringLiteral("-   ") + maximumCaption + QStringLiteral("-   ")
+                            + meanCaption + u'-');
     } else {
-        statsLabel->setText(
-            translateWithColon(QStringLiteral("Minimum")) + display::shownWithUnit(float(reduced.minimum), main)
-            + QStringLiteral("   ") + translateWithColon(QStringLiteral("Maximum"))
-            + display::shownWithUnit(float(reduced.maximum), main) + QStringLiteral("   ")
-            + translateWithColon(QStringLiteral("Mean")) + display::shownWithUnit(float(reduced.mean), main));
+        statsLabel->setText(minimumCaption + display::shownWithUnit(float(reduced.minimum), main)
+                            + QStringLiteral("   ") + maximumCaption
+                            + display::shownWithUnit(float(reduced.maximum), main) + QStringLiteral("   ")
+                            + meanCaption + display::shownWithUnit(float(reduced.mean), main));
     }
 }
 

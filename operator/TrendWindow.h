@@ -79,6 +79,10 @@ private:
 
     // Not recording, recording, recorded, stopped on a failure, the line count's forms.
     std::array<QString, 5> recordingTexts;
+    // The statistics' captions: the figures change every poll, the words only with the language.
+    QString minimumCaption;
+    QString maximumCaption;
+    QString meanCaption;
     TMainF &main;
     const TrendHistory &history;
     std::function<int64_t()> clock;

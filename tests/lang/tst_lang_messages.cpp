@@ -27,10 +27,17 @@ private slots:
         QTest::newRow("non-ASCII letter case") << "ČTENÍ; x\r\n" << "čtení" << "x" << false << 1;
         QTest::newRow("blank before ; is part of the key") << "Exit ; Konec\r\n" << "Exit" << "Exit" << true << 1;
         QTest::newRow("key with its blank") << "Exit ; Konec\r\n" << "exit " << "Konec" << false << 1;
-        QTest::newRow("empty text shows the key, tab") << "Exit;\t\r\n" << "Exit" << "Exit" << false << 1;
-        QTest::newRow("empty text shows the key as asked") << "Exit;\t\r\n" << "EXIT" << "EXIT" << false << 1;
-        QTest::newRow("empty text, line feed") << "Exit;\nHelp; Hilfe\n" << "Help" << "Hilfe" << false << 2;
-        QTest::newRow("empty text at end of file") << "Exit;" << "Exit" << "Exit" << false << 1;
+        // An empty text is shown empty and not logged...
+        QTest::newRow("empty text, tab") << "Exit;\t\r\nHelp; Hilfe\r\n" << "Exit" << "" << false << 2;
+        QTest::newRow("empty text, key in capitals") << "Exit;\t\r\nHelp; Hilfe\r\n" << "EXIT" << "" << false << 2;
+        QTest::newRow("empty text, line feed") << "Exit;\nHelp; Hilfe\n" << "Exit" << "" << false << 2;
+        QTest::newRow("text after an empty one") << "Exit;\nHelp; Hilfe\n" << "Help" << "Hilfe" << false << 2;
+        QTest::newRow("empty text at end of file") << "Help; Hilfe\r\nExit;" << "Exit" << "" << false << 2;
+        // ...unless the file has no text at all, as the master file read for a
+        // language without a catalogue: then its keys show as English.
+        QTest::newRow("no text at all, tab") << "Exit;\t\r\nHelp;\t\r\n" << "Exit" << "Exit" << false << 2;
+        QTest::newRow("no text at all, as asked") << "Exit;\t\r\n" << "EXIT" << "EXIT" << false << 1;
+        QTest::newRow("no text at all, end of file") << "Exit;" << "Exit" << "Exit" << false << 1;
         QTest::newRow("first of two wins") << "Exit; A\r\nexit; B\r\n" << "Exit" << "A" << false << 2;
         QTest::newRow("; kept in the text") << "Exit; a;b\r\n" << "Exit" << "a;b" << false << 1;
         QTest::newRow("tab dropped in the text") << "Exit; a\tb\r\n" << "Exit" << "ab" << false << 1;

@@ -1021,6 +1021,52 @@ private slots:
         QCOMPARE(accessibleName(w.StatusBar1), w.StatusBar1->text());
     }
 
+    // ---- Texts of every poll ----
+
+    // With a catalogue older than the tool, the texts the window shows on every
+    // poll are missing: they are looked up, and so logged, when the language
+    // changes; the running live value adds nothing to the log.
+    void pollTextsAreLookedUpAtLanguageChangeOnly()
+    {
+        QTemporaryDir older;
+        const QString folder = older.path() + QDir::separator();
+        const auto utf16 = [](const QString &text) {
+            QByteArray bytes("\xFF\xFE", 2);
+            for (QChar unit : text)
+                bytes.append(char(unit.unicode() & 0xFF)).append(char(unit.unicode() >> 8));
+            return bytes;
+        };
+        QVERIFY(writeBytes(folder + QStringLiteral("messages.ini"),
+                           "[Main]\nTotal=2\n[Files]\n0=messages_uk.txt\n1=messages_old.txt\n"));
+        QVERIFY(writeBytes(folder + QStringLiteral("messages_uk.txt"), utf16(QStringLiteral("Exit;\t\r\n"))));
+        QVERIFY(writeBytes(folder + QStringLiteral("messages_old.txt"), utf16(QStringLiteral("Exit; Konec\r\n"))));
+        const QString log = folder + QStringLiteral("messages_old.txt.todo");
+
+        TMainF &w = connectedWindow();
+        TTrendWindow &trend = openTrend(w);
+        loadLanguageCatalogueFrom(folder);
+        currentLanguage = 1;
+        w.translateMainWindow();
+        const QString logged = QString::fromUtf16(reinterpret_cast<const char16_t *>(readBytes(log).constData() + 2),
+                                                  (readBytes(log).size() - 2) / 2);
+        for (const char *key : {"Transmitter connected", "Transmitter not answering", "Actual value",
+                                "Output %i: on", "Output %i: off", "Minimum", "Maximum", "Mean"})
+            QVERIFY2(logged.contains(QString::fromLatin1(key) + QStringLiteral(";\t\n")), key);
+        const QByteArray atLanguageChange = readBytes(log);
+
+        w.checkActualValue->setChecked(true);
+        for (int i = 0; i < 20; ++i) {
+            qzsim_push_reading(i % 2 ? 90000.0f : 10000.0f); // every lamp changes every poll
+            tick(w);
+        }
+        QCOMPARE(readBytes(log), atLanguageChange);
+        // and the texts are shown all the same, in English
+        QCOMPARE(w.operatorTools->connectionLabel->text(), QStringLiteral("Transmitter connected"));
+        QCOMPARE(accessibleName(w.Aktualni), QStringLiteral("Actual value: 90.000 kPa"));
+        QCOMPARE(accessibleName(w.AHMLed2), QStringLiteral("Output 2: on"));
+        QVERIFY(trend.statsLabel->text().startsWith(QStringLiteral("Minimum: 10.000 kPa")));
+    }
+
     // ---- The zero correction's question ----
 
     void yesAndNoFollowTheLanguage_data()
