@@ -34,6 +34,11 @@ struct Options {
     unsigned long intervalMs = 1000;
     int unit = -1;           // -1: Pa without a unit change; 0-5 pressure units, 6-8 length units
     bool isoTimestamps = false;
+    // the write journal
+    std::optional<std::string> journalAddress; // --journal; else QZ5801_JOURNAL or the default file
+    bool noJournal = false;
+    std::string since;                 // history
+    std::optional<uint64_t> recordId;  // restore
 };
 
 // Where a command's results and failures go: straight to stdout and stderr,
@@ -82,10 +87,13 @@ int runReadConfig(TFix64 &link, const Target &target, const Options &options, Si
 int runWriteConfig(TFix64 &link, const Target &target, const Options &options, Sink &sink);
 int runDiff(TFix64 &link, const Target &target, const Options &options, Sink &sink);
 int runWatch(TFix64 &link, const Target &target, const Options &options, Sink &sink);
+int runHistory(const Options &options); // the journal only, no transmitter
+int runRestore(TFix64 &link, const Target &target, const Options &options, Sink &sink);
 
 // Usage checks of a command's operands that need more than counting them; an
 // empty text when they are fine.
 std::string dumpOperandsProblem(const Arguments &operands);
+std::string sinceProblem(const std::string &text);
 
 // Number text in the C locale, shortest form that reads back as the same float.
 std::string floatText(float value);

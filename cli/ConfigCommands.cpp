@@ -2,6 +2,7 @@
 // write, with a configuration file in place of the window, a strict look at
 // the file first and a read-back after writing.
 #include "Cli.h"
+#include "WriteJournal.h"
 
 #include "ConfigurationExchange.h"
 #include "ConfigurationFile.h"
@@ -336,12 +337,13 @@ int runDiff(TFix64 &link, const Target &, const Options &options, Sink &sink)
     return showDiff(*f, device, options, sink) ? ExitFailure : ExitOk;
 }
 
-int runWriteConfig(TFix64 &link, const Target &, const Options &options, Sink &sink)
+int runWriteConfig(TFix64 &link, const Target &target, const Options &options, Sink &sink)
 {
     const std::string &path = options.operands[0];
     std::optional<LoadedFile> f = loadFile(path, sink);
     if (!f)
         return ExitFailure;
+    WriteJournal journal(options, target, "write-config", path);
     std::vector<Finding> findings = fileFindings(*f);
     const auto refuse = [&](const std::vector<Finding> &list) {
         bool refused = false;
@@ -360,8 +362,11 @@ int runWriteConfig(TFix64 &link, const Target &, const Options &options, Sink &s
             blocking.push_back(finding);
     if (!blocking.empty()) {
         refuse(findings);
+        journal.refused(path + ":" + std::to_string(blocking[0].line) + ": " + blocking[0].text, sink);
         return sink.fail("Nothing was written");
     }
+    if (!journal.open(sink))
+        return ExitFailure;
 
     Image before;
     float range = 0;
@@ -372,17 +377,22 @@ int runWriteConfig(TFix64 &link, const Target &, const Options &options, Sink &s
     }
     const std::vector<Finding> outOfRange = rangeFindings(*f, range);
     findings.insert(findings.end(), outOfRange.begin(), outOfRange.end());
-    if (refuse(findings))
+    if (refuse(findings)) {
+        journal.refused(path + ": " + findings.back().text, sink);
         return sink.fail("Nothing was written");
+    }
 
     if (options.dryRun) {
         showDiff(*f, before, options, sink);
         sink.out("nothing written (--dry-run)\n");
         return ExitOk;
     }
+    if (!journal.begin(link, before, f->image, sink))
+        return ExitFailure;
     try {
         config::writeConfiguration(link, f->record, f->file.gravityText, f->file.modes);
     } catch (const std::exception &) {
+        journal.failed(link, sink);
         return sink.fail("Error writing configuration");
     }
     if (options.verify) {
@@ -390,6 +400,7 @@ int runWriteConfig(TFix64 &link, const Target &, const Options &options, Sink &s
         try {
             readTransmitter(link, after, nullptr);
         } catch (const std::exception &) {
+            journal.written(nullptr, sink, "not read back");
             return sink.fail("Written, but the configuration could not be read back: Error reading configuration");
         }
         int wrong = 0;
@@ -399,8 +410,13 @@ int runWriteConfig(TFix64 &link, const Target &, const Options &options, Sink &s
             ++wrong;
             sink.err(field.name() + ": wrote " + fieldText(f->image, field) + ", reads " + fieldText(after, field));
         }
-        if (wrong)
+        if (wrong) {
+            journal.verifyFailed(after, sink);
             return sink.fail("Verification failed: the transmitter holds another configuration than was written");
+        }
+        journal.written(&after, sink);
+    } else {
+        journal.written(nullptr, sink, "not read back (--no-verify)");
     }
     sink.out("Configuration successfully written\n");
     return ExitOk;

@@ -22,6 +22,10 @@ enum OptionBit : unsigned {
     OptSelect = 4, // --device, --serial
     OptWrite = 8,  // --no-verify, --dry-run, --force
     OptWatch = 16, // --count, --interval, --unit, --timestamps
+    OptJournal = 32,   // --journal
+    OptNoJournal = 64, // --no-journal
+    OptSince = 128,    // --since
+    OptRecord = 256,   // --record
 };
 
 using Runner = int (*)(TFix64 &, const Target &, const Options &, Sink &);
@@ -48,12 +52,17 @@ const Command commands[] = {
      "the configuration as a configuration file, on stdout or into FILE (with --all: DIR/SERIAL.cfg)", 0, 1, "FILE",
      OptJson | OptAll | OptSelect, runReadConfig},
     {"write-config", "write-config FILE [--no-verify] [--dry-run] [--force]",
-     "checks FILE strictly, writes it, reads it back and compares", 1, 1, "FILE", OptAll | OptSelect | OptWrite,
-     runWriteConfig},
+     "checks FILE strictly, writes it, reads it back and compares", 1, 1, "FILE",
+     OptAll | OptSelect | OptWrite | OptJournal | OptNoJournal, runWriteConfig},
     {"diff", "diff FILE [--json]", "FILE against the transmitter, field by field (exit 0 equal, 1 different)", 1, 1,
      "FILE", OptJson | OptSelect, runDiff},
     {"watch", "watch [--count N] [--interval SECONDS] [--unit UNIT] [--timestamps iso]",
      "the actual value as CSV (seconds,value_pa) until N lines or Ctrl-C", 0, 0, "", OptSelect | OptWatch, runWatch},
+    {"history", "history [--serial S] [--since TIME] [--json]", "the write journal's records, newest first", 0, 0, "",
+     OptJson | OptSelect | OptJournal | OptSince, nullptr},
+    {"restore", "restore [--serial S] [--record ID]",
+     "writes back the configuration from before a journaled write (default: the latest written one), verified", 0,
+     0, "", OptSelect | OptJournal | OptRecord, runRestore},
 };
 
 const char *kUnitNames[] = {"Pa", "kPa", "MPa", "mbar", "bar", "psi", "mm", "m", "inch"};
@@ -76,6 +85,11 @@ void printHelp()
                 "  --interval SECONDS watch: time between values, at least 0.1 (default 1)\n"
                 "  --unit UNIT        watch: Pa kPa MPa mbar bar psi, or mm m inch with the transmitter's gravity\n"
                 "  --timestamps iso   watch: first column the time in ISO 8601 (UTC)\n"
+                "  --journal URL      the write journal: postgresql://USER@HOST:PORT/DATABASE or an SQLite file\n"
+                "                     (default: $QZ5801_JOURNAL, else $XDG_DATA_HOME/qz5801/journal.sqlite)\n"
+                "  --no-journal       write-config: write without a journal record\n"
+                "  --since TIME       history: records from TIME on (2026-12-10, 2026-12-10T08:30, local unless Z)\n"
+                "  --record ID        restore: the configuration from before this record's write\n"
                 "\nWith several transmitters attached, --device, --serial or --all is needed.\n"
                 "Numbers are decimal, or hexadecimal after 0x.\n"
                 "\nexit codes:\n"
@@ -189,6 +203,29 @@ std::string parseArguments(int argc, char **argv, Options &o, bool &help, bool &
                 return "--timestamps: \"" + v + "\" is not iso";
             o.isoTimestamps = true;
             used |= OptWatch;
+        } else if (w == "--journal") {
+            if (!value(v))
+                return "--journal: URL is missing";
+            o.journalAddress = v;
+            used |= OptJournal;
+        } else if (w == "--no-journal") {
+            o.noJournal = true;
+            used |= OptNoJournal;
+        } else if (w == "--since") {
+            if (!value(v))
+                return "--since: TIME is missing";
+            if (std::string problem = sinceProblem(v); !problem.empty())
+                return problem;
+            o.since = v;
+            used |= OptSince;
+        } else if (w == "--record") {
+            unsigned long id = 0;
+            if (!value(v))
+                return "--record: ID is missing";
+            if (!parseUnsigned(v, 0xFFFFFFFFul, id) || id == 0)
+                return "--record: \"" + v + "\" is not a record number";
+            o.recordId = id;
+            used |= OptRecord;
         } else if (w.size() > 1 && w[0] == '-' && !(w[1] >= '0' && w[1] <= '9')) {
             return "unknown option " + w;
         } else if (o.command.empty()) {
@@ -211,7 +248,8 @@ std::string parseArguments(int argc, char **argv, Options &o, bool &help, bool &
         return name + ": --all excludes --device and --serial";
     static const std::pair<unsigned, const char *> optionNames[] = {
         {OptJson, "--json"}, {OptAll, "--all"}, {OptSelect, "--device and --serial"},
-        {OptWrite, "--no-verify, --dry-run and --force"}, {OptWatch, "--count, --interval, --unit and --timestamps"}};
+        {OptWrite, "--no-verify, --dry-run and --force"}, {OptWatch, "--count, --interval, --unit and --timestamps"},
+        {OptJournal, "--journal"}, {OptNoJournal, "--no-journal"}, {OptSince, "--since"}, {OptRecord, "--record"}};
     for (const auto &[bit, names] : optionNames)
         if ((used & bit) && !(c->options & bit))
             return name + ": " + names + " do not apply";
@@ -235,6 +273,10 @@ std::string parseArguments(int argc, char **argv, Options &o, bool &help, bool &
         if (!problem.empty())
             return "dump: " + problem;
     }
+    if (name == "history" && o.device)
+        return "history: --device does not apply (--serial chooses the records)";
+    if (o.journalAddress && o.noJournal)
+        return name + ": --journal and --no-journal exclude each other";
     if (o.all && name == "read-config" && o.operands.empty())
         return "read-config: --all needs a folder DIR for the files";
     return {};
@@ -420,7 +462,7 @@ int main(int argc, char **argv)
 
     const Command &c = *findCommand(options.command);
     if (!c.run)
-        return runList(options);
+        return options.command == "history" ? runHistory(options) : runList(options);
     if (options.all)
         return runAll(c, options);
 

@@ -58,6 +58,14 @@ QString floatText(const QByteArray &bytes)
     return QString::fromStdString(s.str());
 }
 
+QString valueText(const Field &f, const QByteArray &bytes)
+{
+    if (!f.isMode)
+        return floatText(bytes) + QLatin1String(f.unit);
+    const auto mode = static_cast<uint8_t>(bytes.at(0));
+    return mode == kNoModeByte ? QStringLiteral("none") : QString::number(mode);
+}
+
 } // namespace
 
 bool MemoryContent::has(uint32_t address, int size) const { return bytesAt(*this, address, size).has_value(); }
@@ -107,20 +115,24 @@ std::optional<MemoryContent> MemoryContent::fromText(const QString &text)
     return c;
 }
 
+
 QStringList MemoryContent::describe() const
 {
     QStringList out;
+    for (const Field &f : kFields)
+        if (const std::optional<QByteArray> bytes = bytesAt(*this, f.address, f.size))
+            out << QStringLiteral("%1 %2").arg(QLatin1String(f.name), valueText(f, *bytes));
+    return out;
+}
+
+QStringList MemoryContent::changesTo(const MemoryContent &other) const
+{
+    QStringList out;
     for (const Field &f : kFields) {
-        const std::optional<QByteArray> bytes = bytesAt(*this, f.address, f.size);
-        if (!bytes)
-            continue;
-        if (f.isMode) {
-            const auto mode = static_cast<uint8_t>(bytes->at(0));
-            out << QStringLiteral("%1 %2").arg(QLatin1String(f.name),
-                                               mode == kNoModeByte ? QStringLiteral("none") : QString::number(mode));
-        } else {
-            out << QStringLiteral("%1 %2%3").arg(QLatin1String(f.name), floatText(*bytes), QLatin1String(f.unit));
-        }
+        const std::optional<QByteArray> mine = bytesAt(*this, f.address, f.size);
+        const std::optional<QByteArray> theirs = bytesAt(other, f.address, f.size);
+        if (mine && theirs && mine != theirs)
+            out << QStringLiteral("%1 %2 -> %3").arg(QLatin1String(f.name), valueText(f, *mine), valueText(f, *theirs));
     }
     return out;
 }

@@ -32,6 +32,8 @@ struct MemoryContent {
     QStringList describe() const;
     // The fields whose bytes differ from `other`'s, by name.
     QStringList differingFields(const MemoryContent &other) const;
+    // Each field both hold with other bytes in `other`: "name old -> new".
+    QStringList changesTo(const MemoryContent &other) const;
 
     bool operator==(const MemoryContent &) const = default;
 };

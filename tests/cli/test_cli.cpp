@@ -57,6 +57,7 @@ class CliTest : public QObject {
         env.insert("LD_LIBRARY_PATH", QZ_SIMULATOR_DIR);
         env.insert("QZSIM_MEMORY", memoryPath);
         env.insert("QZSIM_LOG", logPath);
+        env.insert("XDG_DATA_HOME", dir->path()); // the write journal
         for (const QString &e : extra)
             env.insert(e.section('=', 0, 0), e.section('=', 1));
         return env;
@@ -376,8 +377,9 @@ private slots:
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.out, QByteArray("Configuration successfully written\n"));
         QCOMPARE(r.err, "warning: " + file.toLocal8Bit() + ":6: output 1 mode \"7\" is not a mode from 0 to 4\n");
-        // the range is read before the write bracket, the written fields read back after it
-        QCOMPARE(requestLog(), (QStringList{"command 2", "read 890/8", "read 67/27", "command 1",
+        // the range is read before the write bracket, the serial number for the journal, the
+        // written fields read back after it
+        QCOMPARE(requestLog(), (QStringList{"command 2", "read 890/8", "read 67/27", "command 1", "read 7/2",
                                             "command 2", "write 894/4", "write 67/27", "command 1",
                                             "command 2", "read 894/4", "read 67/27", "command 1"}));
         const QByteArray image = memory();

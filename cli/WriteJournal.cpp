@@ -1,0 +1,162 @@
+#include "WriteJournal.h"
+
+#include "Journal.h"
+#include "MemoryMap.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+
+#ifndef QZ_VERSION
+#define QZ_VERSION "unknown"
+#endif
+
+namespace cli {
+
+namespace {
+
+constexpr qint64 kFileLimit = 64 * 1024; // as the configuration file reader
+
+QString sha256Of(const std::string &path)
+{
+    QFile f(QString::fromLocal8Bit(path.c_str()));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromLatin1(QCryptographicHash::hash(f.read(kFileLimit), QCryptographicHash::Sha256).toHex());
+}
+
+} // namespace
+
+std::string lastTransaction(const TFix64 &link)
+{
+    const uint8_t *r = link.request;
+    const uint32_t address = r[7] | r[8] << 8 | r[9] << 16 | uint32_t(r[10]) << 24;
+    if (r[3] == 7 || r[3] == 8)
+        return std::string(r[3] == 7 ? "read " : "write ") + std::to_string(address) + "/" + std::to_string(r[4]);
+    return "command " + std::to_string(r[3]);
+}
+
+WriteJournal::WriteJournal(const Options &options, const Target &target, const char *operation, std::string file)
+    : options(options), target(target), operation(operation), file(std::move(file))
+{
+}
+
+WriteJournal::~WriteJournal() = default;
+
+bool WriteJournal::open(Sink &sink)
+{
+    if (options.noJournal || options.dryRun || book)
+        return true;
+    QString problem;
+    const std::optional<journal::Address> address = journal::chooseAddress(
+        options.journalAddress ? QString::fromLocal8Bit(options.journalAddress->c_str()) : QString(), &problem);
+    try {
+        if (!address)
+            throw journal::JournalError(("Cannot use the journal: " + problem).toStdString());
+        book = std::make_unique<journal::Journal>(*address);
+        return true;
+    } catch (const journal::JournalError &e) {
+        sink.err(e.what());
+        sink.fail("Nothing was written: every write is journaled (--no-journal writes without a record)");
+        return false;
+    }
+}
+
+bool WriteJournal::begin(TFix64 &link, const std::vector<uint8_t> &before, const std::vector<uint8_t> &requestedImage,
+                         Sink &sink, std::optional<qint64> restoredFrom)
+{
+    if (options.noJournal)
+        return true;
+    if (!open(sink))
+        return false;
+    if (!target.serial)
+        target.serial = readSerial(link, target.instance);
+    journal::Entry e;
+    journal::stampEntry(e, QStringLiteral("qz5801-cli"), QStringLiteral(QZ_VERSION));
+    e.operation = QLatin1String(operation);
+    if (target.serial)
+        e.serial = *target.serial;
+    e.location = QString::fromStdString(target.location);
+    if (!file.empty()) {
+        e.fileName = QFileInfo(QString::fromLocal8Bit(file.c_str())).absoluteFilePath();
+        e.fileSha256 = sha256Of(file);
+    }
+    e.before = journal::configurationContent(before);
+    e.requested = journal::configurationContent(requestedImage);
+    e.restoredFrom = restoredFrom;
+    requested = requestedImage;
+    try {
+        recordId = book->begin(e);
+        return true;
+    } catch (const journal::JournalError &error) {
+        sink.err(error.what());
+        sink.fail("Nothing was written: every write is journaled (--no-journal writes without a record)");
+        return false;
+    }
+}
+
+void WriteJournal::complete(int result, const std::vector<uint8_t> *after, const std::string &detail, Sink &sink)
+{
+    if (!book || !recordId)
+        return;
+    try {
+        book->complete(recordId, journal::Result(result),
+                          after ? journal::configurationContent(*after) : journal::MemoryContent{},
+                          QString::fromStdString(detail));
+    } catch (const journal::JournalError &e) {
+        // The transmitter has it already; the record stays "not finished".
+        sink.err(std::string("warning: ") + e.what() + " (record " + std::to_string(recordId) +
+                 " stays not finished)");
+    }
+}
+
+void WriteJournal::failed(const TFix64 &link, Sink &sink)
+{
+    complete(int(journal::Result::Failed), nullptr, "failed at " + lastTransaction(link), sink);
+}
+
+void WriteJournal::written(const std::vector<uint8_t> *after, Sink &sink, const std::string &detail)
+{
+    complete(int(journal::Result::Written), after, detail, sink);
+}
+
+void WriteJournal::verifyFailed(const std::vector<uint8_t> &after, Sink &sink)
+{
+    const QStringList fields =
+        journal::configurationContent(requested).differingFields(journal::configurationContent(after));
+    complete(int(journal::Result::VerifyFailed), &after, fields.join(QStringLiteral(", ")).toStdString(), sink);
+}
+
+void WriteJournal::refused(const std::string &why, Sink &sink)
+{
+    if (options.noJournal || options.dryRun)
+        return;
+    try {
+        if (!book) {
+            QString problem;
+            const std::optional<journal::Address> address = journal::chooseAddress(
+                options.journalAddress ? QString::fromLocal8Bit(options.journalAddress->c_str()) : QString(),
+                &problem);
+            if (!address)
+                throw journal::JournalError(problem.toStdString());
+            book = std::make_unique<journal::Journal>(*address);
+        }
+        journal::Entry e;
+        journal::stampEntry(e, QStringLiteral("qz5801-cli"), QStringLiteral(QZ_VERSION));
+        e.operation = QLatin1String(operation);
+        if (target.serial)
+            e.serial = *target.serial;
+        e.location = QString::fromStdString(target.location);
+        if (!file.empty()) {
+            e.fileName = QFileInfo(QString::fromLocal8Bit(file.c_str())).absoluteFilePath();
+            e.fileSha256 = sha256Of(file);
+        }
+        e.result = journal::Result::Refused;
+        e.detail = QString::fromLocal8Bit(why.c_str());
+        book->add(e);
+    } catch (const journal::JournalError &e) {
+        sink.err(std::string("warning: the refusal is not journaled: ") + e.what());
+    }
+}
+
+} // namespace cli
