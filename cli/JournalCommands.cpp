@@ -24,7 +24,8 @@ constexpr std::size_t kImageSpan = memmap::kSpecificGravity + memmap::kFloatSize
 QDateTime parseSince(const std::string &text)
 {
     const QString t = QString::fromStdString(text);
-    if (const QDate day = QDate::fromString(t, Qt::ISODate); day.isValid())
+    // (QDate would take the date of a date and time too)
+    if (const QDate day = QDate::fromString(t, Qt::ISODate); day.isValid() && t.size() == 10)
         return day.startOfDay();
     QDateTime time = QDateTime::fromString(t, Qt::ISODateWithMs);
     if (!time.isValid())
