@@ -69,8 +69,16 @@ bool WriteJournal::begin(TFix64 &link, const std::vector<uint8_t> &before, const
         return true;
     if (!open(sink))
         return false;
-    if (!target.serial)
-        target.serial = readSerial(link, target.instance);
+    if (!target.serial) {
+        // On the pipes the read before left open: one transaction, without a
+        // fresh bracket's drains (which would cost more than the journal).
+        uint8_t bytes[memmap::kSerialNumberSize];
+        try {
+            link.readMemory(memmap::kSerialNumber, bytes, sizeof bytes);
+            target.serial = uint16_t(bytes[0] | bytes[1] << 8);
+        } catch (const std::exception &) {
+        }
+    }
     journal::Entry e;
     journal::stampEntry(e, QStringLiteral("qz5801-cli"), QStringLiteral(QZ_VERSION));
     e.operation = QLatin1String(operation);

@@ -156,6 +156,14 @@ Journal::Journal(const Address &address) : where(address), connection(connection
                                                             : QStringLiteral("it cannot use write-ahead logging"));
             execute(QStringLiteral("PRAGMA synchronous=FULL"), "open");
         }
+        // Made already (the usual case): no write lock, no transaction.
+        QSqlQuery known(QSqlDatabase::database(connection, false));
+        if (known.exec(QStringLiteral("SELECT MAX(version) FROM qz5801_journal_schema")) && known.next() &&
+            known.value(0).toInt() == kSchemaVersion) {
+            known.finish();
+            return;
+        }
+        known.finish();
         inTransaction("create its tables", [&] {
             if (!sqlite)
                 execute(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kSchemaLockKey), "create its tables");
