@@ -3,9 +3,7 @@
 #include <QCoreApplication>
 #include <QSysInfo>
 
-#ifdef Q_OS_WIN
-#include <windows.h>
-#else
+#ifndef Q_OS_WIN
 #include <pwd.h>
 #include <unistd.h>
 #endif
