@@ -98,6 +98,15 @@ class JournalCliTest : public QObject {
 
     int requestCount() const { return int(fileBytes(logPath).count('\n')); }
 
+    // A memory write (command 8) is in the transmitter's log.
+    bool writeSent() const
+    {
+        for (const QByteArray &line : fileBytes(logPath).split('\n'))
+            if (const QByteArray r = QByteArray::fromHex(line); r.size() == 64 && r[3] == 8)
+                return true;
+        return false;
+    }
+
     std::vector<Entry> records() const { return Journal(address).history({}); }
 
     void addKinds()
@@ -277,9 +286,18 @@ private slots:
             Journal create(address);
         }
         std::unique_ptr<QProcess> p(start({"write-config", file}, {"QZSIM_LATENCY_MS=400"}));
-        QTRY_VERIFY_WITH_TIMEOUT(!records().empty(), 30000);
+        // until the record is there, not one write frame went out
+        QElapsedTimer waited;
+        waited.start();
+        while (records().empty()) {
+            QVERIFY2(!writeSent(), "a write frame before the journal's record");
+            QVERIFY(waited.elapsed() < 30000);
+            QTest::qWait(20);
+        }
         ::kill(pid_t(p->processId()), SIGKILL);
         QVERIFY(p->waitForFinished(10000));
+        QVERIFY(!writeSent());
+        QCOMPARE(fileBytes(memoryPath), factoryImage);
         const std::vector<Entry> all = records();
         QCOMPARE(all.size(), std::size_t(1));
         QCOMPARE(all[0].result, Result::Begun);
