@@ -466,6 +466,30 @@ private slots:
         }
     }
 
+    // The server ends the connection between opening and writing: the record
+    // is refused with a reason, and the next opening works again.
+    void lostServerConnectionRefused()
+    {
+        if (journaltest::postgresUrl().isEmpty())
+            QSKIP("no PostgreSQL server (QZ5801_TEST_PG_URL)");
+        Journals journals(QStringLiteral("postgresql"));
+        const journal::Address address = journals.fresh();
+        Journal j(address);
+        QVERIFY(journaltest::onServer(QString(), QStringLiteral("SELECT pg_terminate_backend(pid) FROM "
+                                                                "pg_stat_activity WHERE datname = '%1'")
+                                                     .arg(address.database)));
+        Entry e = entryOf(1, 1);
+        try {
+            j.begin(e);
+            QFAIL("written over a lost connection");
+        } catch (const JournalError &error) {
+            QVERIFY2(QString::fromUtf8(error.what()).startsWith(QLatin1String("Cannot write the journal ")),
+                     error.what());
+        }
+        Journal again(address);
+        QVERIFY(again.history({}).empty());
+    }
+
 #ifdef Q_OS_UNIX
     // A journal file this user may not write: refused, and the file as it was.
     void readOnlySqliteRefused()
