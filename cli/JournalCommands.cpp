@@ -1,6 +1,6 @@
 // history and restore: reading the write journal, and writing back the
 // configuration a transmitter had before a journaled write.
-#include "Cli.h"
+#include "ConfigShared.h"
 #include "WriteJournal.h"
 
 #include "Journal.h"
@@ -16,8 +16,6 @@
 namespace cli {
 
 namespace {
-
-constexpr std::size_t kImageSpan = memmap::kSpecificGravity + memmap::kFloatSize;
 
 // A date, or a date and time; local time unless a zone is given.
 QDateTime parseSince(const std::string &text)
@@ -116,16 +114,6 @@ std::string entryText(const journal::Entry &e)
     return out.toLocal8Bit().toStdString();
 }
 
-// The configuration memory, gravity and output block, in one read bracket.
-void readConfigurationMemory(TFix64 &link, std::vector<uint8_t> &image)
-{
-    image.assign(kImageSpan, 0);
-    inBracket(link, [&] {
-        link.readMemory(memmap::kSpecificGravity, image.data() + memmap::kSpecificGravity, memmap::kFloatSize);
-        link.readMemory(memmap::kOutputBlock, image.data() + memmap::kOutputBlock, memmap::kOutputBlockSize);
-    });
-}
-
 } // namespace
 
 std::string sinceProblem(const std::string &text)
@@ -191,7 +179,7 @@ int runRestore(TFix64 &link, const Target &target, const Options &options, Sink 
         !record->before.has(memmap::kOutputBlock, memmap::kOutputBlockSize))
         return sink.fail(name + " holds no configuration from before its write; nothing was written");
 
-    std::vector<uint8_t> wanted(kImageSpan, 0);
+    Image wanted(kImageSpan, 0);
     for (const auto &[address, bytes] : record->before.regions)
         if (address + std::size_t(bytes.size()) <= wanted.size())
             std::memcpy(wanted.data() + address, bytes.constData(), std::size_t(bytes.size()));
@@ -201,41 +189,91 @@ int runRestore(TFix64 &link, const Target &target, const Options &options, Sink 
     WriteJournal entry(options, known, "restore");
     if (!entry.open(sink))
         return ExitFailure;
-    std::vector<uint8_t> before;
+    if (const int signal = heldSignal()) {
+        sink.err(signalLine(signal, false));
+        entry.interrupted(signal, sink);
+        return 128 + signal;
+    }
+    Image before;
     try {
-        readConfigurationMemory(link, before);
+        readTransmitter(link, before, nullptr);
     } catch (const std::exception &) {
-        return sink.fail("Error reading configuration");
+        sink.err("Error reading configuration");
+        entry.refused("Error reading configuration (at " + lastTransaction(link) + ")", sink);
+        return sink.fail("Nothing was written");
     }
     if (!entry.begin(link, before, wanted, sink, record->id))
         return ExitFailure;
-    // The bytes as they were, not a text made from them: the same order as a configuration write.
+    if (const int signal = heldSignal()) {
+        sink.err(signalLine(signal, false));
+        entry.interrupted(signal, sink);
+        return 128 + signal;
+    }
+
+    // The bytes as they were, not a text made from them, in the frames and
+    // order of a configuration write.
+    WriteOutcome w;
     try {
         inBracket(link, [&] {
             link.writeMemory(memmap::kSpecificGravity, wanted.data() + memmap::kSpecificGravity, memmap::kFloatSize);
+            w.gravityAcknowledged = true;
             link.writeMemory(memmap::kOutputBlock, wanted.data() + memmap::kOutputBlock, memmap::kOutputBlockSize);
+            w.blockAcknowledged = true;
         });
     } catch (const std::exception &) {
-        entry.failed(link, sink);
-        return sink.fail("Error writing configuration");
+        w.failed = true;
     }
-    std::vector<uint8_t> after;
+    if (w.failed) {
+        const std::string transaction = lastTransaction(link);
+        const std::optional<Image> now = reportPartialWrite(link, wanted, before, w, known, sink);
+        entry.failed(transaction, now ? &*now : nullptr, sink, heldDuringWrite({}));
+        return heldSignal() ? 128 + heldSignal() : ExitFailure;
+    }
+
+    Image after;
     try {
-        readConfigurationMemory(link, after);
+        readTransmitter(link, after, nullptr);
     } catch (const std::exception &) {
-        entry.written(nullptr, sink, "not read back");
-        return sink.fail("Written, but the configuration could not be read back: Error reading configuration");
+        entry.written(nullptr, sink, heldDuringWrite("not read back"));
+        sink.err("Written, but the configuration could not be read back: Error reading configuration");
+        return heldSignal() ? 128 + heldSignal() : ExitFailure;
     }
-    if (std::memcmp(after.data() + memmap::kOutputBlock, wanted.data() + memmap::kOutputBlock,
-                    memmap::kOutputBlockSize) != 0 ||
-        std::memcmp(after.data() + memmap::kSpecificGravity, wanted.data() + memmap::kSpecificGravity,
-                    memmap::kFloatSize) != 0) {
-        entry.verifyFailed(after, sink);
-        return sink.fail("Verification failed: the transmitter holds another configuration than was written");
+    QJsonArray wrong;
+    for (const Field &field : fields()) {
+        if (sameBytes(wanted, after, field))
+            continue;
+        wrong.append(QString::fromStdString(field.name()));
+        sink.err(field.name() + ": wrote " + fieldText(wanted, field) + ", reads " + fieldText(after, field));
     }
-    entry.written(&after, sink);
-    sink.out("Configuration restored from " + name + " (journal record " + std::to_string(entry.id()) + ")\n");
-    return ExitOk;
+    if (!wrong.isEmpty()) {
+        entry.verifyFailed(after, sink, heldDuringWrite({}));
+        sink.err("Verification failed: the transmitter holds another configuration than was written");
+    } else {
+        entry.written(&after, sink, heldDuringWrite({}));
+    }
+
+    if (options.json) {
+        QJsonArray changed;
+        for (const Field &field : fields())
+            if (!sameBytes(wanted, before, field))
+                changed.append(QJsonObject{{"name", QString::fromStdString(field.name())},
+                                           {"before", fieldJson(before, field)},
+                                           {"written", fieldJson(wanted, field)}});
+        sink.json(QJsonObject{{"written", true},
+                              {"verified", wrong.isEmpty()},
+                              {"restored_from", double(record->id)},
+                              {"record", entry.id() ? QJsonValue(double(entry.id())) : QJsonValue()},
+                              {"changed", changed},
+                              {"verify_failed", wrong}});
+    } else if (wrong.isEmpty() && !options.quiet) {
+        sink.out("Configuration restored from " + name +
+                 (entry.id() ? " (journal record " + std::to_string(entry.id()) + ")" : std::string()) + "\n");
+    }
+    if (const int signal = heldSignal()) {
+        sink.err(signalLine(signal, true));
+        return 128 + signal;
+    }
+    return wrong.isEmpty() ? ExitOk : ExitFailure;
 }
 
 } // namespace cli

@@ -3,8 +3,6 @@
 #include "Journal.h"
 #include "MemoryMap.h"
 
-#include <QCryptographicHash>
-#include <QFile>
 #include <QFileInfo>
 
 #ifndef QZ_VERSION
@@ -12,20 +10,6 @@
 #endif
 
 namespace cli {
-
-namespace {
-
-constexpr qint64 kFileLimit = 64 * 1024; // as the configuration file reader
-
-QString sha256Of(const std::string &path)
-{
-    QFile f(QString::fromLocal8Bit(path.c_str()));
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromLatin1(QCryptographicHash::hash(f.read(kFileLimit), QCryptographicHash::Sha256).toHex());
-}
-
-} // namespace
 
 std::string lastTransaction(const TFix64 &link)
 {
@@ -36,8 +20,9 @@ std::string lastTransaction(const TFix64 &link)
     return "command " + std::to_string(r[3]);
 }
 
-WriteJournal::WriteJournal(const Options &options, const Target &target, const char *operation, std::string file)
-    : options(options), target(target), operation(operation), file(std::move(file))
+WriteJournal::WriteJournal(const Options &options, const Target &target, const char *operation, std::string file,
+                           QByteArray fileSha256)
+    : options(options), target(target), operation(operation), file(std::move(file)), fileSha256(std::move(fileSha256))
 {
 }
 
@@ -87,7 +72,7 @@ bool WriteJournal::begin(TFix64 &link, const std::vector<uint8_t> &before, const
     e.location = QString::fromStdString(target.location);
     if (!file.empty()) {
         e.fileName = QFileInfo(QString::fromLocal8Bit(file.c_str())).absoluteFilePath();
-        e.fileSha256 = sha256Of(file);
+        e.fileSha256 = QString::fromLatin1(fileSha256);
     }
     e.before = journal::configurationContent(before);
     e.requested = journal::configurationContent(requestedImage);
@@ -118,9 +103,11 @@ void WriteJournal::complete(int result, const std::vector<uint8_t> *after, const
     }
 }
 
-void WriteJournal::failed(const TFix64 &link, Sink &sink)
+void WriteJournal::failed(const std::string &transaction, const std::vector<uint8_t> *after, Sink &sink,
+                          const std::string &detail)
 {
-    complete(int(journal::Result::Failed), nullptr, "failed at " + lastTransaction(link), sink);
+    complete(int(journal::Result::Failed), after, "failed at " + transaction + (detail.empty() ? "" : "; " + detail),
+             sink);
 }
 
 void WriteJournal::written(const std::vector<uint8_t> *after, Sink &sink, const std::string &detail)
@@ -128,14 +115,26 @@ void WriteJournal::written(const std::vector<uint8_t> *after, Sink &sink, const 
     complete(int(journal::Result::Written), after, detail, sink);
 }
 
-void WriteJournal::verifyFailed(const std::vector<uint8_t> &after, Sink &sink)
+void WriteJournal::verifyFailed(const std::vector<uint8_t> &after, Sink &sink, const std::string &detail)
 {
     const QStringList fields =
         journal::configurationContent(requested).differingFields(journal::configurationContent(after));
-    complete(int(journal::Result::VerifyFailed), &after, fields.join(QStringLiteral(", ")).toStdString(), sink);
+    const std::string which = fields.join(QStringLiteral(", ")).toStdString();
+    complete(int(journal::Result::VerifyFailed), &after, detail.empty() ? which : which + "; " + detail, sink);
 }
 
-void WriteJournal::refused(const std::string &why, Sink &sink)
+void WriteJournal::refused(const std::string &why, Sink &sink) { addUnsent(int(journal::Result::Refused), why, sink); }
+
+void WriteJournal::interrupted(int signal, Sink &sink)
+{
+    const std::string why = std::string("by ") + signalName(signal) + " before the first write frame; nothing was sent";
+    if (recordId)
+        complete(int(journal::Result::Interrupted), nullptr, why, sink);
+    else
+        addUnsent(int(journal::Result::Interrupted), why, sink);
+}
+
+void WriteJournal::addUnsent(int result, const std::string &why, Sink &sink)
 {
     if (options.noJournal || options.dryRun)
         return;
@@ -157,13 +156,13 @@ void WriteJournal::refused(const std::string &why, Sink &sink)
         e.location = QString::fromStdString(target.location);
         if (!file.empty()) {
             e.fileName = QFileInfo(QString::fromLocal8Bit(file.c_str())).absoluteFilePath();
-            e.fileSha256 = sha256Of(file);
+            e.fileSha256 = QString::fromLatin1(fileSha256);
         }
-        e.result = journal::Result::Refused;
+        e.result = journal::Result(result);
         e.detail = QString::fromLocal8Bit(why.c_str());
         book->add(e);
     } catch (const journal::JournalError &e) {
-        sink.err(std::string("warning: the refusal is not journaled: ") + e.what());
+        sink.err(std::string("warning: this attempt is not journaled: ") + e.what());
     }
 }
 

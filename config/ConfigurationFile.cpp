@@ -109,13 +109,17 @@ std::optional<ConfigurationFile> parseConfigurationFile(const QByteArray &bytes)
 
 bool saveConfigurationFile(const QString &path, const ConfigurationFile &file)
 {
+    return saveConfigurationBytes(path, configurationFileBytes(file));
+}
+
+bool saveConfigurationBytes(const QString &path, const QByteArray &bytes)
+{
     QSaveFile out(path);
     out.setDirectWriteFallback(true);
     // Unbuffered, so a failing write shows here: a buffered one fails only
     // inside commit(), which then still puts the short file in place.
     if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
-    const QByteArray bytes = configurationFileBytes(file);
     if (out.write(bytes) != bytes.size() || out.error() != QFileDevice::NoError) {
         out.cancelWriting();
         return false;

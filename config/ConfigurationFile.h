@@ -44,6 +44,8 @@ std::optional<ConfigurationFile> parseConfigurationFile(const QByteArray &bytes)
 // as it was. Where the folder takes no new file beside the target, the target
 // is written in place instead.
 bool saveConfigurationFile(const QString &path, const ConfigurationFile &file);
+// The same for bytes already made.
+bool saveConfigurationBytes(const QString &path, const QByteArray &bytes);
 // Nothing for what is not a regular file (a FIFO would block the open) and
 // for a file that cannot be read whole or does not parse.
 std::optional<ConfigurationFile> loadConfigurationFile(const QString &path);

@@ -15,6 +15,12 @@ bool unreadableEntry(const QString &text)
     return !blank && !readNumber(text);
 }
 
+bool limitOutOfRange(double pascal, const ConfigurationRecord &record)
+{
+    return pascal > 1.01 * static_cast<double>(record.limitUpperBound) ||
+           pascal < static_cast<double>(record.limitLowerBound);
+}
+
 LimitEntry checkLimitEntry(bool editedHigher, const QString &higherText, const QString &lowerText, float unitFactor,
                            const ConfigurationRecord &record)
 {
@@ -27,8 +33,7 @@ LimitEntry checkLimitEntry(bool editedHigher, const QString &higherText, const Q
     const float typed = parseNumber(editedText);
     const double pascal = static_cast<double>(typed) / static_cast<double>(unitFactor);
 
-    if (pascal > 1.01 * static_cast<double>(record.limitUpperBound) ||
-        pascal < static_cast<double>(record.limitLowerBound))
+    if (limitOutOfRange(pascal, record))
         entry.messages.push_back(kTextOutOfRange);
 
     const QString &otherText = editedHigher ? lowerText : higherText;

@@ -23,6 +23,10 @@ inline constexpr const char *kTextInvalidRealNumber = "Invalid real number";
 // it counts as 0, as it always has. Writing refuses while an edit holds one.
 bool unreadableEntry(const QString &text);
 
+// The entry check's range: above 1.01 x the upper bound or below the lower
+// bound, compared in double. Not-a-number bounds let everything through.
+bool limitOutOfRange(double pascal, const ConfigurationRecord &record);
+
 // Each message is shown with the focus put back into the edit left.
 struct LimitEntry {
     std::vector<const char *> messages; // English keys, in the order they are shown, each titled "Error"

@@ -3,14 +3,17 @@
 #include "Identity.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 #include <QVariant>
 
 #include <atomic>
+#include <iterator>
 
 namespace journal {
 
@@ -24,13 +27,13 @@ constexpr qint64 kSchemaLockKey = 5801005801;
 
 constexpr qsizetype kTextLimit = 4096;
 
-const char *const kResultCodes[] = {"begun", "written", "verify-failed", "failed", "refused"};
+const char *const kResultCodes[] = {"begun", "written", "verify-failed", "failed", "refused", "interrupted"};
 
 QString resultCode(Result r) { return QLatin1String(kResultCodes[int(r)]); }
 
 std::optional<Result> resultFromCode(const QString &code)
 {
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < int(std::size(kResultCodes)); ++i)
         if (code == QLatin1String(kResultCodes[i]))
             return Result(i);
     return std::nullopt;
@@ -82,6 +85,7 @@ QString resultName(Result r)
     case Result::VerifyFailed: return QStringLiteral("verify failed");
     case Result::Failed: return QStringLiteral("failed");
     case Result::Refused: return QStringLiteral("refused");
+    case Result::Interrupted: return QStringLiteral("interrupted");
     }
     return {};
 }
@@ -149,11 +153,25 @@ Journal::Journal(const Address &address) : where(address), connection(connection
     }
     try {
         if (sqlite) {
-            QSqlQuery mode(QSqlDatabase::database(connection, false));
-            if (!mode.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !mode.next() ||
-                mode.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
-                failWith("open", mode.lastError().isValid() ? mode.lastError().text()
-                                                            : QStringLiteral("it cannot use write-ahead logging"));
+            // While the last connection of another process checkpoints and
+            // removes the log on closing, SQLite answers "locked" at once
+            // instead of waiting: try again, as long as a writer would wait.
+            QElapsedTimer waited;
+            waited.start();
+            for (;;) {
+                QSqlQuery mode(QSqlDatabase::database(connection, false));
+                if (mode.exec(QStringLiteral("PRAGMA journal_mode=WAL")) && mode.next()) {
+                    if (mode.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
+                        failWith("open", QStringLiteral("it cannot use write-ahead logging"));
+                    break;
+                }
+                const QSqlError error = mode.lastError();
+                const bool busy = error.nativeErrorCode() == QLatin1String("5") ||
+                                  error.nativeErrorCode() == QLatin1String("6");
+                if (!busy || waited.elapsed() > kSqliteBusyMs)
+                    failWith("open", error.text());
+                QThread::msleep(10);
+            }
             execute(QStringLiteral("PRAGMA synchronous=FULL"), "open");
         }
         // Made already (the usual case): no write lock, no transaction.

@@ -24,10 +24,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// How an attempt ended. Begun: not finished (still running, or the process ended first).
-enum class Result { Begun, Written, VerifyFailed, Failed, Refused };
+// How an attempt ended. Begun: not finished (still running, or the process
+// ended first). Interrupted: a signal came before the first write frame, so
+// none was sent.
+enum class Result { Begun, Written, VerifyFailed, Failed, Refused, Interrupted };
 
-QString resultName(Result r); // "not finished", "written", "verify failed", "failed", "refused"
+// "not finished", "written", "verify failed", "failed", "refused", "interrupted"
+QString resultName(Result r);
 
 struct Entry {
     qint64 id = 0;

@@ -4,7 +4,6 @@
 #include "HandlerGuard.h"
 #include "Lang.h"
 #include "NumberText.h"
-#include "OperatorTools.h"
 #include "Oprog.h"
 #include "Settings.h"
 #include "SingleInstance.h"
@@ -27,6 +26,8 @@ namespace {
 
 const QString kSettingsFileName = QStringLiteral("qz5801.ini");
 const int kActivityMarkLeft = 424;
+
+WindowAdditions windowAdditions = nullptr;
 
 // The design's fonts are Windows fonts; similar ones stand in where they are missing.
 QFont designFont(const QStringList &families, int pixelSize, bool bold)
@@ -61,6 +62,11 @@ float systemNumber(const QString &text)
 }
 
 } // namespace
+
+void setWindowAdditions(WindowAdditions make)
+{
+    windowAdditions = make;
+}
 
 void useDesignStyle()
 {
@@ -99,7 +105,8 @@ TMainF::TMainF(QWidget *parent) : QMainWindow(parent)
     V1_P2->setFocus();
 
     CmCreate();
-    operatorTools = new TOperatorTools(*this);
+    if (windowAdditions)
+        operatorTools = windowAdditions(*this);
 
     Timer1->start();
     Timer3->start();
@@ -314,8 +321,7 @@ void TMainF::translateMainWindow()
     captionNominalRange->adjustSize();
     captionSpecificGravity->adjustSize();
     placeActivityMark();
-    if (operatorTools)
-        operatorTools->retranslate();
+    emit translated();
 }
 
 void TMainF::placeActivityMark()

@@ -16,6 +16,7 @@
 
 class QLabel;
 class QTimer;
+class TMainF;
 class TOProgramu;
 class TOperatorTools;
 
@@ -23,6 +24,12 @@ class TOperatorTools;
 // the frame, 21-pixel edits); off Windows, Qt's "Windows" style draws them so.
 // Called before the application object is made; QT_STYLE_OVERRIDE still wins.
 void useDesignStyle();
+
+// What a program adds around the window (operator/), made by each window once
+// CmCreate has run and before its timers start; the additions find the window
+// through its signals. None by default: the window needs nothing of them.
+using WindowAdditions = TOperatorTools *(*)(TMainF &window);
+void setWindowAdditions(WindowAdditions make);
 
 class TMainF : public QMainWindow, public Ui_TMainF, public ConfigurationRecord, public DisplayState {
     Q_OBJECT
@@ -38,7 +45,7 @@ public:
     QTimer *Timer1 = nullptr;       // live value and deferred operations, every 1000 ms
     QTimer *Timer3 = nullptr;       // start-up connection, once, about 1 s after creation
     TOProgramu *aboutWindow = nullptr; // made by the program entry, shown by menuAboutClick
-    TOperatorTools *operatorTools = nullptr; // trend, compare, connection state, keys, accessible names
+    TOperatorTools *operatorTools = nullptr; // the additions, if the program has them (setWindowAdditions)
 
     // ---- State record beyond the configuration record and display state ----
     uint8_t outputState = 0;
@@ -106,6 +113,8 @@ signals:
     void transmitterAnswered(bool answered);
     // The unit, display mode or gravity in force changed.
     void displayChanged();
+    // The window's texts were just translated anew (start-up, language dialog).
+    void translated();
     // For the write journal. A configuration write ended; the record, `Ro` and
     // the mode boxes still hold what it sent, the link's last request where it failed.
     void configurationWriteEnded(bool written);

@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <QtTest>
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <set>
@@ -304,6 +305,43 @@ private slots:
         const Run history = run({"history"});
         QCOMPARE(history.exitCode, 0);
         QVERIFY2(history.out.split('\n').value(0).endsWith("  not finished"), history.out.constData());
+    }
+
+    // A signal during the write waits for it and its read-back: the record says written, and that the
+    // signal came. With --all, a transmitter whose write had not begun is recorded as interrupted.
+    void signalsAreRecorded()
+    {
+        const QString file = dir->filePath("new.cfg");
+        writeBytes(file, kChanged);
+        {
+            Journal create(address);
+        }
+        // instance 1 is slow: still reading before its write when instance 0 writes
+        std::unique_ptr<QProcess> p(
+            start({"--all", "write-config", file}, {"QZSIM_DEVICES=2", "QZSIM_LATENCY_MS=0:40,1:400"}));
+        QVERIFY(p->waitForStarted());
+        QElapsedTimer waited;
+        waited.start();
+        while (!writeSent()) {
+            QVERIFY(waited.elapsed() < 30000 && p->state() == QProcess::Running);
+            QTest::qWait(5);
+        }
+        ::kill(pid_t(p->processId()), SIGINT);
+        const Run r = finish(p.release());
+        QCOMPARE(r.exitCode, 130);
+        std::vector<Entry> all = records();
+        QCOMPARE(all.size(), std::size_t(2));
+        std::sort(all.begin(), all.end(), [](const Entry &a, const Entry &b) { return *a.serial < *b.serial; });
+        QCOMPARE(*all[0].serial, 12345);
+        QCOMPARE(all[0].result, Result::Written);
+        QCOMPARE(all[0].detail, QStringLiteral("SIGINT came during the write, which ended first"));
+        QVERIFY(!all[0].after.empty());
+        QCOMPARE(*all[1].serial, 12346);
+        QCOMPARE(all[1].result, Result::Interrupted);
+        QCOMPARE(all[1].detail, QStringLiteral("by SIGINT before the first write frame; nothing was sent"));
+        QVERIFY(!QFile::exists(memoryPath + ".1")); // never written to
+        const Run history = run({"history", "--serial", "12346"});
+        QVERIFY2(history.out.split('\n').value(0).endsWith("  interrupted"), history.out.constData());
     }
 
     // Refused files are recorded with the reason; nothing is sent.

@@ -54,6 +54,7 @@ TOperatorTools::TOperatorTools(TMainF &window) : QObject(&window), w(window)
     connect(menuTrend, &QAction::triggered, &w, [this] { showTrend(); });
 
     connect(&w, &TMainF::liveValuePolled, this, &TOperatorTools::polled);
+    connect(&w, &TMainF::translated, this, &TOperatorTools::retranslate);
     connect(&w, &TMainF::connectionChecked, this, [this](uint32_t devices, bool answered) {
         const DeviceAccess access = theLink ? theLink->deviceAccess(0) : DeviceAccess::Unknown;
         setConnection(stateAfterStartup(devices, answered, access));

@@ -467,4 +467,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TrendCoreTest)
-#include "tst_shell_trend_core.moc"
+#include "tst_operator_core.moc"

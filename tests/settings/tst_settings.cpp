@@ -455,4 +455,4 @@ private slots:
 };
 
 QZ_SHELL_TEST_MAIN(ShellSettingsTest)
-#include "tst_shell_settings.moc"
+#include "tst_settings.moc"

@@ -821,4 +821,4 @@ private slots:
 };
 
 QZ_SHELL_TEST_MAIN(OperatorToolsTest)
-#include "tst_shell_operator.moc"
+#include "tst_operator_window.moc"

@@ -1,0 +1,195 @@
+// The language catalogue ("messages.ini") and the reading of the UTF-16
+// message files that it names.
+#include "Lang.h"
+#include "LangInternal.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <SimpleIni.h>
+
+#include <cstdint>
+
+QString languageFolder;
+int languageCount = 0;
+std::array<QString, kLanguageTableSize> languageNames;
+std::array<int, kLanguageTableSize> languageCharsets{};
+std::array<QString, kLanguageTableSize> languageFiles;
+std::array<QString, kLanguageTableSize> languageShorts;
+int currentLanguage = 0;
+
+namespace {
+
+constexpr unsigned char kDefaultCharset = 1;
+
+// Integer values as the Windows profile reader takes them: optional sign and
+// decimal digits; absent or without digits gives the default.
+int profileInt(const CSimpleIniA &ini, const char *section, const char *key, int fallback)
+{
+    const char *value = ini.GetValue(section, key, nullptr);
+    if (!value)
+        return fallback;
+    while (*value == ' ' || *value == '\t')
+        ++value;
+    bool negative = false;
+    if (*value == '-' || *value == '+') {
+        negative = *value == '-';
+        ++value;
+    }
+    if (*value < '0' || *value > '9')
+        return fallback;
+    std::uint32_t result = 0;
+    for (; *value >= '0' && *value <= '9'; ++value)
+        result = result * 10u + std::uint32_t(*value - '0');
+    if (negative)
+        result = 0u - result;
+    return static_cast<std::int32_t>(result);
+}
+
+QString profileText(const CSimpleIniA &ini, const char *section, const char *key, const char *fallback)
+{
+    return QString::fromUtf8(ini.GetValue(section, key, fallback));
+}
+
+// A message file lies in the language folder itself: its name has no folder
+// part, so that its log can be written and deleted there and nowhere else.
+bool isLanguageFileName(const QString &name)
+{
+    if (name.isEmpty() || name == u"." || name == u"..")
+        return false;
+    for (QChar c : name)
+        if (c == u'/' || c == u'\\' || c == u':' || c.unicode() == 0)
+            return false;
+    return true;
+}
+
+} // namespace
+
+namespace lang_internal {
+
+bool readWholeFile(const QString &path, QByteArray &data)
+{
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return false;
+    data = file.readAll();
+    return true;
+}
+
+bool readKey(UnitReader &reader, QString &key)
+{
+    key.clear();
+    char16_t unit;
+    while (reader.next(unit)) {
+        if (unit == u';')
+            return true;
+        if (unit == u'\n')
+            key.clear();
+        else
+            key.append(QChar(unit));
+    }
+    return false;
+}
+
+QString readText(UnitReader &reader)
+{
+    QString text;
+    char16_t unit;
+    if (!reader.next(unit) || unit == u'\n')
+        return text;
+    if (unit != u' ' && unit != u'\t' && unit != u'\r')
+        text.append(QChar(unit));
+    while (reader.next(unit) && unit != u'\n') {
+        if (unit != u'\t' && unit != u'\r')
+            text.append(QChar(unit));
+    }
+    return text;
+}
+
+QString trimControlUnits(const QString &text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin).unicode() <= 0x20)
+        ++begin;
+    while (end > begin && text.at(end - 1).unicode() <= 0x20)
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+} // namespace lang_internal
+
+using lang_internal::currentLanguageInCatalogue;
+using lang_internal::readWholeFile;
+
+QString programFolderPathFor(const QString &executablePath, const QString &subfolder, QChar separator)
+{
+    QString folder = executablePath.left(executablePath.lastIndexOf(separator) + 1);
+    const QString dotFolder = QString(separator) + u'.' + separator;
+    if (folder.endsWith(dotFolder))
+        folder.remove(folder.size() - 3, 2);
+    if (!folder.endsWith(separator))
+        folder += separator;
+    const qsizetype dot = folder.indexOf(dotFolder);
+    if (dot >= 0)
+        folder.remove(dot, 2);
+    // Whole folder names only: "Win32/Debugger" is not a build folder.
+    for (const char *build : {"Debug", "Release"}) {
+        const QString buildFolder = QString(separator) + QStringLiteral("Win32") + separator
+                                    + QString::fromLatin1(build) + separator;
+        const qsizetype at = folder.indexOf(buildFolder, 0, Qt::CaseSensitive);
+        if (at >= 0)
+            folder.remove(at, buildFolder.size() - 1);
+    }
+    return folder + subfolder;
+}
+
+QString programFolderPath(const QString &subfolder)
+{
+    return programFolderPathFor(QDir::toNativeSeparators(QCoreApplication::applicationFilePath()),
+                                subfolder, QDir::separator());
+}
+
+void loadLanguageCatalogue()
+{
+    loadLanguageCatalogueFrom(programFolderPath(QStringLiteral("language") + QDir::separator()));
+}
+
+void loadLanguageCatalogueFrom(const QString &folder)
+{
+    languageFolder = folder;
+    if (!languageFolder.endsWith(QDir::separator()) && !languageFolder.endsWith(u'/'))
+        languageFolder += QDir::separator();
+
+    CSimpleIniA ini(true, true, false);  // UTF-8, first of repeated keys wins, one line per value
+    ini.SetQuotes(true);
+    QByteArray data;
+    if (readWholeFile(languageFolder + QStringLiteral("messages.ini"), data) && !data.isEmpty())
+        ini.LoadData(data.constData(), size_t(data.size()));
+
+    // The columns have room for kLanguageTableSize rows; a larger (or negative)
+    // count would run past them.
+    languageCount = qBound(0, profileInt(ini, "Main", "Total", 5), kLanguageTableSize);
+    for (int i = 0; i < kLanguageTableSize; ++i) {
+        if (i >= languageCount) {
+            languageNames[i].clear();
+            languageCharsets[i] = 0;
+            languageFiles[i].clear();
+            languageShorts[i].clear();
+            continue;
+        }
+        const QByteArray key = QByteArray::number(i);
+        languageNames[i] = profileText(ini, "Names", key.constData(), "---");
+        languageCharsets[i] = profileInt(ini, "Charsets", key.constData(), 1);
+        const QString file = profileText(ini, "Files", key.constData(), "messages_uk.txt");
+        languageFiles[i] = isLanguageFileName(file) ? languageFolder + file : QString();
+        languageShorts[i] = profileText(ini, "Shorts", key.constData(), "UK");
+    }
+}
+
+unsigned char currentCharset()
+{
+    if (!currentLanguageInCatalogue())
+        return kDefaultCharset;
+    return static_cast<unsigned char>(languageCharsets[currentLanguage] & 0xFF);
+}
