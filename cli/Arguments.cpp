@@ -22,7 +22,7 @@ const Command commands[] = {
     {"write-config", "write-config FILE [--no-verify] [--dry-run] [--force] [--json]",
      "checks FILE strictly, writes it, reads it back and compares\n"
      "      (--dry-run: exit 0 nothing to change, 1 would change, 2 trouble)",
-     1, 1, "FILE", OptJson | OptAll | OptSelect | OptWrite, runWriteConfig},
+     1, 1, "FILE", OptJson | OptAll | OptSelect | OptWrite | OptJournal | OptNoJournal, runWriteConfig},
     {"diff", "diff FILE [--json]",
      "FILE against the transmitter, field by field (exit 0 equal, 1 different, 2 trouble)", 1, 1, "FILE",
      OptJson | OptSelect, runDiff},
@@ -32,6 +32,11 @@ const Command commands[] = {
     {"wait", "wait [--timeout SECONDS]",
      "returns as soon as the chosen transmitter is attached and answers (exit 3 after the timeout)", 0, 0, "",
      OptSelect | OptWait, nullptr},
+    {"history", "history [--serial S] [--since TIME] [--json]", "the write journal's records, newest first", 0, 0, "",
+     OptJson | OptSelect | OptJournal | OptSince, nullptr},
+    {"restore", "restore [--serial S] [--record ID] [--json]",
+     "writes back the configuration from before a journaled write (default: the latest written one), verified",
+     0, 0, "", OptJson | OptSelect | OptJournal | OptRecord, runRestore},
 };
 
 const char *kUnitNames[] = {"Pa", "kPa", "MPa", "mbar", "bar", "psi", "mm", "m", "inch"};
@@ -74,13 +79,21 @@ void printHelp()
                 "  --unit UNIT        watch: Pa kPa MPa mbar bar psi, or mm m inch with the transmitter's gravity\n"
                 "  --timestamps iso   watch: first column the time in ISO 8601 (UTC)\n"
                 "  --timeout SECONDS  wait: give up after this long (default: wait for ever)\n"
+                "  --journal URL      the write journal: postgresql://USER@HOST:PORT/DATABASE or an SQLite file\n"
+                "                     (default: $QZ5801_JOURNAL, else $XDG_DATA_HOME/qz5801/journal.sqlite)\n"
+                "  --no-journal       write-config: write without a journal record\n"
+                "  --since TIME       history: records from TIME on (2026-12-10, 2026-12-10T08:30, local unless Z)\n"
+                "  --record ID        restore: the configuration from before this record's write\n"
                 "\nWith several transmitters attached, --device, --serial, --location or --all is needed.\n"
                 "Numbers are decimal, or hexadecimal after 0x.\n"
-                "SIGINT, SIGTERM and SIGHUP during write-config wait until the write and its read-back end.\n"
+                "SIGINT, SIGTERM and SIGHUP during write-config and restore wait until the write and its\n"
+                "read-back end. Every write is journaled before its first write frame; without a journal\n"
+                "nothing is written (exit 1) unless --no-journal is given.\n"
                 "\nexit codes:\n"
                 "  0  success (diff: equal; write-config --dry-run: nothing to change)\n"
                 "  1  the transmitter does not answer or answers wrongly, a file problem, a failed\n"
-                "     check or verification, a configuration a file cannot hold exactly\n"
+                "     check or verification, a configuration a file cannot hold exactly, a journal\n"
+                "     that cannot be written (nothing sent)\n"
                 "     (diff: different; write-config --dry-run: would change); with --all: any failed\n"
                 "  2  usage error, several transmitters and none chosen, several with that serial\n"
                 "     number (diff, write-config --dry-run: trouble, such as a missing file or no reply)\n"
@@ -212,6 +225,29 @@ std::string parseArguments(int argc, char **argv, Options &o, bool &help, bool &
             if (!parseInterval(v, o.timeoutMs))
                 return "--timeout: \"" + v + "\" is not a number of seconds from 0.1";
             used |= OptWait;
+        } else if (w == "--journal") {
+            if (!value(v) || v.empty())
+                return "--journal: URL is missing";
+            o.journalAddress = v;
+            used |= OptJournal;
+        } else if (w == "--no-journal") {
+            o.noJournal = true;
+            used |= OptNoJournal;
+        } else if (w == "--since") {
+            if (!value(v))
+                return "--since: TIME is missing";
+            if (std::string problem = sinceProblem(v); !problem.empty())
+                return problem;
+            o.since = v;
+            used |= OptSince;
+        } else if (w == "--record") {
+            unsigned long id = 0;
+            if (!value(v))
+                return "--record: ID is missing";
+            if (!parseUnsigned(v, 0xFFFFFFFFul, id) || id == 0)
+                return "--record: \"" + v + "\" is not a record number";
+            o.recordId = id;
+            used |= OptRecord;
         } else if (w.size() > 1 && w[0] == '-' && !(w[1] >= '0' && w[1] <= '9')) {
             return "unknown option " + w;
         } else if (o.command.empty()) {
@@ -240,7 +276,11 @@ std::string parseArguments(int argc, char **argv, Options &o, bool &help, bool &
         {OptSelect, "--device, --serial and --location do"},
         {OptWrite, "--no-verify, --dry-run and --force do"},
         {OptWatch, "--count, --interval, --unit and --timestamps do"},
-        {OptWait, "--timeout does"}};
+        {OptWait, "--timeout does"},
+        {OptJournal, "--journal does"},
+        {OptNoJournal, "--no-journal does"},
+        {OptSince, "--since does"},
+        {OptRecord, "--record does"}};
     for (const auto &[bit, names] : optionNames)
         if ((used & bit) && !(c->options & bit))
             return name + ": " + names + " not apply";
@@ -264,6 +304,10 @@ std::string parseArguments(int argc, char **argv, Options &o, bool &help, bool &
         if (!problem.empty())
             return "dump: " + problem;
     }
+    if (name == "history" && (o.device || o.location))
+        return "history: --device and --location do not apply (--serial chooses the records)";
+    if (o.journalAddress && o.noJournal)
+        return name + ": --journal and --no-journal exclude each other";
     if (o.all && name == "read-config" && o.operands.empty())
         return "read-config: --all needs a folder DIR for the files";
     return {};

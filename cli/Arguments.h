@@ -16,6 +16,10 @@ enum OptionBit : unsigned {
     OptWrite = 8,  // --no-verify, --dry-run, --force
     OptWatch = 16, // --count, --interval, --unit, --timestamps
     OptWait = 32,  // --timeout
+    OptJournal = 64,    // --journal
+    OptNoJournal = 128, // --no-journal
+    OptSince = 256,     // --since
+    OptRecord = 512,    // --record
 };
 
 using Runner = int (*)(TFix64 &, const Target &, const Options &, Sink &);
@@ -28,7 +32,7 @@ struct Command {
     std::size_t maxOperands;
     const char *operandNames; // for "LENGTH is missing"
     unsigned options;
-    Runner run; // null for list and wait, which run on no one chosen transmitter
+    Runner run; // null for list, wait and history, which run on no one chosen transmitter
 };
 
 const Command *findCommand(const std::string &name);

@@ -44,6 +44,11 @@ struct Options {
     unsigned long timeoutMs = 0; // 0: no limit
     // With --all, the file every transmitter gets, read once for all of them.
     const LoadedFile *preloaded = nullptr;
+    // the write journal
+    std::optional<std::string> journalAddress; // --journal; else QZ5801_JOURNAL or the default file
+    bool noJournal = false;
+    std::string since;                 // history
+    std::optional<uint64_t> recordId;  // restore
 };
 
 // Where a command's results and failures go: straight to stdout and stderr,
@@ -104,10 +109,13 @@ int runWriteConfig(TFix64 &link, const Target &target, const Options &options, S
 int runDiff(TFix64 &link, const Target &target, const Options &options, Sink &sink);
 int runWatch(TFix64 &link, const Target &target, const Options &options, Sink &sink);
 int runWait(const Options &options);
+int runHistory(const Options &options); // the journal only, no transmitter
+int runRestore(TFix64 &link, const Target &target, const Options &options, Sink &sink);
 
 // Usage checks of a command's operands that need more than counting them; an
 // empty text when they are fine.
 std::string dumpOperandsProblem(const Arguments &operands);
+std::string sinceProblem(const std::string &text);
 
 // Number text in the C locale, shortest form that reads back as the same float
 // (a zero without its sign, for messages).

@@ -6,6 +6,7 @@
 #include "NumberText.h"
 #include "ValueEntry.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -153,6 +154,7 @@ std::optional<LoadedFile> loadFile(const std::string &path, Sink &sink)
 
     LoadedFile loaded;
     loaded.path = path;
+    loaded.sha256 = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
     loaded.lines.push_back(QByteArray());
     for (QByteArray line : raw) {
         while (!line.isEmpty() && static_cast<unsigned char>(line.back()) < 33)

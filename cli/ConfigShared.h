@@ -59,6 +59,7 @@ struct LoadedFile {
     ConfigurationRecord record; // the six values and the block as the write sends them
     Image image = Image(kImageSpan, 0);
     std::vector<Finding> findings; // the file alone
+    QByteArray sha256;             // of the bytes read, in hex
 };
 
 // Nothing, with the reason on stderr (FILE:LINE where a line is at fault).
@@ -79,6 +80,24 @@ int showDiff(const LoadedFile &f, const Image &device, const Options &options, S
 // more decimals where it does not. What the format cannot hold (no number, a
 // mode byte above 4) goes to lost, one text per field.
 QByteArray exactFileBytes(const Image &image, std::vector<std::string> &lost);
+
+// What a write bracket's frames were acknowledged, and whether it failed.
+struct WriteOutcome {
+    bool gravityAcknowledged = false;
+    bool blockAcknowledged = false;
+    bool failed = false;
+};
+
+// After a failed bracket: what the transmitter holds now, field by field,
+// read back when it answers, otherwise told from what it acknowledged, and
+// how to restore the configuration held before. Returns what was read back.
+std::optional<Image> reportPartialWrite(TFix64 &link, const Image &requested, const Image &before,
+                                        const WriteOutcome &w, const Target &target, Sink &sink);
+// "interrupted by SIGINT; ..." for the end of a write.
+std::string signalLine(int signal, bool written);
+// The detail, with "SIGINT came during the write, which ended first" added
+// when a signal was held.
+std::string heldDuringWrite(const std::string &detail);
 
 // A file for the configuration the transmitter held before a write, beside
 // nothing the operator owns; its path, or empty when it could not be saved.

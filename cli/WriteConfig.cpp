@@ -3,6 +3,7 @@
 // the read-back, the report. Each step ends the run with its own words when
 // it fails; what reached the transmitter is always said.
 #include "ConfigShared.h"
+#include "WriteJournal.h"
 
 #include "ConfigurationExchange.h"
 
@@ -31,12 +32,6 @@ bool reportFindings(const LoadedFile &f, const std::vector<Finding> &findings, c
     return refused;
 }
 
-struct WriteOutcome {
-    bool gravityAcknowledged = false;
-    bool blockAcknowledged = false;
-    bool failed = false;
-};
-
 // The one step that changes the transmitter: the window's write bracket.
 WriteOutcome writeBracket(TFix64 &link, LoadedFile &f)
 {
@@ -51,10 +46,10 @@ WriteOutcome writeBracket(TFix64 &link, LoadedFile &f)
     return outcome;
 }
 
-// After a failed bracket: what the transmitter holds now, field by field,
-// read back when it answers, otherwise told from what it acknowledged.
-void reportPartialWrite(TFix64 &link, const LoadedFile &f, const Image &before, const WriteOutcome &w,
-                        const Target &target, Sink &sink)
+} // namespace
+
+std::optional<Image> reportPartialWrite(TFix64 &link, const Image &requested, const Image &before,
+                                        const WriteOutcome &w, const Target &target, Sink &sink)
 {
     Image now;
     bool readBack = true;
@@ -67,10 +62,10 @@ void reportPartialWrite(TFix64 &link, const LoadedFile &f, const Image &before, 
     if (readBack) {
         std::string written, kept, neither;
         for (const Field &field : fields()) {
-            if (sameBytes(f.image, before, field))
+            if (sameBytes(requested, before, field))
                 continue; // the file left it as it was
             const std::string name = field.name();
-            if (sameBytes(now, f.image, field))
+            if (sameBytes(now, requested, field))
                 written += "  " + name + "\n";
             else if (sameBytes(now, before, field))
                 kept += "  " + name + "\n";
@@ -100,6 +95,7 @@ void reportPartialWrite(TFix64 &link, const LoadedFile &f, const Image &before, 
         text += "the configuration it held before is saved in " + backup + "; to restore it:\n  qz5801-cli " +
                 selection(target) + " write-config --force " + backup + "\n";
     sink.err(text);
+    return readBack ? std::optional<Image>(now) : std::nullopt;
 }
 
 std::string signalLine(int signal, bool written)
@@ -108,7 +104,13 @@ std::string signalLine(int signal, bool written)
            (written ? "; the configuration was written whole" : "; nothing was written");
 }
 
-} // namespace
+std::string heldDuringWrite(const std::string &detail)
+{
+    const int signal = heldSignal();
+    if (!signal)
+        return detail;
+    return (detail.empty() ? "" : detail + "; ") + signalName(signal) + " came during the write, which ended first";
+}
 
 int runWriteConfig(TFix64 &link, const Target &target, const Options &options, Sink &sink)
 {
@@ -124,18 +126,32 @@ int runWriteConfig(TFix64 &link, const Target &target, const Options &options, S
         options.preloaded ? std::optional<LoadedFile>(*options.preloaded) : loadFile(options.operands[0], sink);
     if (!f)
         return trouble;
+    WriteJournal journal(options, target, "write-config", f->path, f->sha256);
+    // the first finding that stops the write, for the journal
+    const auto firstBlocking = [&](const std::vector<Finding> &list) {
+        for (const Finding &finding : list)
+            if (!finding.forceable || !options.force)
+                return finding.line ? f->path + ":" + std::to_string(finding.line) + ": " + finding.text
+                                    : f->path + ": " + finding.text;
+        return std::string();
+    };
     std::vector<Finding> findings = f->findings;
     bool blocked = false;
     for (const Finding &finding : findings)
         blocked = blocked || !finding.forceable || !options.force;
     if (blocked) {
         reportFindings(*f, findings, options, sink);
+        journal.refused(firstBlocking(findings), sink);
         return refused();
     }
+    // without a journal nothing is sent, unless --no-journal
+    if (!journal.open(sink))
+        return ExitFailure;
 
     // 2. what the transmitter holds now, and its range
     if (const int signal = heldSignal()) {
         sink.err(signalLine(signal, false));
+        journal.interrupted(signal, sink);
         return 128 + signal;
     }
     Image before;
@@ -144,14 +160,17 @@ int runWriteConfig(TFix64 &link, const Target &target, const Options &options, S
         readTransmitter(link, before, &range);
     } catch (const std::exception &) {
         sink.err("Error reading configuration");
+        journal.refused("Error reading configuration (at " + lastTransaction(link) + ")", sink);
         return refused();
     }
 
     // 3. the switching values against this transmitter's range, as the window checks them
     const std::vector<Finding> outOfRange = rangeFindings(*f, range);
     findings.insert(findings.end(), outOfRange.begin(), outOfRange.end());
-    if (reportFindings(*f, findings, options, sink))
+    if (reportFindings(*f, findings, options, sink)) {
+        journal.refused(firstBlocking(findings), sink);
         return refused();
+    }
 
     int different = 0;
     QJsonArray differing;
@@ -168,18 +187,25 @@ int runWriteConfig(TFix64 &link, const Target &target, const Options &options, S
         return different ? ExitFailure : ExitOk;
     }
 
-    // 4. the write bracket; a signal now waits until the read-back is done
+    // 4. the journal's record of the before-state, committed before the first write frame
+    if (!journal.begin(link, before, f->image, sink))
+        return ExitFailure;
+
+    // 5. the write bracket; a signal now waits until the read-back is done
     if (const int signal = heldSignal()) {
         sink.err(signalLine(signal, false));
+        journal.interrupted(signal, sink);
         return 128 + signal;
     }
     const WriteOutcome w = writeBracket(link, *f);
     if (w.failed) {
-        reportPartialWrite(link, *f, before, w, target, sink);
+        const std::string transaction = lastTransaction(link);
+        const std::optional<Image> now = reportPartialWrite(link, f->image, before, w, target, sink);
+        journal.failed(transaction, now ? &*now : nullptr, sink, heldDuringWrite({}));
         return heldSignal() ? 128 + heldSignal() : ExitFailure;
     }
 
-    // 5. the read-back
+    // 6. the read-back
     QJsonArray wrong;
     if (options.verify) {
         Image after;
@@ -190,6 +216,7 @@ int runWriteConfig(TFix64 &link, const Target &target, const Options &options, S
             readBack = false;
         }
         if (!readBack) {
+            journal.written(nullptr, sink, heldDuringWrite("not read back"));
             sink.err("Written, but the configuration could not be read back: Error reading configuration");
             return heldSignal() ? 128 + heldSignal() : ExitFailure;
         }
@@ -199,11 +226,17 @@ int runWriteConfig(TFix64 &link, const Target &target, const Options &options, S
             wrong.append(QString::fromStdString(field.name()));
             sink.err(field.name() + ": wrote " + fieldText(f->image, field) + ", reads " + fieldText(after, field));
         }
-        if (!wrong.isEmpty())
+        if (!wrong.isEmpty()) {
+            journal.verifyFailed(after, sink, heldDuringWrite({}));
             sink.err("Verification failed: the transmitter holds another configuration than was written");
+        } else {
+            journal.written(&after, sink, heldDuringWrite({}));
+        }
+    } else {
+        journal.written(nullptr, sink, heldDuringWrite("not read back (--no-verify)"));
     }
 
-    // 6. the report
+    // 7. the report
     if (options.json) {
         QJsonArray changed;
         for (const Field &field : fields())

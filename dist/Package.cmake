@@ -25,11 +25,13 @@ live value with lamps that mirror the outputs, corrects the zero point and
 keeps configurations in files. qz5801-cli does the same from a terminal.
 
 A udev rule gives the user at the local seat access to the transmitter.")
-# Computed from the binaries; the Qt platform plugins are loaded at run time,
-# so dpkg-shlibdeps cannot see them.
+# Computed from the binaries; the Qt platform plugins and the journal's SQL
+# drivers are loaded at run time, so dpkg-shlibdeps cannot see them. The
+# PostgreSQL driver is only for a plant's shared journal.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libqt6sql6-psql")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${PROJECT_SOURCE_DIR}/dist/debian/postinst
     ${PROJECT_SOURCE_DIR}/dist/debian/postrm)

@@ -118,6 +118,13 @@ signals:
     void displayChanged();
     // The window's texts were just translated anew (start-up, language dialog).
     void translated();
+    // For the write journal. A configuration write ended; the record, `Ro` and
+    // the mode boxes still hold what it sent, the link's last request where it failed.
+    void configurationWriteEnded(bool written);
+    // A zero correction's write ended: the offset read before, the one sent.
+    void zeroOffsetWriteEnded(float storedOffset, float sentOffset, bool written);
+    // Device Info read this serial number.
+    void serialNumberRead(uint16_t serial);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

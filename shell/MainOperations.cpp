@@ -261,6 +261,7 @@ void TMainF::CmKonfigurace()
     }
     operationPending = false;
     emit transmitterAnswered(written);
+    emit configurationWriteEnded(written);
     if (written)
         message(this, "Configuration successfully written", "Message");
     else
@@ -282,7 +283,13 @@ void TMainF::CmKorekce()
                                  translate(QStringLiteral("Would you like to fix this error?"));
         if (showMessage(this, question, translate(QStringLiteral("Message")), MessageButtons::YesNo) ==
             MessageAnswer::Yes) {
-            display::confirmZeroCorrection(link(), measured);
+            try {
+                display::confirmZeroCorrection(link(), measured);
+            } catch (...) {
+                emit zeroOffsetWriteEnded(measured.storedOffset, display::correctedOffset(measured), false);
+                throw;
+            }
+            emit zeroOffsetWriteEnded(measured.storedOffset, display::correctedOffset(measured), true);
             message(this, "Correction successfully implemented", "Message");
         } else {
             display::declineZeroCorrection(link());
@@ -307,6 +314,7 @@ void TMainF::CmDeviceInfo()
 
     try {
         const uint16_t serial = display::readSerialNumber(link());
+        emit serialNumberRead(serial);
         emit transmitterAnswered(true);
         showMessage(this, translateFormat(QStringLiteral("Serial number is %i"), serial),
                     translate(QStringLiteral("Info")));

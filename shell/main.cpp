@@ -3,6 +3,7 @@
 #include "Main.h"
 #include "Oprog.h"
 #include "SingleInstance.h"
+#include "WindowJournal.h"
 
 #include <QApplication>
 #include <QString>
@@ -29,6 +30,7 @@ int main(int argc, char *argv[])
     try {
         TMainF mainWindow;
         mainWindow.aboutWindow = new TOProgramu(&mainWindow);
+        new TWindowJournal(mainWindow);
         mainWindow.show();
         QApplication::exec();
     } catch (const AnotherCopyRunning &) {

@@ -65,6 +65,7 @@ protected:
         env.insert("QZSIM_MEMORY", memoryPath);
         env.insert("QZSIM_LOG", logPath);
         env.insert("TMPDIR", dir->path()); // where a failed write leaves the configuration held before
+        env.insert("XDG_DATA_HOME", dir->path()); // the write journal, one per test function
         for (const QString &e : extra)
             env.insert(e.section('=', 0, 0), e.section('=', 1));
         return env;

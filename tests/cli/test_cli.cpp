@@ -275,8 +275,9 @@ private slots:
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.out, QByteArray("Configuration successfully written\n"));
         QCOMPARE(r.err, "qz5801-cli: warning: " + file.toLocal8Bit() + ":6: output 1 mode \"7\" is not a mode from 0 to 4\n");
-        // the range is read before the write bracket, the written fields read back after it
-        QCOMPARE(requestLog(), (QStringList{"command 2", "read 890/8", "read 67/27", "command 1",
+        // the range is read before the write bracket, the serial number for the journal between
+        // the brackets, the written fields read back after it
+        QCOMPARE(requestLog(), (QStringList{"command 2", "read 890/8", "read 67/27", "command 1", "read 7/2",
                                             "command 2", "write 894/4", "write 67/27", "command 1",
                                             "command 2", "read 894/4", "read 67/27", "command 1"}));
         const QByteArray image = memory();

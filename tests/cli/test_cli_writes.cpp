@@ -236,18 +236,19 @@ private slots:
         QTest::addColumn<QString>("failFrom");
         QTest::addColumn<QByteArrayList>("said");
         QTest::addColumn<bool>("gravityWritten");
-        // requests 1-4 read the range; 5 command 2, 6 the gravity, 7 the outputs, 8 command 1
-        QTest::newRow("after the gravity") << "7"
+        // requests 1-4 read the range, 5 the serial number for the journal; 6 command 2, 7 the gravity,
+        // 8 the outputs, 9 command 1
+        QTest::newRow("after the gravity") << "8"
                                            << QByteArrayList{"  specific gravity: written\n",
                                                              "  outputs 1 to 3 (values and modes): not acknowledged"}
                                            << true;
         QTest::newRow("silent at the outputs, answering again")
-            << "7-7"
+            << "8-8"
             << QByteArrayList{"read back from the transmitter, of the fields the file changes it now holds:\n",
                               "the new value of:\nqz5801-cli:   specific gravity\n",
                               "its old value of:\nqz5801-cli:   output 1 higher value\n"}
             << true;
-        QTest::newRow("at the gravity") << "6"
+        QTest::newRow("at the gravity") << "7"
                                         << QByteArrayList{"  specific gravity: not acknowledged",
                                                           "  outputs 1 to 3 (values and modes): not written\n"}
                                         << false;

@@ -44,7 +44,9 @@ const QStringList &toolKeys()
         // trend and recording
         "Trend", "Span", "1 minute", "10 minutes", "1 hour", "Everything", "Pause", "Record", "Stop",
         "Save image", "Minimum", "Maximum", "Mean", "At pointer", "Not recording", "Recording", "Recorded",
-        "%i line|%i lines", "Recording stopped, file cannot be written", "All files"};
+        "%i line|%i lines", "Recording stopped, file cannot be written", "All files",
+        // the write journal
+        "Not journaled"};
     return keys;
 }
 

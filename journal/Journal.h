@@ -1,0 +1,103 @@
+// The write journal: one record per attempt to change a transmitter's
+// configuration. A record is begun (who, what, the before-state) and
+// committed before the first write frame, and completed with the result; a
+// record a killed process left begun reads as not finished. SQLite and
+// PostgreSQL go through the same statements, with bound parameters only.
+#pragma once
+
+#include "JournalAddress.h"
+#include "MemoryContent.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <vector>
+
+namespace journal {
+
+// Every failure of the journal: a text that says what could not be done and why.
+class JournalError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// How an attempt ended. Begun: not finished (still running, or the process
+// ended first). Interrupted: a signal came before the first write frame, so
+// none was sent.
+enum class Result { Begun, Written, VerifyFailed, Failed, Refused, Interrupted };
+
+// "not finished", "written", "verify failed", "failed", "refused", "interrupted"
+QString resultName(Result r);
+
+struct Entry {
+    qint64 id = 0;
+    QDateTime begun;    // UTC, milliseconds
+    QDateTime finished; // invalid while begun
+    QString station;
+    QString user;
+    QString program;
+    QString version;
+    qint64 processId = 0;
+    QString operation; // "write-config", "restore", "window write", "zero correction"
+    std::optional<int> serial;
+    QString location;   // USB location, when known
+    QString fileName;   // when the configuration came from a file
+    QString fileSha256; // hex
+    MemoryContent before;
+    MemoryContent requested;
+    MemoryContent after;
+    Result result = Result::Begun;
+    QString detail; // which fields, which transaction, why
+    std::optional<qint64> restoredFrom;
+};
+
+struct Filter {
+    std::optional<int> serial;
+    QDateTime since; // invalid: from the start
+    int limit = 0;   // 0: all
+};
+
+class Journal {
+public:
+    // Opens the journal and creates or checks its tables. The calling thread
+    // is the only one that may use it.
+    explicit Journal(const Address &address);
+    ~Journal();
+    Journal(const Journal &) = delete;
+    Journal &operator=(const Journal &) = delete;
+
+    const Address &address() const { return where; }
+
+    // Stores the entry as begun, committed; fills in the time and who, when
+    // empty, and returns the record's id.
+    qint64 begin(Entry &entry);
+    // Sets the result, the after-state and the detail of a begun record, committed.
+    void complete(qint64 id, Result result, const MemoryContent &after, const QString &detail);
+    // A record made after the fact, in one step (the window's).
+    qint64 add(Entry &entry);
+
+    // Newest first.
+    std::vector<Entry> history(const Filter &filter);
+    std::optional<Entry> record(qint64 id);
+    // The latest write or restore of this serial number that was written.
+    std::optional<Entry> latestWritten(int serial);
+
+    static constexpr int kSchemaVersion = 1;
+
+private:
+    void execute(const QString &sql, const char *what);
+    void inTransaction(const char *what, const std::function<void()> &work);
+    qint64 insert(const Entry &entry);
+    [[noreturn]] void failWith(const char *what, const QString &reason) const;
+
+    Address where;
+    QString connection;
+};
+
+// The entry's who and when, as this process sees them.
+void stampEntry(Entry &entry, const QString &program, const QString &version);
+
+} // namespace journal

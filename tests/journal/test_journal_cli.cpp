@@ -1,0 +1,460 @@
+// qz5801-cli's journal against the simulated transmitter: what a write
+// records, refusing when the journal cannot take it, history and restore.
+#include "Journal.h"
+#include "JournalTestSupport.h"
+#include "qzsim.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtTest>
+
+#include <algorithm>
+#include <csignal>
+#include <cstring>
+#include <set>
+
+using journal::Entry;
+using journal::Journal;
+using journal::Result;
+using journaltest::Journals;
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+QByteArray configFile(const QList<QByteArray> &lines)
+{
+    QByteArray bytes = "*** QZ5800 CONFIG ***\r\n";
+    for (const QByteArray &line : lines)
+        bytes += line + "\r\n";
+    return bytes;
+}
+
+QByteArray floatBytes(float v) { return QByteArray(reinterpret_cast<const char *>(&v), 4); }
+
+const QByteArray kChanged = configFile({"p", "1500", "61000", "21000", "2", "80000", "40000", "2", "70000", "30000", "4"});
+
+} // namespace
+
+class JournalCliTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<Journals> journals;
+    journal::Address address;
+    QString memoryPath;
+    QString logPath;
+    QByteArray factoryImage;
+
+    QProcessEnvironment environment(const QStringList &extra) const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("LD_LIBRARY_PATH", QZ_SIMULATOR_DIR);
+        env.insert("QZSIM_MEMORY", memoryPath);
+        env.insert("QZSIM_LOG", logPath);
+        env.insert("XDG_DATA_HOME", dir->filePath("data"));
+        env.insert(journal::kJournalVariable, Journals::addressText(address));
+        for (const QString &e : extra)
+            env.insert(e.section('=', 0, 0), e.section('=', 1));
+        return env;
+    }
+
+    QProcess *start(const QStringList &args, const QStringList &extraEnv = {}) const
+    {
+        auto *p = new QProcess;
+        p->setProcessEnvironment(environment(extraEnv));
+        p->start(QZ_CLI, args);
+        return p;
+    }
+
+    static Run finish(QProcess *p)
+    {
+        std::unique_ptr<QProcess> owned(p);
+        if (!p->waitForFinished(120000)) {
+            p->kill();
+            p->waitForFinished();
+        }
+        return {p->exitCode(), p->readAllStandardOutput(), p->readAllStandardError()};
+    }
+
+    Run run(const QStringList &args, const QStringList &extraEnv = {}) const { return finish(start(args, extraEnv)); }
+
+    int requestCount() const { return int(fileBytes(logPath).count('\n')); }
+
+    // A memory write (command 8) is in the transmitter's log.
+    bool writeSent() const
+    {
+        for (const QByteArray &line : fileBytes(logPath).split('\n'))
+            if (const QByteArray r = QByteArray::fromHex(line); r.size() == 64 && r[3] == 8)
+                return true;
+        return false;
+    }
+
+    std::vector<Entry> records() const { return Journal(address).history({}); }
+
+    void addKinds()
+    {
+        QTest::addColumn<QString>("kind");
+        for (const QString &kind : journaltest::backends())
+            QTest::newRow(qPrintable(kind)) << kind;
+    }
+
+    void useKind()
+    {
+        QFETCH(QString, kind);
+        journals = std::make_unique<Journals>(kind);
+        address = journals->fresh();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        qzsim_reset();
+        factoryImage = QByteArray(reinterpret_cast<const char *>(qzsim_memory()), 65536);
+    }
+    void init()
+    {
+        dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir->isValid());
+        memoryPath = dir->filePath("memory.bin");
+        logPath = dir->filePath("requests.log");
+        writeBytes(memoryPath, factoryImage);
+        journals = std::make_unique<Journals>(QStringLiteral("sqlite"));
+        address = journals->fresh();
+    }
+    void cleanup() { journals.reset(); }
+
+    // One write: who, what from where, before, requested, read back, written.
+    void writeIsRecorded_data() { addKinds(); }
+    void writeIsRecorded()
+    {
+        useKind();
+        const QString file = dir->filePath("line 3 \"batch\".cfg");
+        writeBytes(file, kChanged);
+        const Run r = run({"write-config", file});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.err, QByteArray());
+
+        const std::vector<Entry> all = records();
+        QCOMPARE(all.size(), std::size_t(1));
+        const Entry &e = all[0];
+        QCOMPARE(e.operation, QStringLiteral("write-config"));
+        QCOMPARE(e.program, QStringLiteral("qz5801-cli"));
+        QCOMPARE(e.version, QStringLiteral(QZ_VERSION));
+        QCOMPARE(e.serial, std::optional<int>(12345));
+        QCOMPARE(e.location, QStringLiteral("1-1"));
+        QCOMPARE(e.fileName, file);
+        QCOMPARE(e.fileSha256,
+                 QString::fromLatin1(QCryptographicHash::hash(kChanged, QCryptographicHash::Sha256).toHex()));
+        QCOMPARE(e.result, Result::Written);
+        QCOMPARE(e.before.regions.at(894), factoryImage.mid(894, 4));
+        QCOMPARE(e.before.regions.at(67), factoryImage.mid(67, 27));
+        const QByteArray image = fileBytes(memoryPath);
+        QCOMPARE(e.requested.regions.at(894), floatBytes(1500));
+        QCOMPARE(e.requested.regions.at(67), image.mid(67, 27));
+        QCOMPARE(e.after, e.requested);
+        QVERIFY(e.finished.isValid());
+    }
+
+    // Eight transmitters with --all and a second process at once, into one
+    // journal: sixteen records, each whole and of its own transmitter.
+    void allAndSecondProcessAtOnce_data() { addKinds(); }
+    void allAndSecondProcessAtOnce()
+    {
+        useKind();
+        const QString file = dir->filePath("batch.cfg");
+        writeBytes(file, kChanged);
+        const QString otherFile = dir->filePath("other.cfg");
+        writeBytes(otherFile, configFile({"p", "1000", "50000", "10000", "1", "80000", "40000", "2", "70000",
+                                          "30000", "3"}));
+        QProcess *first = start({"--all", "write-config", file}, {"QZSIM_DEVICES=8", "QZSIM_LATENCY_MS=1"});
+        QProcess *second = start({"--all", "write-config", otherFile},
+                                 {"QZSIM_DEVICES=8", "QZSIM_LATENCY_MS=1", "QZSIM_MEMORY=" + dir->filePath("second"),
+                                  "QZSIM_LOG=" + dir->filePath("second.log")});
+        const Run a = finish(first);
+        const Run b = finish(second);
+        QVERIFY2(a.exitCode == 0, a.err.constData());
+        QVERIFY2(b.exitCode == 0, b.err.constData());
+
+        const std::vector<Entry> all = records();
+        QCOMPARE(all.size(), std::size_t(16));
+        std::set<std::pair<int, QString>> seen;
+        for (const Entry &e : all) {
+            QCOMPARE(e.result, Result::Written);
+            const int instance = *e.serial - 12345;
+            QVERIFY(instance >= 0 && instance < 8);
+            QCOMPARE(e.location, QStringLiteral("1-%1").arg(instance + 1));
+            QVERIFY(seen.insert({*e.serial, e.fileName}).second);
+            QVERIFY(e.fileName == file || e.fileName == otherFile);
+            const QString memory = e.fileName == file ? memoryPath : dir->filePath("second");
+            const QByteArray image = fileBytes(instance ? memory + "." + QString::number(instance) : memory);
+            QCOMPARE(e.requested.regions.at(67), image.mid(67, 27));
+            QCOMPARE(e.after, e.requested);
+            QCOMPARE(e.before.regions.at(67), factoryImage.mid(67, 27));
+        }
+    }
+
+    // A journal that cannot be reached: exit 1, the reason, not one frame sent;
+    // --no-journal writes all the same.
+    void unusableJournalRefusesTheWrite_data()
+    {
+        QTest::addColumn<QStringList>("journalArgs");
+        QTest::addColumn<QString>("environment");
+        QTest::addColumn<QByteArray>("reason");
+        QTest::newRow("server down") << QStringList{"--journal", "postgresql://qz@127.0.0.1:1/qz"} << QString()
+                                     << QByteArray("Connection refused");
+        QTest::newRow("wrong URL") << QStringList{"--journal", "postgresql://qz@127.0.0.1:1"} << QString()
+                                   << QByteArray("names no database");
+        QTest::newRow("wrong URL in the environment") << QStringList{} << "mysql://x/y"
+                                                      << QByteArray("QZ5801_JOURNAL: \"mysql://x/y\" is not");
+        QTest::newRow("no such folder") << QStringList{"--journal", "/nonexistent/j.sqlite"} << QString()
+                                        << QByteArray("Cannot open the journal /nonexistent/j.sqlite");
+        QTest::newRow("a folder") << QStringList{"--journal", "/"} << QString() << QByteArray("not a regular file");
+    }
+    void unusableJournalRefusesTheWrite()
+    {
+        QFETCH(QStringList, journalArgs);
+        QFETCH(QString, environment);
+        QFETCH(QByteArray, reason);
+        const QString file = dir->filePath("new.cfg");
+        writeBytes(file, kChanged);
+        const QStringList env = environment.isEmpty() ? QStringList{} : QStringList{"QZ5801_JOURNAL=" + environment};
+        const Run r = run(journalArgs + QStringList{"write-config", file}, env);
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains(reason), r.err.constData());
+        QVERIFY2(r.err.contains("Nothing was written: every write is journaled (--no-journal"), r.err.constData());
+        QCOMPARE(requestCount(), 0);
+        QCOMPARE(fileBytes(memoryPath), factoryImage);
+
+        const Run forced = run({"write-config", "--no-journal", file}, env);
+        QCOMPARE(forced.exitCode, 0);
+        QCOMPARE(fileBytes(memoryPath).mid(894, 4), floatBytes(1500));
+    }
+
+    // The transmitter fails mid-write, or keeps its memory: the record says where, or which fields.
+    void failuresAreRecorded_data()
+    {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("detail");
+        // requests: command 2, read 890, read 67, command 1, read 7, command 2, write 894, write 67, ...
+        QTest::newRow("no reply at the block") << "QZSIM_FAIL_FROM=8" << int(Result::Failed)
+                                               << "failed at write 67/27";
+        QTest::newRow("no reply at the gravity") << "QZSIM_FAIL_FROM=7" << int(Result::Failed)
+                                                 << "failed at write 894/4";
+        QTest::newRow("memory kept") << "QZSIM_FAULT=keep-memory" << int(Result::VerifyFailed)
+                                     << "gravity, output 1 lower, output 1 higher, output 1 mode, output 3 mode";
+    }
+    void failuresAreRecorded()
+    {
+        QFETCH(QString, setting);
+        QFETCH(int, result);
+        QFETCH(QString, detail);
+        const QString file = dir->filePath("new.cfg");
+        writeBytes(file, kChanged);
+        const Run r = run({"write-config", file}, {setting});
+        QCOMPARE(r.exitCode, 1);
+        const std::vector<Entry> all = records();
+        QCOMPARE(all.size(), std::size_t(1));
+        QCOMPARE(int(all[0].result), result);
+        QCOMPARE(all[0].detail, detail);
+    }
+
+    // Killed after its before-record, while the write is under way: the record says it did not finish.
+    void killedWriteLeavesUnfinishedRecord()
+    {
+        const QString file = dir->filePath("new.cfg");
+        writeBytes(file, kChanged);
+        {
+            Journal create(address);
+        }
+        std::unique_ptr<QProcess> p(start({"write-config", file}, {"QZSIM_LATENCY_MS=400"}));
+        // until the record is there, not one write frame went out
+        QElapsedTimer waited;
+        waited.start();
+        while (records().empty()) {
+            QVERIFY2(!writeSent(), "a write frame before the journal's record");
+            QVERIFY(waited.elapsed() < 30000);
+            QTest::qWait(20);
+        }
+        ::kill(pid_t(p->processId()), SIGKILL);
+        QVERIFY(p->waitForFinished(10000));
+        QVERIFY(!writeSent());
+        QCOMPARE(fileBytes(memoryPath), factoryImage);
+        const std::vector<Entry> all = records();
+        QCOMPARE(all.size(), std::size_t(1));
+        QCOMPARE(all[0].result, Result::Begun);
+        const Run history = run({"history"});
+        QCOMPARE(history.exitCode, 0);
+        QVERIFY2(history.out.split('\n').value(0).endsWith("  not finished"), history.out.constData());
+    }
+
+    // A signal during the write waits for it and its read-back: the record says written, and that the
+    // signal came. With --all, a transmitter whose write had not begun is recorded as interrupted.
+    void signalsAreRecorded()
+    {
+        const QString file = dir->filePath("new.cfg");
+        writeBytes(file, kChanged);
+        {
+            Journal create(address);
+        }
+        // instance 1 is slow: still reading before its write when instance 0 writes
+        std::unique_ptr<QProcess> p(
+            start({"--all", "write-config", file}, {"QZSIM_DEVICES=2", "QZSIM_LATENCY_MS=0:40,1:400"}));
+        QVERIFY(p->waitForStarted());
+        QElapsedTimer waited;
+        waited.start();
+        while (!writeSent()) {
+            QVERIFY(waited.elapsed() < 30000 && p->state() == QProcess::Running);
+            QTest::qWait(5);
+        }
+        ::kill(pid_t(p->processId()), SIGINT);
+        const Run r = finish(p.release());
+        QCOMPARE(r.exitCode, 130);
+        std::vector<Entry> all = records();
+        QCOMPARE(all.size(), std::size_t(2));
+        std::sort(all.begin(), all.end(), [](const Entry &a, const Entry &b) { return *a.serial < *b.serial; });
+        QCOMPARE(*all[0].serial, 12345);
+        QCOMPARE(all[0].result, Result::Written);
+        QCOMPARE(all[0].detail, QStringLiteral("SIGINT came during the write, which ended first"));
+        QVERIFY(!all[0].after.empty());
+        QCOMPARE(*all[1].serial, 12346);
+        QCOMPARE(all[1].result, Result::Interrupted);
+        QCOMPARE(all[1].detail, QStringLiteral("by SIGINT before the first write frame; nothing was sent"));
+        QVERIFY(!QFile::exists(memoryPath + ".1")); // never written to
+        const Run history = run({"history", "--serial", "12346"});
+        QVERIFY2(history.out.split('\n').value(0).endsWith("  interrupted"), history.out.constData());
+    }
+
+    // Refused files are recorded with the reason; nothing is sent.
+    void refusalIsRecorded()
+    {
+        const QString file = dir->filePath("bad.cfg");
+        writeBytes(file, configFile({"p", "1000", "100", "200", "1", "0", "0", "0", "0", "0", "0"}));
+        const Run r = run({"write-config", file});
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(requestCount(), 0);
+        const std::vector<Entry> all = records();
+        QCOMPARE(all.size(), std::size_t(1));
+        QCOMPARE(all[0].result, Result::Refused);
+        QVERIFY2(all[0].detail.contains(QLatin1String("lower value 200 Pa is above its higher value")),
+                 qPrintable(all[0].detail));
+    }
+
+    // history: newest first, by serial and time, text that keeps a hostile name on its line, JSON as stored.
+    void historyReads()
+    {
+        const QString hostile = dir->filePath("a\nb'); DROP TABLE qz5801_journal; --.cfg");
+        writeBytes(hostile, kChanged);
+        QCOMPARE(run({"write-config", hostile}).exitCode, 0);
+        QTest::qWait(5);
+        const QDateTime between = QDateTime::currentDateTimeUtc();
+        QTest::qWait(5);
+        const QString plain = dir->filePath("plain.cfg");
+        writeBytes(plain, kChanged);
+        QCOMPARE(run({"--device", "1", "write-config", plain}, {"QZSIM_DEVICES=2"}).exitCode, 0);
+
+        const Run text = run({"history"});
+        QCOMPARE(text.exitCode, 0);
+        const QList<QByteArray> lines = text.out.split('\n');
+        QVERIFY2(lines.value(0).startsWith("#2  ") && lines.value(0).contains("serial 12346 at 1-2  written"),
+                 text.out.constData());
+        QVERIFY(text.out.contains("changes: gravity 1000 -> 1500, output 1 lower"));
+        int fileLines = 0;
+        for (const QByteArray &line : lines)
+            fileLines += line.startsWith("    file ");
+        QCOMPARE(fileLines, 2);
+        QVERIFY(!lines.contains("b'); DROP TABLE qz5801_journal; --.cfg (sha256 "));
+
+        const Run one = run({"history", "--serial", "12345", "--json"});
+        QCOMPARE(one.exitCode, 0);
+        const QJsonArray list = QJsonDocument::fromJson(one.out).array();
+        QCOMPARE(list.size(), 1);
+        const QJsonObject e = list[0].toObject();
+        QCOMPARE(e["file"].toString(), hostile);
+        QCOMPARE(e["serial"].toInt(), 12345);
+        QCOMPARE(e["result"].toString(), QStringLiteral("written"));
+        QCOMPARE(e["before"].toObject()["memory"].toString(), records().back().before.toText());
+        QVERIFY(e["restored_from"].isNull());
+
+        const Run since = run({"history", "--since", between.toString(Qt::ISODateWithMs), "--json"});
+        QCOMPARE(QJsonDocument::fromJson(since.out).array().size(), 1);
+        QCOMPARE(run({"history", "--since", "yesterday"}).exitCode, 2);
+        QCOMPARE(run({"history", "--device", "0"}).exitCode, 2);
+    }
+
+    // restore gives back exactly the bytes from before, verified, in a record of its own.
+    void restoreGivesBackTheBytes()
+    {
+        // bytes no configuration file could give: a NaN gravity and mode 9
+        QByteArray odd = factoryImage;
+        odd.replace(894, 4, QByteArray::fromHex("ffffc07f"));
+        odd[75] = char(9);
+        writeBytes(memoryPath, odd);
+        const QString file = dir->filePath("new.cfg");
+        writeBytes(file, kChanged);
+        QCOMPARE(run({"write-config", file}).exitCode, 0);
+        QVERIFY(fileBytes(memoryPath) != odd);
+
+        const Run r = run({"restore"});
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        QCOMPARE(r.out, QByteArray("Configuration restored from record 1 (journal record 2)\n"));
+        QCOMPARE(fileBytes(memoryPath), odd);
+        const std::vector<Entry> all = records();
+        QCOMPARE(all.size(), std::size_t(2));
+        QCOMPARE(all[0].operation, QStringLiteral("restore"));
+        QCOMPARE(all[0].restoredFrom, std::optional<qint64>(1));
+        QCOMPARE(all[0].result, Result::Written);
+        QCOMPARE(all[0].requested, all[1].before);
+        QCOMPARE(all[0].after, all[1].before);
+    }
+
+    void restoreRefusals_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("reason");
+        QTest::newRow("nothing journaled") << QStringList{"restore"}
+                                           << QByteArray("no written configuration of transmitter 12346");
+        QTest::newRow("no such record") << QStringList{"restore", "--record", "99"} << QByteArray("no record 99");
+        QTest::newRow("another transmitter's") << QStringList{"restore", "--record", "1"}
+                                               << QByteArray("record 1 is of transmitter 12345, not of this one "
+                                                             "(12346)");
+    }
+    void restoreRefusals()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, reason);
+        const QString file = dir->filePath("new.cfg");
+        writeBytes(file, kChanged);
+        QCOMPARE(run({"--device", "0", "write-config", file}, {"QZSIM_DEVICES=2"}).exitCode, 0);
+        QFile::remove(logPath);
+        const Run r = run(QStringList{"--device", "1"} + args, {"QZSIM_DEVICES=2"});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains(reason), r.err.constData());
+        // the serial number is read, nothing written
+        for (const QByteArray &line : fileBytes(logPath + ".1").split('\n'))
+            QVERIFY(line.size() < 8 || QByteArray::fromHex(line).at(3) != 8);
+        QCOMPARE(records().size(), std::size_t(1));
+    }
+};
+
+QTEST_GUILESS_MAIN(JournalCliTest)
+#include "test_journal_cli.moc"

@@ -1,0 +1,192 @@
+// The window's journal: "Write configuration" and the zero correction each add
+// a record of what they sent, with the serial number once Device Info was
+// read; the transmitter sees the same frames and the operator the same boxes
+// with or without it, and a journal that fails only shows a note.
+#include "ShellTestSupport.h"
+
+#include "Journal.h"
+#include "WindowJournal.h"
+
+#include "Fix64usb.h"
+#include "Lang.h"
+#include "Main.h"
+#include "NumberText.h"
+#include "SimulatorSupport.h"
+#include "qzsim.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+
+#include <cstring>
+
+using namespace shelltest;
+using namespace simtest;
+using journal::Entry;
+using journal::Result;
+
+class WindowJournalTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<ConfigHome> home;
+    std::unique_ptr<TMainF> window;
+    DialogHooks previousHooks;
+    QStringList boxes;
+    QTemporaryDir dir;
+
+    TMainF &connectedWindow()
+    {
+        window.reset();
+        home = std::make_unique<ConfigHome>();
+        currentLanguage = 0;
+        window = std::make_unique<TMainF>();
+        window->Timer1->stop();
+        window->Timer3->stop();
+        window->CCmPoStartu();
+        qzsim_clear_logs();
+        boxes.clear();
+        return *window;
+    }
+
+    // Device Info, a changed value written, a zero correction confirmed, a write that fails.
+    void operate(TMainF &w)
+    {
+        w.CmDeviceInfo();
+        w.higherValue1 = 61000;
+        w.CmKonfigurace();
+        qzsim_set_value(12);
+        w.CmKorekce();
+        const int sent = int(qzsim_request_count());
+        qzsim_fail_from(uint32_t(sent + 3)); // command 2, write 894, write 67 (lost)
+        w.CmKonfigurace();
+    }
+
+    static std::vector<Entry> records(const journal::Address &a) { return journal::Journal(a).history({}); }
+
+private slots:
+    void init()
+    {
+        delete theLink;
+        theLink = nullptr;
+        qzsim_reset();
+        setDecimalSeparatorForTesting(u'.');
+        boxes.clear();
+        DialogHooks hooks;
+        hooks.message = [this](QWidget *, const MessageRequest &r) {
+            boxes << r.title + ": " + r.text;
+            return r.buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+        };
+        previousHooks = setDialogHooks(hooks);
+        setPauseFunction([](unsigned) {});
+    }
+    void cleanup()
+    {
+        window.reset();
+        home.reset();
+        delete theLink;
+        theLink = nullptr;
+        setDialogHooks(previousHooks);
+        setPauseFunction({});
+        setDecimalSeparatorForTesting(QChar());
+    }
+
+    void writesAndZeroCorrectionRecorded()
+    {
+        TMainF &w = connectedWindow();
+        journal::Address address;
+        address.path = dir.filePath(QStringLiteral("window.sqlite"));
+        auto *attached = new TWindowJournal(w, address);
+        operate(w);
+        attached->waitForRecords();
+        QVERIFY(attached->note->isHidden());
+
+        const std::vector<Entry> all = records(address);
+        QCOMPARE(all.size(), std::size_t(3));
+        const Entry &written = all[2];
+        QCOMPARE(written.operation, QStringLiteral("window write"));
+        QCOMPARE(written.program, QStringLiteral("qz5801"));
+        QCOMPARE(written.serial, std::optional<int>(12345));
+        QCOMPARE(written.location, QStringLiteral("1-1"));
+        QCOMPARE(written.result, Result::Written);
+        QVERIFY(written.before.empty());
+        QCOMPARE(written.requested.regions.at(67),
+                 QByteArray(reinterpret_cast<const char *>(qzsim_memory() + 67), 27));
+        QCOMPARE(written.requested.regions.at(894),
+                 QByteArray(reinterpret_cast<const char *>(qzsim_memory() + 894), 4));
+        QCOMPARE(memoryFloat(71), 61000.0f);
+
+        const Entry &zero = all[1];
+        QCOMPARE(zero.operation, QStringLiteral("zero correction"));
+        QCOMPARE(zero.result, Result::Written);
+        QCOMPARE(zero.before.regions.at(940), QByteArray(4, '\0'));
+        QCOMPARE(zero.requested.regions.at(940), QByteArray(reinterpret_cast<const char *>(qzsim_memory() + 940), 4));
+        QCOMPARE(memoryFloat(940), -12.0f);
+
+        const Entry &failed = all[0];
+        QCOMPARE(failed.result, Result::Failed);
+        QCOMPARE(failed.detail, QStringLiteral("failed at write 67/27"));
+        QCOMPARE(failed.serial, std::optional<int>(12345));
+    }
+
+    // Without Device Info in this session the serial number is not known.
+    void serialOnlyFromDeviceInfo()
+    {
+        TMainF &w = connectedWindow();
+        journal::Address address;
+        address.path = dir.filePath(QStringLiteral("no-serial.sqlite"));
+        auto *attached = new TWindowJournal(w, address);
+        w.CmKonfigurace();
+        attached->waitForRecords();
+        const std::vector<Entry> all = records(address);
+        QCOMPARE(all.size(), std::size_t(1));
+        QVERIFY(!all[0].serial);
+    }
+
+    // The same frames and boxes with a journal, with a failing one and with none.
+    void journalChangesNeitherFramesNorBoxes_data()
+    {
+        QTest::addColumn<QString>("journalPath");
+        QTest::newRow("working") << QStringLiteral("frames.sqlite");
+        QTest::newRow("failing") << QStringLiteral("no/such/folder/frames.sqlite");
+    }
+    void journalChangesNeitherFramesNorBoxes()
+    {
+        QFETCH(QString, journalPath);
+        {
+            TMainF &w = connectedWindow();
+            operate(w);
+        }
+        const QStringList framesWithout = requestLog();
+        const QStringList boxesWithout = boxes;
+        const QByteArray memoryWithout(reinterpret_cast<const char *>(qzsim_memory()), 65536);
+        QCOMPARE(boxesWithout, (QStringList{"Info: Serial number is 12345", "Message: Configuration successfully written",
+                                            "Message: Set the zero pressure and press OK",
+                                            "Message: Zero error is: 1 mm\rWould you like to fix this error?",
+                                            "Message: Correction successfully implemented",
+                                            "Error: Error writing configuration"}));
+
+        qzsim_reset();
+        TMainF &w = connectedWindow();
+        journal::Address address;
+        address.path = dir.filePath(journalPath);
+        auto *attached = new TWindowJournal(w, address);
+        const QString statusBefore = w.StatusBar1->text();
+        operate(w);
+        attached->waitForRecords();
+        QCOMPARE(requestLog(), framesWithout);
+        QCOMPARE(boxes, boxesWithout);
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(qzsim_memory()), 65536), memoryWithout);
+        QCOMPARE(w.StatusBar1->text(), statusBefore);
+        const bool failing = journalPath.contains(QLatin1String("no/such"));
+        QCOMPARE(!attached->note->isHidden(), failing);
+        if (failing) {
+            QCOMPARE(attached->note->text(), QStringLiteral("Not journaled"));
+            QVERIFY2(attached->note->toolTip().startsWith(QLatin1String("Cannot open the journal ")),
+                     qPrintable(attached->note->toolTip()));
+        }
+    }
+};
+
+QZ_SHELL_TEST_MAIN(WindowJournalTest)
+#include "test_window_journal.moc"
