@@ -7,7 +7,6 @@
 #include "Lang.h"
 #include "LiveValue.h"
 #include "Main.h"
-#include "TrendWindow.h"
 #include "Units.h"
 
 #include <QAction>
@@ -18,7 +17,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 
-TOperatorTools::TOperatorTools(TMainF &window) : QObject(&window), w(window)
+TOperatorTools::TOperatorTools(TMainF &window) : QObject(&window), trendHost(window, *this), w(window)
 {
     setObjectName(QStringLiteral("operatorTools"));
 
@@ -62,7 +61,7 @@ TOperatorTools::TOperatorTools(TMainF &window) : QObject(&window), w(window)
     connect(&w, &TMainF::transmitterAnswered, this,
             [this](bool answered) { setConnection(stateAfterExchange(connection, answered)); });
     connect(&w, &TMainF::displayChanged, this, [this] {
-        if (trendWindow && trendWindow->isVisible())
+        if (trendWindow && trendWindow->widget()->isVisible())
             trendWindow->redraw();
     });
     // Switched off, by the operator or by the poll: the line breaks here.
@@ -125,11 +124,19 @@ void TOperatorTools::polled(int outcome, float pascal)
 
 void TOperatorTools::showTrend()
 {
-    if (!trendWindow)
-        trendWindow = new TTrendWindow(w, history, [this] { return nowMs(); }, &w);
-    trendWindow->show();
-    trendWindow->raise();
-    trendWindow->activateWindow();
+    if (!trendWindow) {
+        const TrendLibrary library = loadTrendLibrary(trendLibraryFolder);
+        if (!library.factory) {
+            showMessage(&w, translate(QStringLiteral("The trend cannot be opened")) + QChar(13) + library.error,
+                        translate(QStringLiteral("Error")));
+            return;
+        }
+        trendWindow = library.factory(&trendHost, &w);
+    }
+    QWidget *window = trendWindow->widget();
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 void TOperatorTools::compareWithTransmitter()

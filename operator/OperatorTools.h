@@ -7,6 +7,7 @@
 
 #include "ConnectionState.h"
 #include "TrendHistory.h"
+#include "TrendHost.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -16,7 +17,6 @@
 class QAction;
 class QLabel;
 class TMainF;
-class TTrendWindow;
 
 class TOperatorTools : public QObject {
     Q_OBJECT
@@ -31,7 +31,10 @@ public:
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
 
     TrendHistory history;
-    TTrendWindow *trendWindow = nullptr; // made when first shown, kept
+    // Made when first shown, kept; its code is loaded then (trendHost).
+    TrendView *trendWindow = nullptr;
+    TTrendHost trendHost;
+    QString trendLibraryFolder; // empty: beside the program
     QLabel *connectionLabel = nullptr;
     ConnectionState connection = ConnectionState::Unknown;
     QAction *menuReadConfiguration = nullptr;

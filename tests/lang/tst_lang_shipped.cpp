@@ -41,7 +41,8 @@ const QStringList &toolKeys()
         // trend and recording
         "Trend", "Span", "1 minute", "10 minutes", "1 hour", "Everything", "Pause", "Record", "Stop",
         "Save image", "Minimum", "Maximum", "Mean", "At pointer", "Not recording", "Recording", "Recorded",
-        "%i lines", "The recording file cannot be written, recording stopped", "All files"};
+        "%i lines", "The recording file cannot be written, recording stopped", "All files",
+        "The trend cannot be opened"};
     return keys;
 }
 

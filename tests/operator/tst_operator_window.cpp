@@ -114,7 +114,7 @@ class OperatorToolsTest : public QObject {
     TTrendWindow &openTrend(TMainF &w)
     {
         w.operatorTools->showTrend();
-        return *w.operatorTools->trendWindow;
+        return *static_cast<TTrendWindow *>(w.operatorTools->trendWindow);
     }
 
     // The history as texts: values in Pa, "gap" for a break.
@@ -336,6 +336,29 @@ private slots:
         QCOMPARE(history.size(), TrendHistory::kDefaultCapacity);
         QVERIFY(drawnValues(trend).size() <= 2 * std::max(trend.chartView->width(), 100) + 2);
         QVERIFY(drawnValues(trend).size() > 100);
+    }
+
+    void aMissingTrendLibraryIsSaidAndTheWindowGoesOn()
+    {
+        TMainF &w = connectedWindow();
+        QTemporaryDir empty;
+        w.operatorTools->trendLibraryFolder = empty.path() + u'/';
+        setLinkedTrendViewFactory(nullptr);
+        w.operatorTools->showTrend();
+        const TrendLibrary beside = loadTrendLibrary(QStringLiteral(QZ_TREND_LIBRARY_DIR "/"));
+        setLinkedTrendViewFactory(&qz5801CreateTrendView);
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].title, QStringLiteral("Error"));
+        QVERIFY2(boxes[0].text.startsWith(QStringLiteral("The trend cannot be opened\r")), qPrintable(boxes[0].text));
+        QVERIFY(boxes[0].text.contains(empty.path()));
+        QVERIFY(!w.operatorTools->trendWindow);
+        // the live value goes on into the history
+        w.checkActualValue->setChecked(true);
+        qzsim_push_reading(1234);
+        tick(w);
+        QCOMPARE(historyTexts(w.operatorTools->history), QStringList{"1234"});
+        // the library the build puts beside the program is found by its name
+        QVERIFY2(beside.factory, qPrintable(beside.error));
     }
 
     // ---- Recording ----
@@ -678,8 +701,8 @@ private slots:
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(boxes[0].text, QStringLiteral("Configuration successfully read"));
         QTest::keyClick(&w, Qt::Key_T, Qt::ControlModifier);
-        QVERIFY(w.operatorTools->trendWindow && w.operatorTools->trendWindow->isVisible());
-        QVERIFY(!w.operatorTools->trendWindow->isModal());
+        QVERIFY(w.operatorTools->trendWindow && w.operatorTools->trendWindow->widget()->isVisible());
+        QVERIFY(!w.operatorTools->trendWindow->widget()->isModal());
     }
 
     void writingHasNoSingleKey()

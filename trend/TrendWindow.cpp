@@ -1,9 +1,5 @@
 #include "TrendWindow.h"
 
-#include "Dialogs.h"
-#include "Lang.h"
-#include "Main.h"
-#include "Units.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -40,9 +36,10 @@ QIcon swatch(const QColor &colour)
 
 } // namespace
 
-TTrendWindow::TTrendWindow(TMainF &mainWindow, const TrendHistory &trendHistory, std::function<int64_t()> now,
-                           QWidget *parent)
-    : QWidget(parent, Qt::Window), main(mainWindow), history(trendHistory), clock(std::move(now))
+TrendView *qz5801CreateTrendView(TrendHost *host, QWidget *parent) { return new TTrendWindow(*host, parent); }
+
+TTrendWindow::TTrendWindow(TrendHost &trendHost, QWidget *parent)
+    : QWidget(parent, Qt::Window), host(trendHost), history(trendHost.history())
 {
     setObjectName(QStringLiteral("trendWindow"));
 
@@ -131,7 +128,7 @@ TTrendWindow::TTrendWindow(TMainF &mainWindow, const TrendHistory &trendHistory,
     });
     connect(spanBox, &QComboBox::currentIndexChanged, this, [this] { redraw(); });
     connect(pauseButton, &QPushButton::toggled, this, [this](bool on) {
-        frozenEnd = clock();
+        frozenEnd = host.now();
         if (!on)
             redraw();
     });
@@ -146,26 +143,31 @@ TTrendWindow::TTrendWindow(TMainF &mainWindow, const TrendHistory &trendHistory,
 
 void TTrendWindow::retranslate()
 {
-    setWindowTitle(translate(QStringLiteral("Trend")) + QStringLiteral(" - ")
-                   + translate(QStringLiteral("QZ5801 User Software")));
-    spanCaption->setText(translateWithColon(QStringLiteral("Span")).trimmed());
+    setWindowTitle(host.translate(QStringLiteral("Trend")) + QStringLiteral(" - ")
+                   + host.translate(QStringLiteral("QZ5801 User Software")));
+    spanCaption->setText(host.translateWithColon(QStringLiteral("Span")).trimmed());
     const QSignalBlocker blocker(spanBox);
     const int selected = spanBox->currentIndex();
     spanBox->clear();
-    spanBox->addItems({translate(QStringLiteral("1 minute")), translate(QStringLiteral("10 minutes")),
-                       translate(QStringLiteral("1 hour")), translate(QStringLiteral("Everything"))});
+    spanBox->addItems({host.translate(QStringLiteral("1 minute")), host.translate(QStringLiteral("10 minutes")),
+                       host.translate(QStringLiteral("1 hour")), host.translate(QStringLiteral("Everything"))});
     spanBox->setCurrentIndex(selected < 0 ? 1 : selected);
-    spanBox->setAccessibleName(translate(QStringLiteral("Span")));
+    spanBox->setAccessibleName(host.translate(QStringLiteral("Span")));
     for (std::size_t i = 0; i < outputChecks.size(); ++i)
-        outputChecks[i]->setText(translate(QStringLiteral("Output")) + QStringLiteral(" %1").arg(i + 1));
-    pauseButton->setText(translate(QStringLiteral("Pause")));
-    recordButton->setText(translateWithEllipsis(QStringLiteral("Record")));
+        outputChecks[i]->setText(host.translate(QStringLiteral("Output")) + QStringLiteral(" %1").arg(i + 1));
+    pauseButton->setText(host.translate(QStringLiteral("Pause")));
+    recordButton->setText(host.translateWithEllipsis(QStringLiteral("Record")));
     recordButton->setToolTip(QKeySequence(Qt::CTRL | Qt::Key_R).toString(QKeySequence::NativeText));
-    stopButton->setText(translate(QStringLiteral("Stop")));
-    saveImageButton->setText(translateWithEllipsis(QStringLiteral("Save image")));
-    chartView->setAccessibleName(translate(QStringLiteral("Trend")));
+    stopButton->setText(host.translate(QStringLiteral("Stop")));
+    saveImageButton->setText(host.translateWithEllipsis(QStringLiteral("Save image")));
+    chartView->setAccessibleName(host.translate(QStringLiteral("Trend")));
     showRecordingState();
     redraw();
+}
+
+QString TTrendWindow::shownWithUnit(float pascal) const
+{
+    return host.shownNumber(pascal) + u' ' + host.display().unitText;
 }
 
 bool TTrendWindow::paused() const { return pauseButton->isChecked(); }
@@ -179,7 +181,7 @@ int TTrendWindow::plotColumns() const
 void TTrendWindow::redraw()
 {
     ++redraws;
-    const int64_t end = paused() ? frozenEnd : clock();
+    const int64_t end = paused() ? frozenEnd : host.now();
     const int64_t span = kSpansMs[std::clamp(spanBox->currentIndex(), 0, 3)];
     // The last minute is the minute up to now, without the value of a minute ago.
     int64_t begin = end - span + 1;
@@ -187,7 +189,8 @@ void TTrendWindow::redraw()
         begin = history.size() > 0 ? std::min(history.at(0).ms, end - 60'000) : end - 60'000;
 
     const TrendReduction reduced = history.reduce(begin, end, plotColumns());
-    const double factor = main.unitFactor;
+    const TrendDisplay shown = host.display();
+    const double factor = shown.factor;
     while (valueSeries.size() < reduced.segments.size()) {
         auto *series = new QLineSeries;
         QPen pen(kValueColour);
@@ -209,7 +212,7 @@ void TTrendWindow::redraw()
     for (std::size_t i = 0; i < limitSeries.size(); ++i) {
         const bool shown = outputChecks[i / 2]->isChecked();
         limitSeries[i]->setVisible(shown);
-        const double value = double(main.limitValue(int(i))) * factor;
+        const double value = double(host.limitValue(int(i))) * factor;
         limitSeries[i]->replace({QPointF(double(begin), value), QPointF(double(end), value)});
         if (shown && !any) {
             low = high = value;
@@ -224,8 +227,8 @@ void TTrendWindow::redraw()
     axisX->setFormat(end - begin > 6 * 3'600'000 ? QStringLiteral("dd.MM. HH:mm") : QStringLiteral("HH:mm:ss"));
     axisY->setRange(low - margin, high + margin);
     axisY->applyNiceNumbers();
-    axisY->setLabelFormat(QStringLiteral("%.") + QString::number(std::clamp(main.decimals, 0, 6)) + u'f');
-    axisY->setTitleText(main.unitText);
+    axisY->setLabelFormat(QStringLiteral("%.") + QString::number(std::clamp(shown.decimals, 0, 6)) + u'f');
+    axisY->setTitleText(shown.unitText);
     for (std::size_t i = 0; i < reduced.segments.size(); ++i) {
         QList<QPointF> points;
         points.reserve(qsizetype(reduced.segments[i].size()));
@@ -235,15 +238,15 @@ void TTrendWindow::redraw()
     }
 
     if (reduced.count == 0) {
-        statsLabel->setText(translateWithColon(QStringLiteral("Minimum")) + QStringLiteral("-   ")
-                            + translateWithColon(QStringLiteral("Maximum")) + QStringLiteral("-   ")
-                            + translateWithColon(QStringLiteral("Mean")) + u'-');
+        statsLabel->setText(host.translateWithColon(QStringLiteral("Minimum")) + QStringLiteral("-   ")
+                            + host.translateWithColon(QStringLiteral("Maximum")) + QStringLiteral("-   ")
+                            + host.translateWithColon(QStringLiteral("Mean")) + u'-');
     } else {
         statsLabel->setText(
-            translateWithColon(QStringLiteral("Minimum")) + display::shownWithUnit(float(reduced.minimum), main)
-            + QStringLiteral("   ") + translateWithColon(QStringLiteral("Maximum"))
-            + display::shownWithUnit(float(reduced.maximum), main) + QStringLiteral("   ")
-            + translateWithColon(QStringLiteral("Mean")) + display::shownWithUnit(float(reduced.mean), main));
+            host.translateWithColon(QStringLiteral("Minimum")) + shownWithUnit(float(reduced.minimum))
+            + QStringLiteral("   ") + host.translateWithColon(QStringLiteral("Maximum"))
+            + shownWithUnit(float(reduced.maximum)) + QStringLiteral("   ")
+            + host.translateWithColon(QStringLiteral("Mean")) + shownWithUnit(float(reduced.mean)));
     }
 }
 
@@ -258,10 +261,10 @@ void TTrendWindow::valueArrived(const RecordedValue &value)
     if (recorder.active()) {
         if (!recorder.write(value)) {
             showRecordingState();
-            showMessage(this,
-                        translate(QStringLiteral("The recording file cannot be written, recording stopped"))
+            host.showMessage(this,
+                        host.translate(QStringLiteral("The recording file cannot be written, recording stopped"))
                             + QChar(13) + recorder.path(),
-                        translate(QStringLiteral("Error")));
+                        host.translate(QStringLiteral("Error")));
         }
         showRecordingState();
     }
@@ -273,9 +276,9 @@ QString TTrendWindow::pointerText(int64_t ms) const
     const TrendSample *sample = history.nearestValue(ms, TrendHistory::kJoinMs);
     if (!sample)
         return {};
-    return translateWithColon(QStringLiteral("At pointer"))
+    return host.translateWithColon(QStringLiteral("At pointer"))
            + QDateTime::fromMSecsSinceEpoch(sample->ms).toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("  ")
-           + display::shownWithUnit(sample->pascal, main);
+           + shownWithUnit(sample->pascal);
 }
 
 bool TTrendWindow::eventFilter(QObject *watched, QEvent *event)
@@ -308,8 +311,8 @@ bool TTrendWindow::startRecording(const QString &path)
 {
     if (!recorder.start(path)) {
         showRecordingState();
-        showMessage(this, translate(QStringLiteral("Cannot open file")) + QChar(13) + path,
-                    translate(QStringLiteral("Error")));
+        host.showMessage(this, host.translate(QStringLiteral("Cannot open file")) + QChar(13) + path,
+                    host.translate(QStringLiteral("Error")));
         return false;
     }
     showRecordingState();
@@ -328,22 +331,22 @@ void TTrendWindow::showRecordingState()
     recordButton->setEnabled(!on);
     stopButton->setEnabled(on);
     if (recorder.path().isEmpty()) {
-        recordingLabel->setText(translate(QStringLiteral("Not recording")));
+        recordingLabel->setText(host.translate(QStringLiteral("Not recording")));
         return;
     }
-    recordingLabel->setText((on ? translateWithColon(QStringLiteral("Recording"))
-                                : translateWithColon(QStringLiteral("Recorded")))
+    recordingLabel->setText((on ? host.translateWithColon(QStringLiteral("Recording"))
+                                : host.translateWithColon(QStringLiteral("Recorded")))
                             + QFileInfo(recorder.path()).fileName() + QStringLiteral(", ")
-                            + translateFormat(QStringLiteral("%i lines"), int(recorder.linesWritten())));
+                            + host.translateFormat(QStringLiteral("%i lines"), int(recorder.linesWritten())));
     recordingLabel->setToolTip(recorder.path());
 }
 
 void TTrendWindow::chooseRecordingFile()
 {
-    const QString path = chooseSaveFile(this, {translate(QStringLiteral("Record")),
-                                               QStringLiteral("CSV (*.csv);;") + translate(QStringLiteral("All files"))
+    const QString path = host.chooseSaveFile(this, host.translate(QStringLiteral("Record")),
+                                               QStringLiteral("CSV (*.csv);;") + host.translate(QStringLiteral("All files"))
                                                    + QStringLiteral(" (*)"),
-                                               QStringLiteral("csv")});
+                                               QStringLiteral("csv"));
     if (!path.isEmpty())
         startRecording(path);
 }
@@ -355,9 +358,9 @@ bool TTrendWindow::saveImage(const QString &path)
 
 void TTrendWindow::chooseImageFile()
 {
-    const QString path = chooseSaveFile(this, {translate(QStringLiteral("Save image")),
-                                               QStringLiteral("PNG (*.png)"), QStringLiteral("png")});
+    const QString path = host.chooseSaveFile(this, host.translate(QStringLiteral("Save image")),
+                                               QStringLiteral("PNG (*.png)"), QStringLiteral("png"));
     if (!path.isEmpty() && !saveImage(path))
-        showMessage(this, translate(QStringLiteral("Cannot open file")) + QChar(13) + path,
-                    translate(QStringLiteral("Error")));
+        host.showMessage(this, host.translate(QStringLiteral("Cannot open file")) + QChar(13) + path,
+                    host.translate(QStringLiteral("Error")));
 }

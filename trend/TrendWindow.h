@@ -4,6 +4,7 @@
 
 #include "Recorder.h"
 #include "TrendHistory.h"
+#include "TrendView.h"
 
 #include <QWidget>
 
@@ -20,24 +21,27 @@ class QLabel;
 class QLineSeries;
 class QPushButton;
 class QValueAxis;
-class TMainF;
 
-class TTrendWindow : public QWidget {
+#if defined(QZ_TREND_LIBRARY)
+#define QZ_TREND_EXPORT Q_DECL_EXPORT
+#else
+#define QZ_TREND_EXPORT Q_DECL_IMPORT
+#endif
+
+class QZ_TREND_EXPORT TTrendWindow : public QWidget, public TrendView {
     Q_OBJECT
 public:
     // Spans by the order of the span box; 0 is everything the history holds.
     static constexpr int64_t kSpansMs[4] = {60'000, 600'000, 3'600'000, 0};
 
-    TTrendWindow(TMainF &main, const TrendHistory &history, std::function<int64_t()> clock,
-                 QWidget *parent = nullptr);
+    TTrendWindow(TrendHost &host, QWidget *parent = nullptr);
 
-    void retranslate();
-    // Draws the history again, in the unit the main window shows now.
-    void redraw();
-    // A value has been added to the history; a recording takes it.
-    void valueArrived(const RecordedValue &value);
-    // A gap or a value: the view follows unless paused.
-    void historyChanged();
+    QWidget *widget() override { return this; }
+    void retranslate() override;
+    void redraw() override;
+    void valueArrived(const RecordedValue &value) override;
+    void historyChanged() override;
+    void chooseRecordingFile() override;
 
     bool startRecording(const QString &path);
     void stopRecording();
@@ -74,13 +78,15 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void chooseRecordingFile();
     void chooseImageFile();
+    QString shownWithUnit(float pascal) const;
     void showRecordingState();
     int plotColumns() const;
 
-    TMainF &main;
+    TrendHost &host;
     const TrendHistory &history;
-    std::function<int64_t()> clock;
     int64_t frozenEnd = 0;
 };
+
+// The library's entry point (TrendView.h): a trend window over the host.
+extern "C" QZ_TREND_EXPORT TrendView *qz5801CreateTrendView(TrendHost *host, QWidget *parent);
