@@ -132,6 +132,9 @@ void TOperatorTools::showTrend()
             return;
         }
         trendWindow = library.factory(&trendHost, &w);
+        // The window's keys work while the trend has the focus.
+        trendWindow->widget()->addActions({w.menuExit, w.menuReadConfigurationFromDisk,
+                                           w.menuWriteconfigurationToDisk, w.menuAbout, menuReadConfiguration});
     }
     QWidget *window = trendWindow->widget();
     window->show();

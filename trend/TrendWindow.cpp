@@ -127,8 +127,13 @@ TTrendWindow::TTrendWindow(TrendHost &trendHost, QWidget *parent)
             chooseRecordingFile();
     });
     connect(spanBox, &QComboBox::currentIndexChanged, this, [this] { redraw(); });
+    // Escape closes the trend, as it closes a dialog.
+    auto *closeKey = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(closeKey, &QShortcut::activated, this, &QWidget::close);
     connect(pauseButton, &QPushButton::toggled, this, [this](bool on) {
         frozenEnd = host.now();
+        // The button says what pressing it does now.
+        pauseButton->setText(host.translate(on ? QStringLiteral("Resume") : QStringLiteral("Pause")));
         if (!on)
             redraw();
     });
@@ -155,7 +160,7 @@ void TTrendWindow::retranslate()
     spanBox->setAccessibleName(host.translate(QStringLiteral("Span")));
     for (std::size_t i = 0; i < outputChecks.size(); ++i)
         outputChecks[i]->setText(host.translate(QStringLiteral("Output")) + QStringLiteral(" %1").arg(i + 1));
-    pauseButton->setText(host.translate(QStringLiteral("Pause")));
+    pauseButton->setText(host.translate(paused() ? QStringLiteral("Resume") : QStringLiteral("Pause")));
     recordButton->setText(host.translateWithEllipsis(QStringLiteral("Record")));
     recordButton->setToolTip(QKeySequence(Qt::CTRL | Qt::Key_R).toString(QKeySequence::NativeText));
     stopButton->setText(host.translate(QStringLiteral("Stop")));

@@ -42,7 +42,7 @@ const QStringList &toolKeys()
         "Trend", "Span", "1 minute", "10 minutes", "1 hour", "Everything", "Pause", "Record", "Stop",
         "Save image", "Minimum", "Maximum", "Mean", "At pointer", "Not recording", "Recording", "Recorded",
         "%i lines", "The recording file cannot be written, recording stopped", "All files",
-        "The trend cannot be opened"};
+        "The trend cannot be opened", "Resume"};
     return keys;
 }
 

@@ -705,6 +705,48 @@ private slots:
         QVERIFY(!w.operatorTools->trendWindow->widget()->isModal());
     }
 
+    void trendKeysAndPauseState_data()
+    {
+        QTest::addColumn<QKeySequence>("keys");
+        QTest::addColumn<QString>("action"); // empty: the key closes the trend
+        QTest::newRow("Escape") << QKeySequence(Qt::Key_Escape) << QString();
+        QTest::newRow("Ctrl+Q") << QKeySequence(Qt::CTRL | Qt::Key_Q) << "menuExit";
+        QTest::newRow("Ctrl+O") << QKeySequence(Qt::CTRL | Qt::Key_O) << "menuReadConfigurationFromDisk";
+        QTest::newRow("Ctrl+S") << QKeySequence(Qt::CTRL | Qt::Key_S) << "menuWriteconfigurationToDisk";
+        QTest::newRow("F1") << QKeySequence(Qt::Key_F1) << "menuAbout";
+        QTest::newRow("F5") << QKeySequence(Qt::Key_F5) << "menuReadConfiguration";
+    }
+    void trendKeysAndPauseState()
+    {
+        QFETCH(QKeySequence, keys);
+        QFETCH(QString, action);
+        TMainF &w = connectedWindow();
+        w.show();
+        TTrendWindow &trend = openTrend(w);
+        QVERIFY(QTest::qWaitForWindowActive(&trend));
+        QAction *item = action.isEmpty() ? nullptr : w.findChild<QAction *>(action);
+        int triggered = 0;
+        if (item) {
+            // Only count: the items' own work is tested with the main window.
+            item->setEnabled(true);
+            disconnect(item, &QAction::triggered, nullptr, nullptr);
+            connect(item, &QAction::triggered, this, [&triggered] { ++triggered; });
+        }
+        QTest::keySequence(&trend, keys);
+        if (item)
+            QCOMPARE(triggered, 1);
+        QCOMPARE(trend.isVisible(), item != nullptr);
+
+        // Pause says what it does
+        QCOMPARE(trend.pauseButton->text(), QStringLiteral("Pause"));
+        trend.pauseButton->setChecked(true);
+        QCOMPARE(trend.pauseButton->text(), QStringLiteral("Resume"));
+        trend.retranslate();
+        QCOMPARE(trend.pauseButton->text(), QStringLiteral("Resume"));
+        trend.pauseButton->setChecked(false);
+        QCOMPARE(trend.pauseButton->text(), QStringLiteral("Pause"));
+    }
+
     void writingHasNoSingleKey()
     {
         TMainF &w = connectedWindow();
