@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 namespace cli {
 
@@ -15,15 +16,22 @@ const Command commands[] = {
     {"dump", "dump ADDRESS LENGTH", "transmitter memory as hex (decimal, or hex after 0x; at most up to 64 KiB)", 2,
      2, "ADDRESS LENGTH", OptSelect, runDump},
     {"read-config", "read-config [FILE|DIR] [--json]",
-     "the configuration as a configuration file, on stdout or into FILE (with --all: DIR/SERIAL.cfg)", 0, 1, "FILE",
-     OptJson | OptAll | OptSelect, runReadConfig},
-    {"write-config", "write-config FILE [--no-verify] [--dry-run] [--force]",
-     "checks FILE strictly, writes it, reads it back and compares", 1, 1, "FILE", OptAll | OptSelect | OptWrite,
-     runWriteConfig},
-    {"diff", "diff FILE [--json]", "FILE against the transmitter, field by field (exit 0 equal, 1 different)", 1, 1,
-     "FILE", OptJson | OptSelect, runDiff},
+     "the configuration as a file that restores it exactly, on stdout or into FILE\n"
+     "      (with --all: DIR/SERIAL.cfg, or DIR/SERIAL-LOCATION.cfg where serial numbers repeat)",
+     0, 1, "FILE", OptJson | OptAll | OptSelect, runReadConfig},
+    {"write-config", "write-config FILE [--no-verify] [--dry-run] [--force] [--json]",
+     "checks FILE strictly, writes it, reads it back and compares\n"
+     "      (--dry-run: exit 0 nothing to change, 1 would change, 2 trouble)",
+     1, 1, "FILE", OptJson | OptAll | OptSelect | OptWrite, runWriteConfig},
+    {"diff", "diff FILE [--json]",
+     "FILE against the transmitter, field by field (exit 0 equal, 1 different, 2 trouble)", 1, 1, "FILE",
+     OptJson | OptSelect, runDiff},
     {"watch", "watch [--count N] [--interval SECONDS] [--unit UNIT] [--timestamps iso]",
-     "the actual value as CSV (seconds,value_pa) until N lines or Ctrl-C", 0, 0, "", OptSelect | OptWatch, runWatch},
+     "the actual value as CSV (seconds,value_pa) until N lines or Ctrl-C (exit 130)", 0, 0, "",
+     OptSelect | OptWatch, runWatch},
+    {"wait", "wait [--timeout SECONDS]",
+     "returns as soon as the chosen transmitter is attached and answers (exit 3 after the timeout)", 0, 0, "",
+     OptSelect | OptWait, nullptr},
 };
 
 const char *kUnitNames[] = {"Pa", "kPa", "MPa", "mbar", "bar", "psi", "mm", "m", "inch"};
@@ -45,43 +53,54 @@ bool parseInterval(const std::string &text, unsigned long &ms)
 
 void printHelp()
 {
-    std::printf("usage: qz5801-cli [--device N | --serial S | --all] COMMAND [ARGUMENTS] [OPTIONS]\n"
+    std::printf("usage: qz5801-cli [--device N | --serial S | --location BUS-PORT | --all] [-q] COMMAND [ARGUMENTS]"
+                " [OPTIONS]\n"
                 "       qz5801-cli COMMAND --help | --help | --version\n\ncommands:\n");
     for (const auto &c : commands)
         std::printf("  %s\n      %s\n", c.synopsis, c.description);
-    std::printf("\noptions:\n"
+    std::printf("\noptions (a value after a blank or after =, as in --count=3; -- ends the options):\n"
                 "  --device N         the transmitter with instance number N (see list)\n"
                 "  --serial S         the transmitter whose memory holds serial number S\n"
+                "  --location BUS-PORT the transmitter at that USB location (see list)\n"
                 "  --all              info, value, read-config DIR, write-config FILE on every transmitter at once\n"
-                "  --json             results as JSON (list, info, value, read-config, diff)\n"
+                "  --json             results as JSON (list, info, value, read-config, diff, write-config)\n"
+                "  -q, --quiet        no confirmations or warnings; results and failures only\n"
                 "  --no-verify        write-config: do not read the configuration back\n"
                 "  --dry-run          write-config: show what would change, write nothing\n"
-                "  --force            write-config: write what the window would write, after every warning\n"
+                "  --force            write-config: write after warnings about range and modes (never\n"
+                "                     text that is no number, nor a lower value above its higher value)\n"
                 "  --count N          watch: stop after N values\n"
                 "  --interval SECONDS watch: time between values, at least 0.1 (default 1)\n"
                 "  --unit UNIT        watch: Pa kPa MPa mbar bar psi, or mm m inch with the transmitter's gravity\n"
                 "  --timestamps iso   watch: first column the time in ISO 8601 (UTC)\n"
-                "\nWith several transmitters attached, --device, --serial or --all is needed.\n"
+                "  --timeout SECONDS  wait: give up after this long (default: wait for ever)\n"
+                "\nWith several transmitters attached, --device, --serial, --location or --all is needed.\n"
                 "Numbers are decimal, or hexadecimal after 0x.\n"
+                "SIGINT, SIGTERM and SIGHUP during write-config wait until the write and its read-back end.\n"
                 "\nexit codes:\n"
-                "  0  success (diff: equal)\n"
+                "  0  success (diff: equal; write-config --dry-run: nothing to change)\n"
                 "  1  the transmitter does not answer or answers wrongly, a file problem, a failed\n"
-                "     check or verification (diff: different); with --all: any transmitter failed\n"
-                "  2  usage error, or several transmitters and none chosen\n"
-                "  3  no transmitter attached (or none with that instance or serial number)\n"
-                "  4  a transmitter is attached but this user may not open it\n");
+                "     check or verification, a configuration a file cannot hold exactly\n"
+                "     (diff: different; write-config --dry-run: would change); with --all: any failed\n"
+                "  2  usage error, several transmitters and none chosen, several with that serial\n"
+                "     number (diff, write-config --dry-run: trouble, such as a missing file or no reply)\n"
+                "  3  no transmitter attached (or none with that instance, serial number or location;\n"
+                "     wait: none answered before the timeout)\n"
+                "  4  a transmitter is attached but this user may not open it\n"
+                "  129, 130, 143  ended by SIGHUP, SIGINT (also watch), SIGTERM\n");
 }
 
 void printCommandHelp(const Command &c)
 {
-    std::printf("usage: qz5801-cli [--device N | --serial S%s] %s\n  %s\n", (c.options & OptAll) ? " | --all" : "",
+    std::printf("usage: qz5801-cli [--device N | --serial S | --location BUS-PORT%s] %s\n  %s\n",
+                (c.options & OptAll) ? " | --all" : "",
                 c.synopsis, c.description);
     std::printf("see qz5801-cli --help for the options and exit codes\n");
 }
 
 int usageError(const std::string &text)
 {
-    std::fprintf(stderr, "qz5801-cli: %s\nTry 'qz5801-cli --help' for more information.\n", text.c_str());
+    errorLines(text + "\nTry 'qz5801-cli --help' for more information.");
     return ExitUsage;
 }
 
@@ -97,22 +116,42 @@ std::string parseArguments(int argc, char **argv, Options &o, bool &help, bool &
 {
     std::vector<std::string> words(argv + 1, argv + argc);
     unsigned used = 0;
+    bool optionsEnded = false;
     for (std::size_t i = 0; i < words.size(); ++i) {
-        const std::string &w = words[i];
+        std::string w = words[i];
+        std::optional<std::string> attached; // --name=value
+        if (!optionsEnded && w.rfind("--", 0) == 0 && w.find('=') != std::string::npos) {
+            attached = w.substr(w.find('=') + 1);
+            w.erase(w.find('='));
+        }
+        bool valueTaken = false;
         auto value = [&](std::string &out) {
+            valueTaken = true;
+            if (attached) {
+                out = *attached;
+                return true;
+            }
             if (i + 1 >= words.size())
                 return false;
             out = words[++i];
             return true;
         };
         std::string v;
-        if (w == "--help" || w == "-h") {
+        if (optionsEnded) {
+            (o.command.empty() ? o.command : o.operands.emplace_back()) = w;
+            continue;
+        }
+        if (w == "--") {
+            optionsEnded = true;
+        } else if (w == "--help" || w == "-h") {
             help = true;
         } else if (w == "--version") {
             version = true;
         } else if (w == "--json") {
             o.json = true;
             used |= OptJson;
+        } else if (w == "-q" || w == "--quiet") {
+            o.quiet = true;
         } else if (w == "--all") {
             o.all = true;
             used |= OptAll;
@@ -123,6 +162,13 @@ std::string parseArguments(int argc, char **argv, Options &o, bool &help, bool &
             if (!parseUnsigned(v, w == "--device" ? 255ul : 65535ul, n))
                 return w + ": \"" + v + "\" is not " + (w == "--device" ? "an instance number" : "a serial number");
             (w == "--device" ? o.device : o.serial) = static_cast<uint32_t>(n);
+            used |= OptSelect;
+        } else if (w == "--location") {
+            if (!value(v) || v.empty())
+                return "--location: BUS-PORT is missing";
+            if (v.size() > 64 || v.find_first_not_of("0123456789-.") != std::string::npos)
+                return "--location: \"" + v + "\" is not a USB location such as 1-2 or 3-1.4";
+            o.location = v;
             used |= OptSelect;
         } else if (w == "--no-verify" || w == "--dry-run" || w == "--force") {
             (w == "--no-verify" ? o.verify : w == "--dry-run" ? o.dryRun : o.force) = w == "--no-verify" ? false : true;
@@ -160,6 +206,12 @@ std::string parseArguments(int argc, char **argv, Options &o, bool &help, bool &
                 return "--timestamps: \"" + v + "\" is not iso";
             o.isoTimestamps = true;
             used |= OptWatch;
+        } else if (w == "--timeout") {
+            if (!value(v))
+                return "--timeout: SECONDS is missing";
+            if (!parseInterval(v, o.timeoutMs))
+                return "--timeout: \"" + v + "\" is not a number of seconds from 0.1";
+            used |= OptWait;
         } else if (w.size() > 1 && w[0] == '-' && !(w[1] >= '0' && w[1] <= '9')) {
             return "unknown option " + w;
         } else if (o.command.empty()) {
@@ -167,6 +219,8 @@ std::string parseArguments(int argc, char **argv, Options &o, bool &help, bool &
         } else {
             o.operands.push_back(w);
         }
+        if (attached && !valueTaken)
+            return w + " takes no value";
     }
     if (help || version)
         return {};
@@ -176,16 +230,20 @@ std::string parseArguments(int argc, char **argv, Options &o, bool &help, bool &
     if (!c)
         return "unknown command " + o.command;
     const std::string name = c->name;
-    if (o.device && o.serial)
-        return name + ": --device and --serial exclude each other";
-    if (o.all && (o.device || o.serial))
-        return name + ": --all excludes --device and --serial";
+    if (int(o.device.has_value()) + int(o.serial.has_value()) + int(o.location.has_value()) > 1)
+        return name + ": --device, --serial and --location exclude each other";
+    if (o.all && (o.device || o.serial || o.location))
+        return name + ": --all excludes --device, --serial and --location";
     static const std::pair<unsigned, const char *> optionNames[] = {
-        {OptJson, "--json"}, {OptAll, "--all"}, {OptSelect, "--device and --serial"},
-        {OptWrite, "--no-verify, --dry-run and --force"}, {OptWatch, "--count, --interval, --unit and --timestamps"}};
+        {OptJson, "--json does"},
+        {OptAll, "--all does"},
+        {OptSelect, "--device, --serial and --location do"},
+        {OptWrite, "--no-verify, --dry-run and --force do"},
+        {OptWatch, "--count, --interval, --unit and --timestamps do"},
+        {OptWait, "--timeout does"}};
     for (const auto &[bit, names] : optionNames)
         if ((used & bit) && !(c->options & bit))
-            return name + ": " + names + " do not apply";
+            return name + ": " + names + " not apply";
     if (o.operands.size() < c->minOperands) {
         std::string missing = c->operandNames;
         // the first name not given

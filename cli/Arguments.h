@@ -15,6 +15,7 @@ enum OptionBit : unsigned {
     OptSelect = 4, // --device, --serial
     OptWrite = 8,  // --no-verify, --dry-run, --force
     OptWatch = 16, // --count, --interval, --unit, --timestamps
+    OptWait = 32,  // --timeout
 };
 
 using Runner = int (*)(TFix64 &, const Target &, const Options &, Sink &);
@@ -27,7 +28,7 @@ struct Command {
     std::size_t maxOperands;
     const char *operandNames; // for "LENGTH is missing"
     unsigned options;
-    Runner run; // null for list, which runs on no one transmitter
+    Runner run; // null for list and wait, which run on no one chosen transmitter
 };
 
 const Command *findCommand(const std::string &name);

@@ -14,8 +14,12 @@
 namespace cli {
 
 enum ExitCode { ExitOk = 0, ExitFailure = 1, ExitUsage = 2, ExitNoDevice = 3, ExitDenied = 4 };
+// diff and write-config --dry-run answer like diff(1): 0 equal, 1 different, this for trouble.
+inline constexpr int ExitTrouble = 2;
 
 using Arguments = std::vector<std::string>;
+
+struct LoadedFile;
 
 // Everything the command line asked for, checked before a transmitter is touched.
 struct Options {
@@ -23,8 +27,10 @@ struct Options {
     Arguments operands;
     std::optional<uint32_t> device;
     std::optional<uint32_t> serial;
+    std::optional<std::string> location; // BUS-PORT, as list shows it
     bool all = false;
     bool json = false;
+    bool quiet = false; // no confirmations or warnings, only results and failures
     // write-config
     bool verify = true;
     bool dryRun = false;
@@ -34,23 +40,31 @@ struct Options {
     unsigned long intervalMs = 1000;
     int unit = -1;           // -1: Pa without a unit change; 0-5 pressure units, 6-8 length units
     bool isoTimestamps = false;
+    // wait
+    unsigned long timeoutMs = 0; // 0: no limit
+    // With --all, the file every transmitter gets, read once for all of them.
+    const LoadedFile *preloaded = nullptr;
 };
 
 // Where a command's results and failures go: straight to stdout and stderr,
 // or kept per transmitter while several run at once.
 class Sink {
 public:
-    explicit Sink(bool buffered) : buffered(buffered) {}
+    explicit Sink(bool buffered, bool quiet = false) : buffered(buffered), quiet(quiet) {}
     void out(const std::string &text);
     void err(const std::string &text);
     // A failure line on stderr; returns ExitFailure.
     int fail(const std::string &text);
+    // A line that only confirms or warns; left out with --quiet.
+    void note(const std::string &text);
     void json(const QJsonValue &value);
 
     bool buffered;
+    bool quiet;
     std::string outText;
     std::string errText;
     QJsonValue jsonValue;
+    QJsonValue differing = QJsonValue(QJsonValue::Undefined); // names of the fields a write changed
 };
 
 // The transmitter a command runs on.
@@ -58,7 +72,14 @@ struct Target {
     uint32_t instance = 0;
     std::optional<uint16_t> serial;
     std::string location;
+    std::string fileName; // --all read-config: this transmitter's file, unique in the run
 };
+
+// Each line of text on stderr, after "qz5801-cli: "; NUL and other bytes go
+// through as they are.
+void errorLines(const std::string &text);
+// A text from outside (a file's line) for a message: control bytes as \xNN.
+std::string quoted(const std::string &text);
 
 // --- numbers ---
 // Decimal, or hex after 0x; a leading zero is still decimal.
@@ -82,12 +103,27 @@ int runReadConfig(TFix64 &link, const Target &target, const Options &options, Si
 int runWriteConfig(TFix64 &link, const Target &target, const Options &options, Sink &sink);
 int runDiff(TFix64 &link, const Target &target, const Options &options, Sink &sink);
 int runWatch(TFix64 &link, const Target &target, const Options &options, Sink &sink);
+int runWait(const Options &options);
 
 // Usage checks of a command's operands that need more than counting them; an
 // empty text when they are fine.
 std::string dumpOperandsProblem(const Arguments &operands);
 
-// Number text in the C locale, shortest form that reads back as the same float.
+// Number text in the C locale, shortest form that reads back as the same float
+// (a zero without its sign, for messages).
 std::string floatText(float value);
+// The same as a JSON number: a double that prints as that shortest text; null
+// for what is no number.
+QJsonValue jsonFloat(float value);
+
+// --- signals ---
+// From now on SIGINT, SIGTERM and SIGHUP are noted rather than ending the
+// process; for the whole run.
+void holdSignals();
+// The first signal noted, or 0.
+int heldSignal();
+const char *signalName(int signal);
+// A watch loop's Ctrl-C: noted, the loop ends, the run exits 130.
+void catchInterruptOnly();
 
 } // namespace cli

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <cstdlib>
+#include <map>
 
 namespace cli {
 
@@ -23,19 +24,56 @@ void Sink::out(const std::string &text)
     }
 }
 
+void errorLines(const std::string &text)
+{
+    std::string lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        lines += "qz5801-cli: ";
+        lines.append(text, start, end - start);
+        lines += '\n';
+        start = end + 1;
+    }
+    std::fwrite(lines.data(), 1, lines.size(), stderr);
+}
+
+std::string quoted(const std::string &text)
+{
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c < 32 || c == 127) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            out += hex;
+        } else {
+            out += char(c);
+        }
+    }
+    return out + "\"";
+}
+
 void Sink::err(const std::string &text)
 {
     const std::string line = text.empty() || text.back() != '\n' ? text + '\n' : text;
     if (buffered)
         errText += line;
     else
-        std::fputs(line.c_str(), stderr);
+        errorLines(line);
 }
 
 int Sink::fail(const std::string &text)
 {
     err(text);
     return ExitFailure;
+}
+
+void Sink::note(const std::string &text)
+{
+    if (!quiet)
+        err(text);
 }
 
 void Sink::json(const QJsonValue &value)
@@ -67,6 +105,10 @@ bool parseUnsigned(const std::string &text, unsigned long max, unsigned long &ou
 
 std::string floatText(float value)
 {
+    if (value == 0)
+        return "0"; // -0 too: a message has no use for the sign of zero
+    if (std::isnan(value))
+        return "nan";
     const double v = static_cast<double>(value);
     char text[64];
     for (int digits = 1; digits <= 9; ++digits) {
@@ -83,6 +125,14 @@ std::string floatText(float value)
     }
     std::snprintf(text, sizeof text, "%.9g", v);
     return text;
+}
+
+QJsonValue jsonFloat(float value)
+{
+    if (!std::isfinite(value))
+        return QJsonValue();
+    // the double nearest to the float's shortest text prints as that text
+    return QJsonValue(std::strtod(floatText(value).c_str(), nullptr));
 }
 
 bool loadLink(TFix64 &link, Sink &sink)
@@ -123,6 +173,15 @@ std::optional<uint16_t> readSerial(TFix64 &link, uint32_t instance)
 
 const char *accessHint()
 {
+    static const char *const rules[] = {"/etc/udev/rules.d/70-qz5801.rules", "/usr/lib/udev/rules.d/70-qz5801.rules",
+                                        "/lib/udev/rules.d/70-qz5801.rules"};
+    for (const char *rule : rules)
+        if (std::FILE *f = std::fopen(rule, "r")) {
+            std::fclose(f);
+            return "Hint: the udev rule 70-qz5801.rules is installed, but it gives the transmitter only to the "
+                   "user logged in at the local seat; from ssh, cron or a service, add a rule that gives a group "
+                   "access (see ACCESS in qz5801-cli(1)), or unplug and re-plug if the rule is new";
+        }
     return "Hint: install the udev rule 70-qz5801.rules (in /etc/udev/rules.d or /usr/lib/udev/rules.d), "
            "then unplug and re-plug the transmitter";
 }
@@ -137,42 +196,61 @@ int runList(const Options &options)
     if (count == 0) {
         if (options.json)
             sink.json(QJsonArray());
-        std::fprintf(stderr, "No transmitter is attached\n");
+        errorLines("No transmitter is attached");
         return ExitNoDevice;
     }
-    QJsonArray array;
+    struct Row {
+        std::optional<uint16_t> serial;
+        bool denied = false;
+        std::string location;
+    };
+    std::vector<Row> rows(count);
+    std::map<uint16_t, int> holders;
     uint32_t denied = 0, silent = 0;
     for (uint32_t i = 0; i < count; ++i) {
+        Row &row = rows[i];
         const DeviceAccess access = link.deviceAccess(i);
-        std::optional<uint16_t> serial;
         if (access != DeviceAccess::Denied)
-            serial = readSerial(link, i);
-        const bool isDenied = access == DeviceAccess::Denied || (!serial && !link.readPipes[0]);
-        denied += isDenied;
-        silent += !isDenied && !serial;
-        const char *state = isDenied ? "denied" : serial ? "ready" : "no-reply";
-        const std::string location = link.deviceLocation(i);
-        if (options.json) {
-            array.append(QJsonObject{{"instance", int(i)},
-                                     {"serial", serial ? QJsonValue(int(*serial)) : QJsonValue()},
-                                     {"location", QString::fromStdString(location)},
-                                     {"state", state}});
-        } else {
-            std::printf("%u %s %s%s\n", i, serial ? std::to_string(*serial).c_str() : "-",
-                        location.empty() ? "-" : location.c_str(),
-                        isDenied ? " (no access)" : serial ? "" : " (does not reply)");
-        }
+            row.serial = readSerial(link, i);
+        row.denied = access == DeviceAccess::Denied || (!row.serial && !link.readPipes[0]);
+        row.location = link.deviceLocation(i);
+        denied += row.denied;
+        silent += !row.denied && !row.serial;
+        if (row.serial)
+            ++holders[*row.serial];
     }
     link.closePipes(0);
+    QJsonArray array;
+    bool shared = false;
+    for (uint32_t i = 0; i < count; ++i) {
+        const Row &row = rows[i];
+        const bool duplicate = row.serial && holders[*row.serial] > 1;
+        shared = shared || duplicate;
+        const char *state = row.denied ? "denied" : row.serial ? "ready" : "no-reply";
+        if (options.json) {
+            array.append(QJsonObject{{"instance", int(i)},
+                                     {"serial", row.serial ? QJsonValue(int(*row.serial)) : QJsonValue()},
+                                     {"location", QString::fromStdString(row.location)},
+                                     {"state", state},
+                                     {"duplicate_serial", duplicate}});
+        } else {
+            std::printf("%u %s %s%s%s\n", i, row.serial ? std::to_string(*row.serial).c_str() : "-",
+                        row.location.empty() ? "-" : row.location.c_str(),
+                        row.denied ? " (no access)" : row.serial ? "" : " (does not reply)",
+                        duplicate ? " (serial number shared: choose by --location)" : "");
+        }
+    }
     if (options.json)
         sink.json(array);
     std::fflush(stdout);
+    if (shared && !options.quiet)
+        errorLines("warning: several transmitters have the same serial number; --serial cannot tell them apart");
     if (denied == count) {
-        std::fprintf(stderr, "No attached transmitter can be opened by this user\n%s\n", accessHint());
+        errorLines(std::string("No attached transmitter can be opened by this user\n") + accessHint());
         return ExitDenied;
     }
     if (denied)
-        std::fprintf(stderr, "%s\n", accessHint());
+        errorLines(accessHint());
     return silent ? ExitFailure : ExitOk;
 }
 

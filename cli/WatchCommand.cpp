@@ -9,30 +9,12 @@
 #include <QDateTime>
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 
 namespace cli {
 
 namespace {
-
-volatile std::sig_atomic_t interrupted = 0;
-
-void onInterrupt(int) { interrupted = 1; }
-
-// Ctrl-C ends the loop between two values rather than the process mid-line.
-void catchInterrupt()
-{
-#ifdef _WIN32
-    std::signal(SIGINT, onInterrupt);
-#else
-    struct sigaction action = {};
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-#endif
-}
 
 constexpr unsigned kWaitSliceMs = 50; // how soon Ctrl-C is noticed while waiting
 constexpr int kFirstLengthUnit = 6;
@@ -87,7 +69,8 @@ int runWatch(TFix64 &link, const Target &, const Options &options, Sink &sink)
     Shown shown;
     if (!chooseUnit(link, options.unit, shown, sink))
         return ExitFailure;
-    catchInterrupt();
+    // Ctrl-C ends the loop between two values rather than the process mid-line
+    catchInterruptOnly();
 
     using Clock = std::chrono::steady_clock;
     // As checking "Actual value" does: fresh pipes, no transaction.
@@ -98,7 +81,7 @@ int runWatch(TFix64 &link, const Target &, const Options &options, Sink &sink)
     const Clock::time_point start = Clock::now();
     Clock::time_point next = start;
     unsigned long lines = 0;
-    while (!interrupted) {
+    while (!heldSignal()) {
         const display::Poll poll = display::pollLiveValue(link);
         if (poll.outcome == display::Poll::SwitchOff) {
             resetPipes(link);
@@ -128,7 +111,7 @@ int runWatch(TFix64 &link, const Target &, const Options &options, Sink &sink)
         next += std::chrono::milliseconds(options.intervalMs);
         for (;;) {
             const Clock::time_point now = Clock::now();
-            if (interrupted || now >= next)
+            if (heldSignal() || now >= next)
                 break;
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(next - now).count();
             link.pause(static_cast<unsigned>(left < kWaitSliceMs ? left + 1 : kWaitSliceMs));
@@ -136,7 +119,8 @@ int runWatch(TFix64 &link, const Target &, const Options &options, Sink &sink)
         if (next < Clock::now())
             next = Clock::now(); // a slow poll does not make the next ones hurry
     }
-    return ExitOk;
+    // so a shell loop around watch stops at the first Ctrl-C
+    return heldSignal() ? 128 + heldSignal() : ExitOk;
 }
 
 } // namespace cli

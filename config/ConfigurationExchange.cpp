@@ -31,6 +31,13 @@ QString gravityText(float gravity)
     return formatNumber(static_cast<float>(static_cast<double>(gravity) + 0.001), 0);
 }
 
+void setNominalRange(ConfigurationRecord &record, float range)
+{
+    record.nominalRange = range;
+    record.limitLowerBound = static_cast<float>(-0.1 * static_cast<double>(range));
+    record.limitUpperBound = range;
+}
+
 void readConfiguration(TFix64 &link, ConfigurationRecord &record, const ReadHooks &hooks)
 {
     auto &image = record.memoryImage;
@@ -50,9 +57,7 @@ void readConfiguration(TFix64 &link, ConfigurationRecord &record, const ReadHook
         if (hooks.gravityRead)
             hooks.gravityRead();
 
-        record.nominalRange = floatAt(image, memmap::kNominalRange);
-        record.limitLowerBound = static_cast<float>(-0.1 * static_cast<double>(record.nominalRange));
-        record.limitUpperBound = record.nominalRange;
+        setNominalRange(record, floatAt(image, memmap::kNominalRange));
         if (hooks.nominalRangeRead)
             hooks.nominalRangeRead();
 
@@ -102,16 +107,20 @@ void assembleOutputBlock(ConfigurationRecord &record, const std::array<int, 3> &
 }
 
 void writeConfiguration(TFix64 &link, ConfigurationRecord &record, const QString &gravityText,
-                        const std::array<int, 3> &modes)
+                        const std::array<int, 3> &modes, const std::function<void(uint32_t address)> &acknowledged)
 {
     inBracket(link, [&] {
         const std::optional<float> gravity = strictToFloat(gravityText);
         if (!gravity)
             throw ConfigError(QStringLiteral("'%1' is not a valid floating point value").arg(gravityText).toStdString());
         link.writeMemory(memmap::kSpecificGravity, &*gravity, memmap::kFloatSize);
+        if (acknowledged)
+            acknowledged(memmap::kSpecificGravity);
         assembleOutputBlock(record, modes);
         link.writeMemory(memmap::kOutputBlock, record.memoryImage.data() + memmap::kOutputBlock,
                          memmap::kOutputBlockSize);
+        if (acknowledged)
+            acknowledged(memmap::kOutputBlock);
     });
 }
 

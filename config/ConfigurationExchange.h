@@ -31,6 +31,9 @@ bool gravityInRange(float gravity);
 QString gravityText(float gravity);
 float floatAt(const std::vector<uint8_t> &image, uint32_t address);
 
+// nominalRange and the bounds the entry check uses: -0.1 x range up to the range.
+void setNominalRange(ConfigurationRecord &record, float range);
+
 // Steps of a read the window shows as they happen; each may be left empty.
 struct ReadHooks {
     // The gravity read is out of range; 1000 is taken after this returns.
@@ -58,7 +61,10 @@ uint8_t modeByte(int mode);
 void assembleOutputBlock(ConfigurationRecord &record, const std::array<int, 3> &modes);
 // Command 2, the gravity text (strict conversion) as 4 bytes at 894, the
 // 27-byte block at 67, command 1. The order of the values is not checked here.
+// acknowledged, when given, hears the address of each memory write the
+// transmitter has answered, so a caller can tell what reached it.
 void writeConfiguration(TFix64 &link, ConfigurationRecord &record, const QString &gravityText,
-                        const std::array<int, 3> &modes);
+                        const std::array<int, 3> &modes,
+                        const std::function<void(uint32_t address)> &acknowledged = {});
 
 } // namespace config

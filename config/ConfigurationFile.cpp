@@ -8,6 +8,7 @@
 #include <QSaveFile>
 
 #include <charconv>
+#include <limits>
 
 namespace config {
 
@@ -24,6 +25,29 @@ QByteArray sixDecimals(float value)
     const auto r = std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(value),
                                  std::chars_format::fixed, 6);
     return QByteArray(buffer, r.ptr - buffer);
+}
+
+// A value line: a number with either separator, or the words the save
+// writes for a value read from the transmitter as not-a-number or infinite.
+std::optional<float> fileValue(const QByteArray &line)
+{
+    if (line == "nan" || line == "-nan")
+        return std::numeric_limits<float>::quiet_NaN();
+    if (line == "inf" || line == "-inf")
+        return line.startsWith('-') ? -std::numeric_limits<float>::infinity()
+                                    : std::numeric_limits<float>::infinity();
+    return readNumber(QString::fromLatin1(line));
+}
+
+// The operator's text as it stands, but for a decimal separator that is
+// neither a point nor a comma (Arabic writes U+066B): that one is no 8-bit
+// character, nor would another locale read it, so it is written as a point.
+QString savedGravityText(QString text)
+{
+    const QChar separator = systemDecimalSeparator();
+    if (separator != u'.' && separator != u',')
+        text.replace(separator, u'.');
+    return text;
 }
 
 QByteArray stripTrailingControls(QByteArray line)
@@ -59,7 +83,7 @@ QByteArray configurationFileBytes(const ConfigurationFile &file)
     QList<QByteArray> lines(kConfigurationFileLines);
     lines[0] = kConfigurationFileHeader;
     lines[1] = file.isPressure ? "p" : "h";
-    lines[2] = file.gravityText.toLatin1();
+    lines[2] = savedGravityText(file.gravityText).toLatin1();
     for (std::size_t output = 0; output < 3; ++output) {
         lines[kHigherLine[output]] = sixDecimals(file.values[2 * output + 1]);
         lines[kLowerLine[output]] = sixDecimals(file.values[2 * output]);
@@ -71,7 +95,7 @@ QByteArray configurationFileBytes(const ConfigurationFile &file)
     return bytes;
 }
 
-std::optional<ConfigurationFile> parseConfigurationFile(const QByteArray &bytes)
+std::optional<ConfigurationFile> parseConfigurationFile(const QByteArray &bytes, NumberLines numbers)
 {
     if (bytes.size() > kMaxConfigurationFileSize)
         return std::nullopt;
@@ -99,15 +123,33 @@ std::optional<ConfigurationFile> parseConfigurationFile(const QByteArray &bytes)
     }
     file.modes = modes;
     file.isPressure = lines[1] == "p";
-    file.gravityText = generalNumber(static_cast<double>(parseNumber(QString::fromLatin1(lines[2]))));
+    const bool mustRead = numbers == NumberLines::MustRead;
+    const auto number = [mustRead](const QByteArray &line, bool value) -> std::optional<float> {
+        if (!mustRead)
+            return parseNumber(QString::fromLatin1(line));
+        return value ? fileValue(line) : readNumber(QString::fromLatin1(line));
+    };
+    const std::optional<float> gravity = number(lines[2], false);
+    if (!gravity)
+        return std::nullopt;
+    file.gravityText = generalNumber(static_cast<double>(*gravity));
     for (std::size_t output = 0; output < 3; ++output) {
-        file.values[2 * output + 1] = parseNumber(QString::fromLatin1(lines[kHigherLine[output]]));
-        file.values[2 * output] = parseNumber(QString::fromLatin1(lines[kLowerLine[output]]));
+        const std::optional<float> higher = number(lines[kHigherLine[output]], true);
+        const std::optional<float> lower = number(lines[kLowerLine[output]], true);
+        if (!higher || !lower)
+            return std::nullopt;
+        file.values[2 * output + 1] = *higher;
+        file.values[2 * output] = *lower;
     }
     return file;
 }
 
 bool saveConfigurationFile(const QString &path, const ConfigurationFile &file)
+{
+    return saveConfigurationBytes(path, configurationFileBytes(file));
+}
+
+bool saveConfigurationBytes(const QString &path, const QByteArray &bytes)
 {
     QSaveFile out(path);
     out.setDirectWriteFallback(true);
@@ -115,7 +157,6 @@ bool saveConfigurationFile(const QString &path, const ConfigurationFile &file)
     // inside commit(), which then still puts the short file in place.
     if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
-    const QByteArray bytes = configurationFileBytes(file);
     if (out.write(bytes) != bytes.size() || out.error() != QFileDevice::NoError) {
         out.cancelWriting();
         return false;
@@ -123,7 +164,7 @@ bool saveConfigurationFile(const QString &path, const ConfigurationFile &file)
     return out.commit();
 }
 
-std::optional<ConfigurationFile> loadConfigurationFile(const QString &path)
+std::optional<ConfigurationFile> loadConfigurationFile(const QString &path, NumberLines numbers)
 {
     if (!QFileInfo(path).isFile())
         return std::nullopt;
@@ -133,7 +174,7 @@ std::optional<ConfigurationFile> loadConfigurationFile(const QString &path)
     const QByteArray bytes = in.read(kMaxConfigurationFileSize + 1);
     if (in.error() != QFileDevice::NoError)
         return std::nullopt;
-    return parseConfigurationFile(bytes);
+    return parseConfigurationFile(bytes, numbers);
 }
 
 } // namespace config

@@ -35,17 +35,28 @@ void applyToRecord(const ConfigurationFile &file, ConfigurationRecord &record);
 
 // Twelve lines, each ended by CR LF: values with six decimals, modes as integers (-1 for none).
 QByteArray configurationFileBytes(const ConfigurationFile &file);
+// How number lines that read as no number are taken. The window refuses such
+// a file (MustRead): it would go to the transmitter as gravity 0 or 0 Pa. A
+// caller that reports each line itself may take them as 0.
+enum class NumberLines { ZeroWhenUnreadable, MustRead };
+
 // The whole file is checked before anything is taken from it: at most
 // kMaxConfigurationFileSize bytes, the header line exactly, at least twelve
-// lines, integer mode lines. Nothing when it fails.
-std::optional<ConfigurationFile> parseConfigurationFile(const QByteArray &bytes);
+// lines, integer mode lines; with MustRead also number lines that read as
+// numbers (value lines also as the save writes not-a-number and infinity).
+// Either separator reads under any locale. Nothing when it fails.
+std::optional<ConfigurationFile> parseConfigurationFile(const QByteArray &bytes,
+                                                        NumberLines numbers = NumberLines::ZeroWhenUnreadable);
 
 // Replaces the file only once all of it is written; false leaves any old file
 // as it was. Where the folder takes no new file beside the target, the target
 // is written in place instead.
 bool saveConfigurationFile(const QString &path, const ConfigurationFile &file);
+// The same for bytes already made.
+bool saveConfigurationBytes(const QString &path, const QByteArray &bytes);
 // Nothing for what is not a regular file (a FIFO would block the open) and
 // for a file that cannot be read whole or does not parse.
-std::optional<ConfigurationFile> loadConfigurationFile(const QString &path);
+std::optional<ConfigurationFile> loadConfigurationFile(const QString &path,
+                                                       NumberLines numbers = NumberLines::ZeroWhenUnreadable);
 
 } // namespace config

@@ -83,10 +83,10 @@ bool magnitudeBelowOne(const NumberParts &p)
     return position + exponent < 0;
 }
 
-template <typename T> std::optional<T> strictTo(const QString &text)
+template <typename T> std::optional<T> strictTo(const QString &text, QChar separator)
 {
     NumberParts parts;
-    if (!splitNumber(text, systemDecimalSeparator(), parts))
+    if (!splitNumber(text, separator, parts))
         return std::nullopt;
     std::string canonical;
     if (parts.negative)
@@ -146,12 +146,19 @@ std::optional<float> readNumber(const QString &text)
     if (auto v = strictToFloat(changed))
         return v;
     changed.replace(u',', u'.');
-    return strictToFloat(changed);
+    if (auto v = strictToFloat(changed))
+        return v;
+    // A locale whose separator is neither (Arabic writes U+066B) would read
+    // neither form; the point, and the comma made one, still read.
+    return strictTo<float>(changed, u'.');
 }
 
-std::optional<float> strictToFloat(const QString &text) { return strictTo<float>(text); }
+std::optional<float> strictToFloat(const QString &text) { return strictTo<float>(text, systemDecimalSeparator()); }
 
-std::optional<double> strictToDouble(const QString &text) { return strictTo<double>(text); }
+std::optional<double> strictToDouble(const QString &text)
+{
+    return strictTo<double>(text, systemDecimalSeparator());
+}
 
 std::optional<int> strictToInt(const QString &text)
 {

@@ -14,8 +14,9 @@ void setDecimalSeparatorForTesting(QChar separator);
 
 // 1 to 4 decimals as asked, anything else none; always a point, whatever the locale.
 QString formatNumber(float value, int decimals);
-// Tolerant of either separator: the text as it stands, then with points made
-// commas, then with commas made points; 0 when none of them reads.
+// Tolerant of either separator under any locale: the text as it stands, then
+// with points made commas, then with commas made points (with the point as
+// the separator too, for a locale whose own is neither); 0 when none reads.
 float parseNumber(const QString &text);
 // The same three readings; nothing when none of them reads, so a typed 0 and
 // text that is no number can be told apart.

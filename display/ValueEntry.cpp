@@ -15,20 +15,26 @@ bool unreadableEntry(const QString &text)
     return !blank && !readNumber(text);
 }
 
+bool limitOutOfRange(double pascal, const ConfigurationRecord &record)
+{
+    return pascal > 1.01 * static_cast<double>(record.limitUpperBound) ||
+           pascal < static_cast<double>(record.limitLowerBound);
+}
+
 LimitEntry checkLimitEntry(bool editedHigher, const QString &higherText, const QString &lowerText, float unitFactor,
-                           const ConfigurationRecord &record)
+                           const ConfigurationRecord &record, bool operatorTyped)
 {
     LimitEntry entry;
     const QString &editedText = editedHigher ? higherText : lowerText;
     if (unreadableEntry(editedText)) {
-        entry.messages.push_back(kTextInvalidRealNumber);
+        if (operatorTyped)
+            entry.messages.push_back(kTextNotValidRealNumber);
         return entry;
     }
     const float typed = parseNumber(editedText);
     const double pascal = static_cast<double>(typed) / static_cast<double>(unitFactor);
 
-    if (pascal > 1.01 * static_cast<double>(record.limitUpperBound) ||
-        pascal < static_cast<double>(record.limitLowerBound))
+    if (limitOutOfRange(pascal, record))
         entry.messages.push_back(kTextOutOfRange);
 
     const QString &otherText = editedHigher ? lowerText : higherText;
@@ -38,6 +44,8 @@ LimitEntry checkLimitEntry(bool editedHigher, const QString &higherText, const Q
     // Floating point raises nothing here: a value in Pa beyond the float's
     // range (or no number at all) shows up as a non-finite result.
     const float stored = static_cast<float>(pascal);
+    if (!operatorTyped)
+        return entry;
     if (!std::isfinite(stored)) {
         entry.messages.push_back(kTextNotValidRealNumber);
         return entry;

@@ -23,6 +23,10 @@ inline constexpr const char *kTextInvalidRealNumber = "Invalid real number";
 // it counts as 0, as it always has. Writing refuses while an edit holds one.
 bool unreadableEntry(const QString &text);
 
+// The entry check's range: above 1.01 x the upper bound or below the lower
+// bound, compared in double. Not-a-number bounds let everything through.
+bool limitOutOfRange(double pascal, const ConfigurationRecord &record);
+
 // Each message is shown with the focus put back into the edit left.
 struct LimitEntry {
     std::vector<const char *> messages; // English keys, in the order they are shown, each titled "Error"
@@ -31,11 +35,14 @@ struct LimitEntry {
 };
 
 // Leaving the higher (editedHigher) or the lower edit of an output. Both texts
-// as the edits hold them, in the unit shown; bounds from the record. Unreadable
-// text in the edit left gives "Invalid real number" alone and stores nothing;
-// in the other edit it is no value to compare with, so the order is not checked.
+// as the edits hold them, in the unit shown; bounds from the record. Typed
+// text in the edit left that is unreadable gives "Not valid real number" alone
+// and stores nothing; in the other edit it is no value to compare with, so the
+// order is not checked. Text the operator did not type (as the window showed
+// it) is never stored: its member stays exactly as it is; when it reads as a
+// number the range and order are still checked, else nothing is said.
 LimitEntry checkLimitEntry(bool editedHigher, const QString &higherText, const QString &lowerText, float unitFactor,
-                           const ConfigurationRecord &record);
+                           const ConfigurationRecord &record, bool operatorTyped = true);
 
 struct GravityEntry {
     std::vector<const char *> messages; // each shown with the focus put back into `Ro`

@@ -3,6 +3,7 @@
 #include "MemoryMap.h"
 #include "NumberText.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace display {
@@ -28,10 +29,14 @@ ZeroMeasurement measureZero(TFix64 &link)
     uint8_t offset[memmap::kFloatSize];
     link.readMemory(memmap::kZeroOffset, offset, memmap::kFloatSize);
     std::memcpy(&m.storedOffset, offset, sizeof m.storedOffset);
+    if (!std::isfinite(m.storedOffset))
+        m.storedOffset = 0;
     m.first = queryFloat(link);
     link.transact(13, 0, 0, 0);
     link.pause(500);
     m.second = queryFloat(link);
+    if (!std::isfinite(m.first) || !std::isfinite(m.second))
+        throw ZeroCorrectionError("zero correction: the reading is no finite number");
     return m;
 }
 
@@ -55,6 +60,8 @@ float correctedOffset(const ZeroMeasurement &m)
 void confirmZeroCorrection(TFix64 &link, const ZeroMeasurement &m)
 {
     const float offset = correctedOffset(m);
+    if (!std::isfinite(offset))
+        throw ZeroCorrectionError("zero correction: the corrected offset is beyond the float's range");
     link.writeMemory(memmap::kZeroOffset, &offset, memmap::kFloatSize);
     link.sendCommand1();
 }

@@ -51,16 +51,33 @@ QString profileText(const CSimpleIniA &ini, const char *section, const char *key
     return QString::fromUtf8(ini.GetValue(section, key, fallback));
 }
 
-// A message file lies in the language folder itself: its name has no folder
-// part, so that its log can be written and deleted there and nowhere else.
+// A message file lies in the language folder or below it, so that its log is
+// written and deleted there and nowhere else. A sub-folder part is simply
+// appended; what would climb out or start elsewhere is no file of the folder.
 bool isLanguageFileName(const QString &name)
 {
-    if (name.isEmpty() || name == u"." || name == u"..")
+    if (name.isEmpty())
         return false;
-    for (QChar c : name)
-        if (c == u'/' || c == u'\\' || c == u':' || c.unicode() == 0)
-            return false;
-    return true;
+    if (name.startsWith(u'/') || name.startsWith(u'\\'))
+        return false;  // absolute, or a network share
+    if (name.size() >= 2 && name.at(1) == u':' && name.at(0).unicode() < 0x80 && name.at(0).isLetter())
+        return false;  // a drive, with or without a path after it
+    if (name.contains(QChar(0)))
+        return false;
+    QString slashed = name;
+    slashed.replace(u'\\', u'/');
+    const QStringList parts = slashed.split(u'/');
+    if (parts.contains(QStringLiteral("..")))
+        return false;
+    // A folder is no message file.
+    return !parts.last().isEmpty() && parts.last() != u".";
+}
+
+// The catalogue is written with either separator; the folder uses the native one.
+QString withNativeSeparators(QString name)
+{
+    name.replace(u'\\', u'/');
+    return QDir::toNativeSeparators(name);
 }
 
 } // namespace
@@ -182,7 +199,7 @@ void loadLanguageCatalogueFrom(const QString &folder)
         languageNames[i] = profileText(ini, "Names", key.constData(), "---");
         languageCharsets[i] = profileInt(ini, "Charsets", key.constData(), 1);
         const QString file = profileText(ini, "Files", key.constData(), "messages_uk.txt");
-        languageFiles[i] = isLanguageFileName(file) ? languageFolder + file : QString();
+        languageFiles[i] = isLanguageFileName(file) ? languageFolder + withNativeSeparators(file) : QString();
         languageShorts[i] = profileText(ini, "Shorts", key.constData(), "UK");
     }
 }

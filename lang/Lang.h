@@ -23,9 +23,9 @@ extern QString languageFolder;  // ends with the native separator
 extern int languageCount;       // 0 .. kLanguageTableSize
 extern std::array<QString, kLanguageTableSize> languageNames;
 extern std::array<int, kLanguageTableSize> languageCharsets;  // low byte: font character set
-// Full paths; empty where the catalogue names no plain file name of the
-// language folder (a folder part, "..", a drive): that language has no
-// message file and no log.
+// Full paths; empty where the catalogue names a file outside the language
+// folder (a ".." part, an absolute path, a drive) or a name with NUL: that
+// language has no message file and no log. A sub-folder part is kept.
 extern std::array<QString, kLanguageTableSize> languageFiles;
 extern std::array<QString, kLanguageTableSize> languageShorts;
 // 0 is English, the key language. Set from the user settings and by the
@@ -54,7 +54,9 @@ void loadLanguageCatalogueFrom(const QString &folder);
 unsigned char currentCharset();
 
 // The chosen language's text for the English key; the key itself for
-// English, for a key the table lacks (which is logged) and for an empty text.
+// English and for a key the table lacks (which is logged). An empty text is
+// shown empty, unless the message file has no text at all: then its keys are
+// shown, as English.
 QString translate(const QString &key);
 QString translateWithColon(const QString &key);
 QString translateWithEllipsis(const QString &key);
@@ -62,6 +64,15 @@ QString translateWithEllipsis(const QString &key);
 // (%d, %i, %u, %x, %X, %o with flags, width and precision); "%%" gives "%",
 // anything else is left as written.
 QString translateFormat(const QString &format, int number);
+// Texts that change with a count. The key holds the English forms, singular
+// first, separated by "|" ("%i line|%i lines"); a translation holds as many
+// forms as its language counts, in the order of its rule (Czech: 1, 2 to 4,
+// other; German: 1, other). The chosen language's short name picks the rule,
+// the number picks the form and fills its placeholder as translateFormat does.
+// Too few forms: the last one stands in for the missing ones.
+QString translatePlural(const QString &forms, int number);
+// The same over forms already looked up, for texts kept across many uses.
+QString pluralForm(const QString &translatedForms, int number);
 
 // Loads the chosen language's message file and rebuilds its ".todo" log from
 // the master file. True when both files were read.

@@ -121,9 +121,18 @@ bool selectLanguage(QWidget *owner)
         auto *radio = new QRadioButton(rowsParent);
         radio->setObjectName(QStringLiteral("languageRadio%1").arg(i));
         radio->setGeometry(8, i * 20 + 8, 20, 17);
+        // No caption of its own: a screen reader says the language's name.
+        radio->setAccessibleName(languageNames[i]);
         group->addButton(radio, i);
         radio->setChecked(i == currentLanguage);
         radios.push_back(radio);
+    }
+    // The language in force has the focus, so arrows move on from it.
+    if (currentLanguage >= 0 && currentLanguage < n) {
+        QRadioButton *checked = radios[size_t(currentLanguage)];
+        checked->setFocus();
+        if (auto *area = dialog.findChild<QScrollArea *>())
+            area->ensureWidgetVisible(checked);
     }
 
     auto *ok = new QPushButton(QStringLiteral("Ok"), &dialog);

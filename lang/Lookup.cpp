@@ -5,7 +5,9 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -22,6 +24,17 @@ QString lowerUnits(QString text)
     for (QChar &unit : text)
         unit = unit.toLower();
     return text;
+}
+
+// A message file without a single text is no translation: without a
+// catalogue every language reads the master file, whose texts are all empty,
+// and the window would go blank. One empty text among others is meant.
+bool tableHasTexts()
+{
+    for (int i = 0; i < messageCount; ++i)
+        if (!messageTexts[i].isEmpty())
+            return true;
+    return false;
 }
 
 QString logPath()
@@ -133,10 +146,8 @@ QString translate(const QString &key)
         return key;
     const QString lowered = lowerUnits(key);
     for (int i = 0; i < messageCount; ++i) {
-        // An empty text is no translation: without a catalogue every language
-        // reads the master file, whose texts are all empty.
         if (messageKeys[i] == lowered)
-            return messageTexts[i].isEmpty() ? key : messageTexts[i];
+            return messageTexts[i].isEmpty() && !tableHasTexts() ? key : messageTexts[i];
     }
     logMissingKey(key);
     return key;
@@ -201,4 +212,38 @@ bool loadMessageTable()
             translate(trimmed);
     }
     return true;
+}
+
+// ------------------------------------------------------------- plurals
+
+namespace {
+
+// Index of the form for the number, by the chosen language's rule.
+int pluralIndex(int number)
+{
+    const unsigned n = number < 0 ? 0u - unsigned(number) : unsigned(number);
+    const QString language = currentLanguage > 0 && currentLanguageInCatalogue()
+                                 ? languageShorts[currentLanguage].trimmed().toUpper()
+                                 : QString();
+    if (language == u"CZ" || language == u"CS" || language == u"SK")
+        return n == 1 ? 0 : (n >= 2 && n <= 4 ? 1 : 2);
+    if (language == u"PL")
+        return n == 1 ? 0 : (n % 10 >= 2 && n % 10 <= 4 && (n % 100 < 12 || n % 100 > 14) ? 1 : 2);
+    if (language == u"FR")
+        return n <= 1 ? 0 : 1;
+    return n == 1 ? 0 : 1;
+}
+
+} // namespace
+
+QString pluralForm(const QString &translatedForms, int number)
+{
+    const QStringList forms = translatedForms.split(u'|');
+    const int index = std::min(pluralIndex(number), int(forms.size()) - 1);
+    return formatWithNumber(forms.at(index), number);
+}
+
+QString translatePlural(const QString &forms, int number)
+{
+    return pluralForm(translate(forms), number);
 }

@@ -6,7 +6,9 @@ messages_uk.txt (key, ";", tab, CR, LF). Every other src/messages_XX.utf8
 holds "key; text" lines and becomes messages_XX.txt (key, "; ", text, CR, LF).
 All outputs are UTF-16 little-endian with a byte-order mark. A translation
 that misses a master key, has a key the master lacks, or an empty text is
-refused, so the shipped files never log missing texts.
+refused, so the shipped files never log missing texts. A key with "|" holds
+plural forms; its translation holds its own language's forms, each keeping
+the placeholder.
 
 Run from anywhere: python3 language/make-language-files.py
 """
@@ -60,7 +62,14 @@ def main():
             if key not in keys:
                 problems.append(f"{source.name}: unknown key {key!r}")
         for key in order:
-            if key in keys and entries[key].count("%") != key.count("%"):
+            if key not in keys:
+                continue
+            if "|" in key:
+                # Plural forms: as many as the language counts, each with the placeholder.
+                wanted = key.split("|")[0].count("%")
+                if any(form.count("%") != wanted for form in entries[key].split("|")):
+                    problems.append(f"{source.name}: every form of {key!r} must keep its placeholder")
+            elif entries[key].count("%") != key.count("%"):
                 problems.append(f"{source.name}: {key!r} must keep its placeholders")
         target = HERE / source.name.replace(".utf8", ".txt")
         write_utf16(target, [f"{key}; {entries[key]}\r\n" for key in keys if key in entries])

@@ -5,6 +5,8 @@
 #include <stdint.h>
 
 #if defined(_WIN32)
+// The vendor's DLL exports undecorated names ("_MPUSBOpen"), as a __cdecl DLL
+// does; on 32-bit Windows a mismatch here would corrupt the stack.
 #define MPUSB_CALL __cdecl
 #define MPUSB_EXPORT __declspec(dllexport)
 #else

@@ -7,6 +7,7 @@
 #define MPUSB_DECLARE_EXPORTS
 #include "mpusbapi.h"
 #include "Names.h"
+#include "Enumerate.h"
 
 #include <libusb.h>
 
@@ -31,9 +32,12 @@ constexpr uint32_t kSuccess = 1;
 constexpr int kMinReadBuffer = 64;
 // libusb reads 0 as "wait for ever"; the vendor library reads it as "try once".
 constexpr unsigned kTryOnceMs = 1;
-constexpr int kMaxPortDepth = 7;
 
+using mpusb::Candidate;
 using mpusb::DeviceId;
+using mpusb::EndpointInfo;
+using mpusb::MatchingDevices;
+using mpusb::findEndpoint;
 using mpusb::parseEndpoint;
 using mpusb::parseSelector;
 
@@ -87,91 +91,6 @@ libusb_context *context(State &s)
         s.context = c;
     }
     return s.context;
-}
-
-struct Candidate {
-    libusb_device *device;
-    uint8_t bus;
-    std::vector<uint8_t> ports;
-    uint8_t address;
-};
-
-// The matching devices in a stable order: bus, then port path. The list
-// holds a reference on each device until it is freed.
-class MatchingDevices {
-public:
-    MatchingDevices(libusb_context *ctx, DeviceId id)
-    {
-        ssize_t n = libusb_get_device_list(ctx, &list);
-        for (ssize_t i = 0; i < n; ++i) {
-            libusb_device_descriptor d;
-            if (libusb_get_device_descriptor(list[i], &d) != LIBUSB_SUCCESS)
-                continue;
-            if (d.idVendor != id.vendor || d.idProduct != id.product)
-                continue;
-            std::array<uint8_t, kMaxPortDepth> ports{};
-            int depth = libusb_get_port_numbers(list[i], ports.data(), kMaxPortDepth);
-            Candidate c{list[i], libusb_get_bus_number(list[i]), {}, libusb_get_device_address(list[i])};
-            if (depth > 0)
-                c.ports.assign(ports.begin(), ports.begin() + depth);
-            found.push_back(std::move(c));
-        }
-        std::sort(found.begin(), found.end(), [](const Candidate &a, const Candidate &b) {
-            if (a.bus != b.bus)
-                return a.bus < b.bus;
-            if (a.ports != b.ports)
-                return a.ports < b.ports;
-            return a.address < b.address;
-        });
-    }
-    ~MatchingDevices()
-    {
-        if (list)
-            libusb_free_device_list(list, 1);
-    }
-    MatchingDevices(const MatchingDevices &) = delete;
-    MatchingDevices &operator=(const MatchingDevices &) = delete;
-
-    std::size_t size() const { return found.size(); }
-    libusb_device *at(std::size_t i) const { return found[i].device; }
-    const Candidate &candidate(std::size_t i) const { return found[i]; }
-
-private:
-    libusb_device **list = nullptr;
-    std::vector<Candidate> found;
-};
-
-struct EndpointInfo {
-    int interface;
-    bool interrupt;
-    int maxPacket;
-};
-
-// Where the endpoint lives in the active configuration, and how it transfers.
-std::optional<EndpointInfo> findEndpoint(libusb_device *device, uint8_t address)
-{
-    libusb_config_descriptor *config = nullptr;
-    if (libusb_get_active_config_descriptor(device, &config) != LIBUSB_SUCCESS)
-        return std::nullopt;
-    std::optional<EndpointInfo> result;
-    for (int i = 0; i < config->bNumInterfaces && !result; ++i) {
-        const libusb_interface &intf = config->interface[i];
-        if (intf.num_altsetting < 1)
-            continue;
-        const libusb_interface_descriptor &alt = intf.altsetting[0];
-        for (int e = 0; e < alt.bNumEndpoints; ++e) {
-            const libusb_endpoint_descriptor &ep = alt.endpoint[e];
-            if (ep.bEndpointAddress != address)
-                continue;
-            int type = ep.bmAttributes & LIBUSB_TRANSFER_TYPE_MASK;
-            if (type == LIBUSB_TRANSFER_TYPE_BULK || type == LIBUSB_TRANSFER_TYPE_INTERRUPT)
-                result = EndpointInfo{alt.bInterfaceNumber, type == LIBUSB_TRANSFER_TYPE_INTERRUPT,
-                                      ep.wMaxPacketSize & 0x7FF};
-            break;
-        }
-    }
-    libusb_free_config_descriptor(config);
-    return result;
 }
 
 // The device already open for this libusb device, if any pipe holds it.

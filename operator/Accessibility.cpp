@@ -3,48 +3,194 @@
 #include "Lang.h"
 #include "Main.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 
+namespace {
+
+// Looked up at a change of language.
+struct Texts {
+    QString lampOn = QStringLiteral("Output %i: on");
+    QString lampOff = QStringLiteral("Output %i: off");
+    QString actualValue = QStringLiteral("Actual value: ");
+    QString connection = QStringLiteral("Connection: ");
+    QString pollInProgress = QStringLiteral("Poll in progress");
+};
+
+Texts &texts()
+{
+    static Texts t;
+    return t;
+}
+
+void lookUpTexts()
+{
+    Texts &t = texts();
+    t.lampOn = translate(QStringLiteral("Output %i: on"));
+    t.lampOff = translate(QStringLiteral("Output %i: off"));
+    t.actualValue = translateWithColon(QStringLiteral("Actual value"));
+    t.connection = translateWithColon(QStringLiteral("Connection"));
+    t.pollInProgress = translate(QStringLiteral("Poll in progress"));
+}
+
+std::function<void(QObject *, const QString &)> &nameObserver()
+{
+    static std::function<void(QObject *, const QString &)> observer;
+    return observer;
+}
+
+// Sets a name only when it changes: every set is announced.
+void setName(QWidget *widget, const QString &name)
+{
+    if (widget->accessibleName() == name)
+        return;
+    widget->setAccessibleName(name);
+    if (nameObserver())
+        nameObserver()(widget, name);
+}
+
+class NamedComboBox : public QAccessibleWidget {
+public:
+    explicit NamedComboBox(QComboBox *box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
+
+    QComboBox *box() const { return static_cast<QComboBox *>(object()); }
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Value)
+            return box()->currentText();
+        if (t == QAccessible::Name) {
+            const QString name = box()->accessibleName();
+            return name.isEmpty() ? box()->currentText() : name;
+        }
+        return QAccessibleWidget::text(t);
+    }
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.expandable = true;
+        s.expanded = box()->view() && box()->view()->isVisible();
+        return s;
+    }
+    // The list of items, as Qt's own offers it.
+    int childCount() const override { return box()->view() ? 1 : 0; }
+    QAccessibleInterface *child(int index) const override
+    {
+        return index == 0 && box()->view() ? QAccessible::queryAccessibleInterface(box()->view()) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        return child && box()->view() && child->object() == box()->view() ? 0 : -1;
+    }
+    QStringList actionNames() const override { return {showMenuAction(), pressAction()}; }
+    void doAction(const QString &action) override
+    {
+        if (action == showMenuAction() || action == pressAction())
+            box()->showPopup();
+    }
+};
+
+class PollMark : public QAccessibleWidget {
+public:
+    explicit PollMark(QLabel *mark) : QAccessibleWidget(mark, QAccessible::StaticText) {}
+
+    bool polling() const
+    {
+        const auto *window = qobject_cast<const TMainF *>(widget()->window());
+        return window && window->polling;
+    }
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name)
+            return polling() ? texts().pollInProgress : QString();
+        return {};
+    }
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.invisible = s.invisible || !polling();
+        return s;
+    }
+};
+
+QAccessibleInterface *operatorInterfaces(const QString &, QObject *object)
+{
+    if (auto *box = qobject_cast<QComboBox *>(object); box && !box->isEditable())
+        return new NamedComboBox(box);
+    // The window's poll mark, found by its design name.
+    if (auto *label = qobject_cast<QLabel *>(object); label && label->objectName() == QLatin1String("Hvezdicka"))
+        return new PollMark(label);
+    return nullptr;
+}
+
+} // namespace
+
 QString lampStateText(int output, bool on)
 {
-    return translateFormat(on ? QStringLiteral("Output %i: on") : QStringLiteral("Output %i: off"), output);
+    // A text of one form takes its number as translateFormat gives it.
+    return pluralForm(on ? texts().lampOn : texts().lampOff, output);
 }
 
 void nameMainWindowControls(TMainF &w)
 {
+    lookUpTexts();
     const std::array<QLineEdit *, 3> lower{w.V1_P1, w.V2_P1, w.V3_P1};
     const std::array<QLineEdit *, 3> higher{w.V1_P2, w.V2_P2, w.V3_P2};
     const std::array<QComboBox *, 3> modes{w.comboBoxConfiguration1, w.comboBoxConfiguration2,
                                            w.comboBoxConfiguration3};
     for (int i = 0; i < 3; ++i) {
         const auto o = static_cast<std::size_t>(i);
-        lower[o]->setAccessibleName(translateFormat(QStringLiteral("Output %i lower value"), i + 1));
-        higher[o]->setAccessibleName(translateFormat(QStringLiteral("Output %i higher value"), i + 1));
-        // A combo box reads out its selected item as its name; what it is goes in the description.
-        modes[o]->setAccessibleName(translateFormat(QStringLiteral("Output %i configuration"), i + 1));
-        modes[o]->setAccessibleDescription(modes[o]->accessibleName());
+        setName(lower[o], translateFormat(QStringLiteral("Output %i lower value"), i + 1));
+        setName(higher[o], translateFormat(QStringLiteral("Output %i higher value"), i + 1));
+        setName(modes[o], translateFormat(QStringLiteral("Output %i configuration"), i + 1));
     }
-    w.Rozsah->setAccessibleName(translate(QStringLiteral("Nominal range")));
-    w.Ro->setAccessibleName(translate(QStringLiteral("Specific gravity")) + QStringLiteral(" [kg/m^3]"));
-    w.Hvezdicka->setAccessibleName(translate(QStringLiteral("Poll in progress")));
+    setName(w.Rozsah, translate(QStringLiteral("Nominal range")));
+    setName(w.Ro, translate(QStringLiteral("Specific gravity")) + QStringLiteral(" [kg/m^3]"));
     w.StatusBar1->setAccessibleDescription(translate(QStringLiteral("Status")));
-    nameLamps(w);
+    for (int output = 1; output <= 3; ++output)
+        nameLamp(w, output);
     nameLiveValue(w);
 }
 
-void nameLamps(TMainF &w)
+void nameLamp(TMainF &w, int output)
 {
     const std::array<QProgressBar *, 3> lamps{w.AHMLed1, w.AHMLed2, w.AHMLed3};
-    for (int i = 0; i < 3; ++i) {
-        QProgressBar *lamp = lamps[static_cast<std::size_t>(i)];
-        lamp->setAccessibleName(lampStateText(i + 1, lamp->value() > lamp->minimum()));
-    }
+    QProgressBar *lamp = lamps[static_cast<std::size_t>(output - 1)];
+    setName(lamp, lampStateText(output, lamp->value() > lamp->minimum()));
 }
 
 void nameLiveValue(TMainF &w)
 {
-    w.Aktualni->setAccessibleName(translateWithColon(QStringLiteral("Actual value")) + w.Aktualni->text());
+    setName(w.Aktualni, texts().actualValue + w.Aktualni->text());
+}
+
+void setAccessibleNameObserver(std::function<void(QObject *, const QString &)> observer)
+{
+    nameObserver() = std::move(observer);
+}
+
+QString connectionAccessibleName(const QString &stateText)
+{
+    return texts().connection + stateText;
+}
+
+void installAccessibleInterfaces(TMainF &w)
+{
+    // Factories are asked newest first, and Qt Widgets installs its own with
+    // the application object: ours goes in again at the front.
+    QAccessible::removeFactory(operatorInterfaces);
+    QAccessible::installFactory(operatorInterfaces);
+    // Qt keeps the first interface made for an object (events during the
+    // window's making make some): such ones are dropped, ours come instead.
+    for (QObject *object : std::initializer_list<QObject *>{w.comboBoxConfiguration1, w.comboBoxConfiguration2,
+                                                            w.comboBoxConfiguration3, w.Hvezdicka}) {
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(object);
+        if (iface && !dynamic_cast<NamedComboBox *>(iface) && !dynamic_cast<PollMark *>(iface))
+            QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(iface));
+    }
 }

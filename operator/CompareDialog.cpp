@@ -14,6 +14,9 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <cmath>
+#include <utility>
+
 
 namespace {
 
@@ -23,6 +26,28 @@ QString modeText(int mode)
     if (mode < 0 || mode > 4)
         return QStringLiteral("-");
     return translate(QString::fromLatin1(names[mode]));
+}
+
+// Both values as the window shows them; where that rounds a difference in
+// Pa away, with as many more decimals as tell them apart, or else in Pa with
+// every digit a float has. Equal texts therefore mean equal values.
+std::pair<QString, QString> distinctTexts(float a, float b, const DisplayState &display)
+{
+    QString first = display::shownWithUnit(a, display);
+    QString second = display::shownWithUnit(b, display);
+    const bool differ = !(a == b) && !(std::isnan(a) && std::isnan(b));
+    if (!differ || first != second)
+        return {first, second};
+    for (int extra = 1; extra <= 6 && first == second; ++extra) {
+        const int decimals = display.decimals + extra;
+        first = display::shownNumber(a, display.unitFactor, decimals) + u' ' + display.unitText;
+        second = display::shownNumber(b, display.unitFactor, decimals) + u' ' + display.unitText;
+    }
+    if (first == second) {
+        first = QString::number(double(a), 'g', 9) + QStringLiteral(" Pa");
+        second = QString::number(double(b), 'g', 9) + QStringLiteral(" Pa");
+    }
+    return {first, second};
 }
 
 } // namespace
@@ -47,13 +72,11 @@ std::vector<CompareRow> compareRows(const config::ConfigurationFile &file, const
             const int index = 2 * output + (higher ? 1 : 0);
             const float fromFile = file.values[static_cast<std::size_t>(index)];
             const float fromTransmitter = transmitter.limitValue(index);
+            const auto [fileText, transmitterText] = distinctTexts(fromFile, fromTransmitter, display);
             rows.push_back({translateFormat(higher ? QStringLiteral("Output %i higher value")
                                                    : QStringLiteral("Output %i lower value"),
                                             output + 1),
-                            display::shownWithUnit(fromFile, display),
-                            display::shownWithUnit(fromTransmitter, display),
-                            // Pa as stored: a difference the display rounds away is still one
-                            !(fromFile == fromTransmitter)});
+                            fileText, transmitterText, fileText != transmitterText});
         }
         const int fileMode = file.modes[static_cast<std::size_t>(output)];
         const int transmitterMode = transmitterModes[static_cast<std::size_t>(output)];

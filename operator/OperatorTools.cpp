@@ -11,6 +11,8 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
@@ -21,10 +23,23 @@ TOperatorTools::TOperatorTools(TMainF &window) : QObject(&window), trendHost(win
 {
     setObjectName(QStringLiteral("operatorTools"));
 
+    recordingLabel = new QLabel(w.statusbar);
+    recordingLabel->setObjectName(QStringLiteral("recordingState"));
+    recordingLabel->hide();
+    w.statusbar->addPermanentWidget(recordingLabel, 0);
+    connect(&recorder, &TRecorder::changed, this, [this] {
+        showRecording();
+        if (trendWindow)
+            trendWindow->recordingChanged();
+    });
+
     connectionLabel = new QLabel(w.statusbar);
     connectionLabel->setObjectName(QStringLiteral("connectionState"));
     connectionLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     w.statusbar->addPermanentWidget(connectionLabel, 0);
+    // Without a size grip the last item would end at the window's edge, its frame cut off.
+    w.statusbar->setContentsMargins(0, 0, 3, 0);
+    installAccessibleInterfaces(w);
 
     w.menuReadConfigurationFromDisk->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     w.menuWriteconfigurationToDisk->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
@@ -72,8 +87,10 @@ TOperatorTools::TOperatorTools(TMainF &window) : QObject(&window), trendHost(win
                 trendWindow->historyChanged();
         }
     });
-    for (QProgressBar *lamp : {w.AHMLed1, w.AHMLed2, w.AHMLed3})
-        connect(lamp, &QProgressBar::valueChanged, this, [this] { nameLamps(w); });
+    const std::array<QProgressBar *, 3> lamps{w.AHMLed1, w.AHMLed2, w.AHMLed3};
+    for (int output = 1; output <= 3; ++output)
+        connect(lamps[std::size_t(output - 1)], &QProgressBar::valueChanged, this,
+                [this, output] { nameLamp(w, output); });
 
     retranslate();
 }
@@ -83,17 +100,50 @@ void TOperatorTools::retranslate()
     menuReadConfiguration->setText(translate(QStringLiteral("Read configuration")));
     menuCompare->setText(translateWithEllipsis(QStringLiteral("Compare file with transmitter")));
     menuTrend->setText(translate(QStringLiteral("Trend")));
-    connectionLabel->setText(connectionStateText(connection));
-    connectionLabel->setAccessibleName(translate(QStringLiteral("Connection")));
+    recordingTitle = translateWithColon(QStringLiteral("Recording"));
+    recordingFailedTitle = translateWithColon(QStringLiteral("Recording stopped, file cannot be written"));
+    showRecording();
     nameMainWindowControls(w);
+    for (std::size_t state = 0; state < connectionTexts.size(); ++state)
+        connectionTexts[state] = connectionStateText(ConnectionState(state));
+    connectionText = connectionTexts[std::size_t(connection)];
+    showConnection();
     if (trendWindow)
         trendWindow->retranslate();
 }
 
 void TOperatorTools::setConnection(ConnectionState state)
 {
+    // Every poll tells the state again; only a change is looked up and announced.
+    if (state == connection && !connectionText.isEmpty())
+        return;
     connection = state;
-    connectionLabel->setText(connectionStateText(state));
+    connectionText = connectionTexts[std::size_t(state)];
+    showConnection();
+}
+
+void TOperatorTools::showConnection()
+{
+    connectionLabel->setText(connectionText);
+    // A screen reader says what the label is and the state it shows.
+    connectionLabel->setAccessibleName(connectionAccessibleName(connectionText));
+}
+
+void TOperatorTools::showRecording()
+{
+    const bool failed = !recorder.active() && recorder.failed();
+    if (!recorder.active() && !failed) {
+        recordingLabel->hide();
+        recordingLabel->clear();
+        return;
+    }
+    const QString title = failed ? recordingFailedTitle : recordingTitle;
+    // The file's name as far as the bar has room; the whole path in the tooltip.
+    const QString name = recordingLabel->fontMetrics().elidedText(QFileInfo(recorder.path()).fileName(),
+                                                                  Qt::ElideMiddle, 160);
+    recordingLabel->setText(title + name);
+    recordingLabel->setToolTip(QDir::toNativeSeparators(recorder.path()));
+    recordingLabel->show();
 }
 
 void TOperatorTools::polled(int outcome, float pascal)
@@ -103,7 +153,7 @@ void TOperatorTools::polled(int outcome, float pascal)
         setConnection(ConnectionState::Connected);
         history.append(now.toMSecsSinceEpoch(), pascal);
         nameLiveValue(w);
-        if (trendWindow) {
+        if (recorder.active()) {
             RecordedValue value;
             value.time = now;
             value.pascal = pascal;
@@ -111,8 +161,12 @@ void TOperatorTools::polled(int outcome, float pascal)
             value.unit = w.unitText;
             value.lamps = {w.AHMLed1->value() > w.AHMLed1->minimum(), w.AHMLed2->value() > w.AHMLed2->minimum(),
                            w.AHMLed3->value() > w.AHMLed3->minimum()};
-            trendWindow->valueArrived(value);
+            // A file that cannot be written stops the recording and says so
+            // in the bar and the trend; the poll goes on without waiting.
+            recorder.write(value);
         }
+        if (trendWindow)
+            trendWindow->historyChanged();
         return;
     }
     if (outcome == display::Poll::SwitchOff)

@@ -6,12 +6,14 @@
 #pragma once
 
 #include "ConnectionState.h"
+#include "Recorder.h"
 #include "TrendHistory.h"
 #include "TrendHost.h"
 
 #include <QDateTime>
 #include <QObject>
 
+#include <array>
 #include <functional>
 
 class QAction;
@@ -31,10 +33,13 @@ public:
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
 
     TrendHistory history;
+    // Started and stopped in the trend window; runs on with the window closed.
+    TRecorder recorder;
     // Made when first shown, kept; its code is loaded then (trendHost).
     TrendView *trendWindow = nullptr;
     TTrendHost trendHost;
     QString trendLibraryFolder; // empty: beside the program
+    QLabel *recordingLabel = nullptr; // in the status bar: the file being recorded, or why it stopped
     QLabel *connectionLabel = nullptr;
     ConnectionState connection = ConnectionState::Unknown;
     QAction *menuReadConfiguration = nullptr;
@@ -44,7 +49,17 @@ public:
 private:
     void polled(int outcome, float pascal);
     void setConnection(ConnectionState state);
+    void showRecording();
+    void showConnection();
     int64_t nowMs() const { return clock().toMSecsSinceEpoch(); }
 
+    // The connection states' texts by ConnectionState, looked up at each
+    // translation: every poll sets the state, only a language change its words.
+    std::array<QString, 5> connectionTexts;
+
     TMainF &w;
+    // Looked up at a change of language, not for every line recorded.
+    QString recordingTitle;
+    QString recordingFailedTitle;
+    QString connectionText;
 };

@@ -12,9 +12,9 @@
 QString TTrendHost::translate(const QString &key) const { return ::translate(key); }
 QString TTrendHost::translateWithColon(const QString &key) const { return ::translateWithColon(key); }
 QString TTrendHost::translateWithEllipsis(const QString &key) const { return ::translateWithEllipsis(key); }
-QString TTrendHost::translateFormat(const QString &format, int number) const
+QString TTrendHost::pluralForm(const QString &translatedForms, int number) const
 {
-    return ::translateFormat(format, number);
+    return ::pluralForm(translatedForms, number);
 }
 
 TrendDisplay TTrendHost::display() const
@@ -26,6 +26,15 @@ QString TTrendHost::shownNumber(float pascal) const { return display::shownNumbe
 float TTrendHost::limitValue(int index) const { return w.limitValue(index); }
 const TrendHistory &TTrendHost::history() const { return tools.history; }
 int64_t TTrendHost::now() const { return tools.clock().toMSecsSinceEpoch(); }
+
+TrendRecording TTrendHost::recording() const
+{
+    const TRecorder &r = tools.recorder;
+    return TrendRecording{r.active(), r.failed(), r.path(), r.linesWritten()};
+}
+
+bool TTrendHost::startRecording(const QString &path) { return tools.recorder.start(path); }
+void TTrendHost::stopRecording() { tools.recorder.stop(); }
 
 QString TTrendHost::chooseSaveFile(QWidget *parent, const QString &title, const QString &filter,
                                    const QString &suffix)

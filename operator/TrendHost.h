@@ -16,12 +16,15 @@ public:
     QString translate(const QString &key) const override;
     QString translateWithColon(const QString &key) const override;
     QString translateWithEllipsis(const QString &key) const override;
-    QString translateFormat(const QString &format, int number) const override;
+    QString pluralForm(const QString &translatedForms, int number) const override;
     TrendDisplay display() const override;
     QString shownNumber(float pascal) const override;
     float limitValue(int index) const override;
     const TrendHistory &history() const override;
     int64_t now() const override;
+    TrendRecording recording() const override;
+    bool startRecording(const QString &path) override;
+    void stopRecording() override;
     QString chooseSaveFile(QWidget *parent, const QString &title, const QString &filter,
                            const QString &suffix) override;
     void showMessage(QWidget *parent, const QString &text, const QString &title) override;

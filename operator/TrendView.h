@@ -5,7 +5,6 @@
 // (language, dialogs, display) and works the same on every platform.
 #pragma once
 
-#include "Recorder.h"
 #include "TrendHistory.h"
 
 #include <QString>
@@ -22,13 +21,22 @@ struct TrendDisplay {
     bool isPressure = true;
 };
 
+// The window's recording as the trend shows it.
+struct TrendRecording {
+    bool active = false;
+    bool failed = false; // the last one stopped because the file could not be written
+    QString path;        // empty: none since the start
+    qint64 lines = 0;
+};
+
 // What the window offers the trend; implemented on the window's side.
 class TrendHost {
 public:
     virtual QString translate(const QString &key) const = 0;
     virtual QString translateWithColon(const QString &key) const = 0;
     virtual QString translateWithEllipsis(const QString &key) const = 0;
-    virtual QString translateFormat(const QString &format, int number) const = 0;
+    // One of the forms of a text already looked up ("%i line|%i lines"), by the language's rule.
+    virtual QString pluralForm(const QString &translatedForms, int number) const = 0;
 
     virtual TrendDisplay display() const = 0;
     // The number as the window shows a value in Pa, without the unit.
@@ -38,6 +46,13 @@ public:
     virtual const TrendHistory &history() const = 0;
     // Milliseconds since the epoch.
     virtual int64_t now() const = 0;
+
+    // The recording belongs to the window and runs on with the trend closed;
+    // the trend shows it and starts and stops it.
+    virtual TrendRecording recording() const = 0;
+    // False when the file cannot be opened (nothing started).
+    virtual bool startRecording(const QString &path) = 0;
+    virtual void stopRecording() = 0;
 
     // The tool's dialogs (tests answer them).
     virtual QString chooseSaveFile(QWidget *parent, const QString &title, const QString &filter,
@@ -56,10 +71,10 @@ public:
     virtual void retranslate() = 0;
     // Draws again in the unit the window shows now.
     virtual void redraw() = 0;
-    // A value has been added to the history; a recording takes it.
-    virtual void valueArrived(const RecordedValue &value) = 0;
     // A gap or a value: the view follows unless paused.
     virtual void historyChanged() = 0;
+    // The recording started, stopped, failed or wrote a line.
+    virtual void recordingChanged() = 0;
     // Ctrl+R: asks for a file and starts recording, unless one runs.
     virtual void chooseRecordingFile() = 0;
 };

@@ -257,6 +257,25 @@ bool TMainF::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
+bool TMainF::checkFocusedEdit()
+{
+    QWidget *focused = focusWidget();
+    for (const auto &[edit, handler] : exitHandlers)
+        if (edit == focused) {
+            leaveCheckRefused = false;
+            runningExitHandler = true;
+            try {
+                (this->*handler)();
+            } catch (...) {
+                runningExitHandler = false;
+                throw;
+            }
+            runningExitHandler = false;
+            return !leaveCheckRefused;
+        }
+    return true;
+}
+
 void TMainF::closeEvent(QCloseEvent *event)
 {
     runGuarded(this, [this] { cmClose(); });

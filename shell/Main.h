@@ -53,6 +53,9 @@ public:
     bool operationPending = false;
     bool polling = false;
     int pendingOperation = 0;
+    // Set by a leaving check that took nothing from its edit (text that reads
+    // as no usable number); cleared before the check runs.
+    bool leaveCheckRefused = false;
 
     // ---- Start-up, shutdown, settings, language, About ----
     void CmCreate();
@@ -129,6 +132,9 @@ private:
     void placeActivityMark();
     void updateRadioTabStops();
     void runHandler(Handler handler);
+    // Runs the leaving check of the edit that has the focus, as leaving it
+    // would; false when the check took nothing from it.
+    bool checkFocusedEdit();
 
     // Edits whose leaving runs a handler, and unit buttons whose double click does.
     std::vector<std::pair<QObject *, Handler>> exitHandlers;

@@ -22,6 +22,21 @@ inline std::array<QLineEdit *, 6> limitEdits(TMainF &w)
     return {w.V1_P1, w.V1_P2, w.V2_P1, w.V2_P2, w.V3_P1, w.V3_P2};
 }
 
+// A limit edit's text as the window itself last put it there, from the
+// record. Text that differs was typed by the operator; an edit left as shown
+// keeps its member exactly as read or loaded (not-a-number and infinite bytes
+// included), never its rounded text read back.
+inline void showLimit(QLineEdit *edit, const QString &text)
+{
+    edit->setText(text);
+    edit->setProperty("shownText", text);
+}
+
+inline bool typedByOperator(const QLineEdit *edit)
+{
+    return edit->text() != edit->property("shownText").toString();
+}
+
 inline std::array<QComboBox *, 3> modeBoxes(TMainF &w)
 {
     return {w.comboBoxConfiguration1, w.comboBoxConfiguration2, w.comboBoxConfiguration3};

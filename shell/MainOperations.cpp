@@ -27,6 +27,8 @@ using mainwindow::limitEdits;
 using mainwindow::message;
 using mainwindow::modeBoxes;
 using mainwindow::selectedModes;
+using mainwindow::showLimit;
+using mainwindow::typedByOperator;
 
 namespace {
 
@@ -200,7 +202,7 @@ void TMainF::CmVycist()
         };
         hooks.nominalRangeRead = [this] { Rozsah->setText(display::shownWithUnit(nominalRange, *this)); };
         hooks.limitValueRead = [this](int i) {
-            limitEdits(*this)[static_cast<std::size_t>(i)]->setText(display::shownNumber(limitValue(i), *this));
+            showLimit(limitEdits(*this)[static_cast<std::size_t>(i)], display::shownNumber(limitValue(i), *this));
         };
         hooks.modeRead = [this](int output, int mode) {
             modeBoxes(*this)[static_cast<std::size_t>(output)]->setCurrentIndex(mode);
@@ -228,11 +230,18 @@ void TMainF::CmVycist()
 
 void TMainF::CmKonfigurace()
 {
-    // Text that reads as no number would go out as 0: nothing is sent while an edit holds one.
-    const auto edits = limitEdits(*this);
-    if (display::unreadableEntry(Ro->text()) ||
-        std::any_of(edits.begin(), edits.end(), [](QLineEdit *e) { return display::unreadableEntry(e->text()); })) {
+    // Typed text that reads as no number would go out as 0: nothing is sent
+    // while an edit holds some. An edit as the window showed it is no such
+    // text, whatever it reads: its member goes out as it came.
+    for (QLineEdit *edit : limitEdits(*this))
+        if (typedByOperator(edit) && display::unreadableEntry(edit->text())) {
+            message(this, display::kTextNotValidRealNumber, "Error");
+            edit->setFocus();
+            return;
+        }
+    if (display::unreadableEntry(Ro->text())) {
         message(this, display::kTextInvalidRealNumber, "Error");
+        Ro->setFocus();
         return;
     }
     if (config::firstOutputOutOfOrder(*this) >= 0) {
@@ -279,6 +288,9 @@ void TMainF::CmKorekce()
             display::declineZeroCorrection(link());
         }
         emit transmitterAnswered(true);
+    } catch (const display::ZeroCorrectionError &) {
+        emit transmitterAnswered(true); // it answered, with a value that cannot be used
+        message(this, "Error zero correction", "Error");
     } catch (const std::exception &) {
         emit transmitterAnswered(false);
         message(this, "Error zero correction", "Error");

@@ -14,6 +14,8 @@ using mainwindow::limitEdits;
 using mainwindow::message;
 using mainwindow::modeBoxes;
 using mainwindow::selectedModes;
+using mainwindow::showLimit;
+using mainwindow::typedByOperator;
 
 namespace {
 
@@ -21,7 +23,7 @@ void redisplay(TMainF &w)
 {
     const auto edits = limitEdits(w);
     for (int i = 0; i < 6; ++i)
-        edits[static_cast<std::size_t>(i)]->setText(display::shownNumber(w.limitValue(i), w));
+        showLimit(edits[static_cast<std::size_t>(i)], display::shownNumber(w.limitValue(i), w));
     w.Rozsah->setText(display::shownWithUnit(w.nominalRange, w));
 }
 
@@ -33,14 +35,17 @@ void enterLimit(TMainF &w, int index)
     const auto edits = limitEdits(w);
     QLineEdit *lowerEdit = edits[static_cast<std::size_t>(2 * output)];
     QLineEdit *higherEdit = edits[static_cast<std::size_t>(2 * output + 1)];
+    QLineEdit *left = higher ? higherEdit : lowerEdit;
     const display::LimitEntry entry = display::checkLimitEntry(higher, higherEdit->text(), lowerEdit->text(),
-                                                               w.unitFactor, w);
+                                                               w.unitFactor, w, typedByOperator(left));
     for (const char *text : entry.messages) {
         message(&w, text, "Error");
-        (higher ? higherEdit : lowerEdit)->setFocus();
+        left->setFocus();
     }
     if (entry.store)
         w.limitValue(index) = entry.value;
+    else if (!entry.messages.empty())
+        w.leaveCheckRefused = true;
 }
 
 const FileDialogRequest kSaveDialog{QStringLiteral("Zápis souboru konfigurace"),
@@ -70,6 +75,8 @@ void TMainF::CmFilterR()
     for (const char *text : entry.messages) {
         Ro->setFocus();
         message(this, text, "Error");
+        if (qstrcmp(text, display::kTextInvalidRealNumber) == 0)
+            leaveCheckRefused = true;
     }
 }
 
@@ -83,6 +90,10 @@ void TMainF::CmKeyPress(int key)
 
 void TMainF::CmSave()
 {
+    // The file holds what the operator sees: an edit still being typed in is
+    // checked and taken first, as leaving it would (Ctrl+S leaves nothing).
+    if (!checkFocusedEdit())
+        return;
     const QString path = chooseSaveFile(this, kSaveDialog);
     if (path.isEmpty())
         return;
@@ -97,7 +108,9 @@ void TMainF::CmLoad()
     const QString path = chooseOpenFile(this, kOpenDialog);
     if (path.isEmpty())
         return;
-    const std::optional<config::ConfigurationFile> file = config::loadConfigurationFile(path);
+    // A file is taken whole or not at all; number lines must read as numbers.
+    const std::optional<config::ConfigurationFile> file =
+        config::loadConfigurationFile(path, config::NumberLines::MustRead);
     if (!file) {
         message(this, "Cannot open file", "Error");
         return;

@@ -42,7 +42,7 @@ void TOProgramu::cmCreate()
     translateAboutWindow(this, fileVersionText());
     caption1->adjustSize();
     version->adjustSize();
-    // Names and licence identifiers, the same in every language.
+    // In the language of the window; names and licence identifiers as they are.
     licences->setText(licenceText());
 }
 
@@ -54,11 +54,17 @@ QString fileVersionText()
 
 QString licenceText()
 {
+    // The trend links Qt Charts, licensed GPL-3+ only: the program as built
+    // goes out under it, whatever our own source allows.
 #if defined(_WIN32)
-    return QStringLiteral("MIT licence. Built with Qt 6 (LGPLv3) and SimpleIni (MIT).");
+    const QString libraries = QStringLiteral("Qt 6 (LGPL-3), Qt Charts (GPL-3+), SimpleIni (MIT).");
 #else
-    return QStringLiteral("MIT licence. Built with Qt 6 (LGPLv3), libusb-1.0 (LGPL-2.1+) and SimpleIni (MIT).");
+    const QString libraries =
+        QStringLiteral("Qt 6 (LGPL-3), Qt Charts (GPL-3+), libusb-1.0 (LGPL-2.1+), SimpleIni (MIT).");
 #endif
+    return translate(QStringLiteral("Distributed under the GNU GPL, version 3 or later, as Qt Charts requires. "
+                                    "Own source code under the MIT licence."))
+           + u' ' + translate(QStringLiteral("Built with")) + u' ' + libraries;
 }
 
 QIcon programIcon()

@@ -22,7 +22,8 @@ public:
 // The tool's own version as "major.minor.release".
 QString fileVersionText();
 
-// The tool's licence and the libraries it is built with, each with its licence.
+// The licence the program is distributed under, that of our own source, and
+// the libraries it is built with, each with its licence; through the lookup.
 QString licenceText();
 
 // The program icon at every size it is drawn in (title bars, task bars, About).

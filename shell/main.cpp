@@ -11,8 +11,12 @@
 
 int main(int argc, char *argv[])
 {
-    // The windows are laid out in fixed logical pixels; Qt scales them for
-    // the screen (its default), so they keep their size on a 200 % screen.
+    // The windows are drawn in fixed pixels, 536 x 476 for the main window's
+    // client area whatever the screen's pixel density. A user who wants them
+    // larger says so: QT_SCALE_FACTOR scales them, and QT_ENABLE_HIGHDPI_SCALING=1
+    // lets Qt follow the screen's density; both are left as they are set.
+    if (!qEnvironmentVariableIsSet("QT_ENABLE_HIGHDPI_SCALING"))
+        qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
     // A second copy ends here, before it opens the display or reads anything.
     if (!holdSingleInstanceLock())
         return 0;

@@ -60,7 +60,10 @@ MPUSB_EXPORT void qzsim_set_fault(int fault)
 
 MPUSB_EXPORT void qzsim_device_fail_from(uint32_t instance, uint32_t n)
 {
-    withDevice(instance, [&](Device &d) { d.failFrom = n; });
+    withDevice(instance, [&](Device &d) {
+        d.failFrom = n;
+        d.failUntil = 0;
+    });
 }
 
 MPUSB_EXPORT void qzsim_fail_from(uint32_t n)

@@ -18,6 +18,8 @@ uint32_t MPUSB_CALL _MPUSBGetDeviceCount(const char *vidPid)
 {
     State &s = state();
     std::lock_guard lock(s.mutex);
+    if (s.attachAfter && --s.attachAfter == 0)
+        s.deviceCount = s.attachedCount; // plugged in now
     uint32_t n = selectorMatches(vidPid) ? s.deviceCount : 0;
     s.log("GetDeviceCount " + std::string(vidPid ? vidPid : "") + " -> " + std::to_string(n));
     return n;
@@ -50,7 +52,7 @@ static uint32_t readPipe(const char *name, void *handle, void *data, uint32_t le
                          uint32_t timeoutMs)
 {
     State &s = state();
-    const uint32_t latency = s.latency();
+    const uint32_t latency = s.latency(handle);
     uint32_t ok = 0;
     uint32_t n = 0;
     Pipe p{};
@@ -90,7 +92,7 @@ uint32_t MPUSB_CALL _MPUSBWrite(void *handle, const void *data, uint32_t length,
                                 uint32_t timeoutMs)
 {
     State &s = state();
-    wait(s.latency());
+    wait(s.latency(handle));
     uint32_t ok = 0;
     Pipe p{};
     if (s.livePipeLocked(handle, p) && p.direction == MP_WRITE && data && length >= 64) {

@@ -95,6 +95,7 @@ void Device::reset()
     factoryImage();
     fault = QZSIM_FAULT_NONE;
     failFrom = 0;
+    failUntil = 0;
     denied = false;
     requestNumber = 0;
     replyPending = false;
@@ -136,7 +137,7 @@ void Device::persist(const uint8_t *req)
 bool Device::answer(const uint8_t *req, State &state)
 {
     uint32_t number = ++requestNumber;
-    if (fault == QZSIM_FAULT_NO_REPLY || (failFrom && number >= failFrom))
+    if (fault == QZSIM_FAULT_NO_REPLY || (failFrom && number >= failFrom && (!failUntil || number <= failUntil)))
         return false;
     if (req[0] != 0xA5 || req[1] != 0xFF || qzsimChecksum(req) != req[63])
         return false;
@@ -206,6 +207,7 @@ bool Device::answer(const uint8_t *req, State &state)
 
 State::State()
 {
+    instanceLatencyMs.fill(-1);
     for (uint32_t i = 0; i < QZSIM_MAX_DEVICES; ++i) {
         devices[i] = std::make_unique<Device>();
         devices[i]->instance = i;
@@ -224,8 +226,14 @@ void State::fromEnvironment()
         sweeping = false;
         fixedValue = std::strtof(v, nullptr);
     }
-    if (const char *v = std::getenv("QZSIM_LATENCY_MS"))
-        latencyMs = static_cast<uint32_t>(std::strtoul(v, nullptr, 10) % 60000);
+    if (const char *v = std::getenv("QZSIM_LATENCY_MS")) {
+        if (std::strchr(v, ':'))
+            forEachEntry(v, [&](uint32_t instance, const std::string &ms) {
+                instanceLatencyMs[instance] = static_cast<int32_t>(std::strtoul(ms.c_str(), nullptr, 10) % 60000);
+            });
+        else
+            latencyMs = static_cast<uint32_t>(std::strtoul(v, nullptr, 10) % 60000);
+    }
     if (const char *v = std::getenv("QZSIM_FAULT")) {
         static const char *names[] = {"none", "no-reply", "command", "master", "slave", "crc", "keep-memory"};
         forEachEntry(v, [&](uint32_t instance, const std::string &name) {
@@ -236,8 +244,19 @@ void State::fromEnvironment()
     }
     if (const char *v = std::getenv("QZSIM_FAIL_FROM"))
         forEachEntry(v, [&](uint32_t instance, const std::string &n) {
-            device(instance).failFrom = static_cast<uint32_t>(std::strtoul(n.c_str(), nullptr, 10));
+            // "n", or "n-m": silent from the n-th through the m-th request, answering again after it
+            char *rest = nullptr;
+            device(instance).failFrom = static_cast<uint32_t>(std::strtoul(n.c_str(), &rest, 10));
+            if (rest && *rest == '-')
+                device(instance).failUntil = static_cast<uint32_t>(std::strtoul(rest + 1, nullptr, 10));
         });
+    if (const char *v = std::getenv("QZSIM_ATTACH_AFTER")) {
+        attachAfter = static_cast<uint32_t>(std::strtoul(v, nullptr, 10) % 100000);
+        if (attachAfter) {
+            attachedCount = deviceCount;
+            deviceCount = 0;
+        }
+    }
     if (const char *v = std::getenv("QZSIM_DENIED"))
         forEachEntry(v, [&](uint32_t instance, const std::string &) { device(instance).denied = true; });
     for (uint32_t i = 0; i < QZSIM_MAX_DEVICES; ++i) {
@@ -253,8 +272,11 @@ void State::fromEnvironment()
 void State::reset()
 {
     deviceCount = 1;
+    attachAfter = 0;
+    attachedCount = 0;
     ++generation;
     latencyMs = 0;
+    instanceLatencyMs.fill(-1);
     sweeping = true;
     fixedValue = 0;
     readings.clear();
@@ -319,9 +341,12 @@ bool State::livePipeLocked(void *h, Pipe &pipe)
     return livePipe(h, pipe);
 }
 
-uint32_t State::latency()
+uint32_t State::latency(void *handle)
 {
     std::lock_guard lock(mutex);
+    Pipe pipe{};
+    if (livePipe(handle, pipe) && instanceLatencyMs[pipe.instance] >= 0)
+        return static_cast<uint32_t>(instanceLatencyMs[pipe.instance]);
     return latencyMs;
 }
 

@@ -40,6 +40,7 @@ struct Device {
     uint8_t memory[kMemorySize];
     int fault = QZSIM_FAULT_NONE;
     uint32_t failFrom = 0;
+    uint32_t failUntil = 0; // 0: silent for good once failFrom is reached
     bool denied = false;
     uint32_t requestNumber = 0; // counts from 1 since the last reset or clear of the logs
     bool replyPending = false;
@@ -64,8 +65,13 @@ struct State {
     std::mutex mutex;
     std::array<std::unique_ptr<Device>, QZSIM_MAX_DEVICES> devices;
     uint32_t deviceCount = 1;
+    // Plugged in late: the count reads 0 this many times, then attachedCount.
+    uint32_t attachAfter = 0;
+    uint32_t attachedCount = 0;
     uint32_t generation = 1; // bumped on unplug, so old handles go stale
     uint32_t latencyMs = 0;
+    // Per instance, in place of latencyMs where set (from QZSIM_LATENCY_MS=N:ms).
+    std::array<int32_t, QZSIM_MAX_DEVICES> instanceLatencyMs;
     bool sweeping = true;
     float fixedValue = 0;
     std::deque<float> readings;
@@ -93,7 +99,8 @@ struct State {
     void logLocked(const std::string &line);
     bool livePipe(void *h, Pipe &pipe) const;
     bool livePipeLocked(void *h, Pipe &pipe);
-    uint32_t latency();
+    // The latency of the transmitter behind the pipe.
+    uint32_t latency(void *handle);
 };
 
 State &state();

@@ -123,7 +123,7 @@ TTrendWindow::TTrendWindow(TrendHost &trendHost, QWidget *parent)
 
     auto *recordKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), this);
     connect(recordKey, &QShortcut::activated, this, [this] {
-        if (!recorder.active())
+        if (!host.recording().active)
             chooseRecordingFile();
     });
     connect(spanBox, &QComboBox::currentIndexChanged, this, [this] { redraw(); });
@@ -166,6 +166,14 @@ void TTrendWindow::retranslate()
     stopButton->setText(host.translate(QStringLiteral("Stop")));
     saveImageButton->setText(host.translateWithEllipsis(QStringLiteral("Save image")));
     chartView->setAccessibleName(host.translate(QStringLiteral("Trend")));
+    recordingTexts = {host.translate(QStringLiteral("Not recording")),
+                      host.translateWithColon(QStringLiteral("Recording")),
+                      host.translateWithColon(QStringLiteral("Recorded")),
+                      host.translateWithColon(QStringLiteral("Recording stopped, file cannot be written")),
+                      host.translate(QStringLiteral("%i line|%i lines"))};
+    minimumCaption = host.translateWithColon(QStringLiteral("Minimum"));
+    maximumCaption = host.translateWithColon(QStringLiteral("Maximum"));
+    meanCaption = host.translateWithColon(QStringLiteral("Mean"));
     showRecordingState();
     redraw();
 }
@@ -243,15 +251,12 @@ void TTrendWindow::redraw()
     }
 
     if (reduced.count == 0) {
-        statsLabel->setText(host.translateWithColon(QStringLiteral("Minimum")) + QStringLiteral("-   ")
-                            + host.translateWithColon(QStringLiteral("Maximum")) + QStringLiteral("-   ")
-                            + host.translateWithColon(QStringLiteral("Mean")) + u'-');
+        statsLabel->setText(minimumCaption + QStringLiteral("-   ") + maximumCaption + QStringLiteral("-   ")
+                            + meanCaption + u'-');
     } else {
-        statsLabel->setText(
-            host.translateWithColon(QStringLiteral("Minimum")) + shownWithUnit(float(reduced.minimum))
-            + QStringLiteral("   ") + host.translateWithColon(QStringLiteral("Maximum"))
-            + shownWithUnit(float(reduced.maximum)) + QStringLiteral("   ")
-            + host.translateWithColon(QStringLiteral("Mean")) + shownWithUnit(float(reduced.mean)));
+        statsLabel->setText(minimumCaption + shownWithUnit(float(reduced.minimum)) + QStringLiteral("   ")
+                            + maximumCaption + shownWithUnit(float(reduced.maximum)) + QStringLiteral("   ")
+                            + meanCaption + shownWithUnit(float(reduced.mean)));
     }
 }
 
@@ -261,20 +266,7 @@ void TTrendWindow::historyChanged()
         redraw();
 }
 
-void TTrendWindow::valueArrived(const RecordedValue &value)
-{
-    if (recorder.active()) {
-        if (!recorder.write(value)) {
-            showRecordingState();
-            host.showMessage(this,
-                        host.translate(QStringLiteral("The recording file cannot be written, recording stopped"))
-                            + QChar(13) + recorder.path(),
-                        host.translate(QStringLiteral("Error")));
-        }
-        showRecordingState();
-    }
-    historyChanged();
-}
+void TTrendWindow::recordingChanged() { showRecordingState(); }
 
 QString TTrendWindow::pointerText(int64_t ms) const
 {
@@ -314,7 +306,7 @@ void TTrendWindow::resizeEvent(QResizeEvent *event)
 
 bool TTrendWindow::startRecording(const QString &path)
 {
-    if (!recorder.start(path)) {
+    if (!host.startRecording(path)) {
         showRecordingState();
         host.showMessage(this, host.translate(QStringLiteral("Cannot open file")) + QChar(13) + path,
                     host.translate(QStringLiteral("Error")));
@@ -326,24 +318,25 @@ bool TTrendWindow::startRecording(const QString &path)
 
 void TTrendWindow::stopRecording()
 {
-    recorder.stop();
+    host.stopRecording();
     showRecordingState();
 }
 
 void TTrendWindow::showRecordingState()
 {
-    const bool on = recorder.active();
+    const TrendRecording recording = host.recording();
+    const bool on = recording.active;
     recordButton->setEnabled(!on);
     stopButton->setEnabled(on);
-    if (recorder.path().isEmpty()) {
-        recordingLabel->setText(host.translate(QStringLiteral("Not recording")));
+    // Called for every line written: the texts come from retranslate().
+    if (recording.path.isEmpty()) {
+        recordingLabel->setText(recordingTexts[0]);
         return;
     }
-    recordingLabel->setText((on ? host.translateWithColon(QStringLiteral("Recording"))
-                                : host.translateWithColon(QStringLiteral("Recorded")))
-                            + QFileInfo(recorder.path()).fileName() + QStringLiteral(", ")
-                            + host.translateFormat(QStringLiteral("%i lines"), int(recorder.linesWritten())));
-    recordingLabel->setToolTip(recorder.path());
+    const QString &title = on ? recordingTexts[1] : recording.failed ? recordingTexts[3] : recordingTexts[2];
+    recordingLabel->setText(title + QFileInfo(recording.path).fileName() + QStringLiteral(", ")
+                            + host.pluralForm(recordingTexts[4], int(recording.lines)));
+    recordingLabel->setToolTip(recording.path);
 }
 
 void TTrendWindow::chooseRecordingFile()

@@ -2,7 +2,6 @@
 // the outputs' switching values, the span's figures, and the recording.
 #pragma once
 
-#include "Recorder.h"
 #include "TrendHistory.h"
 #include "TrendView.h"
 
@@ -39,7 +38,7 @@ public:
     QWidget *widget() override { return this; }
     void retranslate() override;
     void redraw() override;
-    void valueArrived(const RecordedValue &value) override;
+    void recordingChanged() override;
     void historyChanged() override;
     void chooseRecordingFile() override;
 
@@ -69,7 +68,6 @@ public:
     QLabel *pointerLabel = nullptr;
     QLabel *recordingLabel = nullptr;
 
-    TRecorder recorder;
     int redraws = 0;
 
 protected:
@@ -83,6 +81,12 @@ private:
     void showRecordingState();
     int plotColumns() const;
 
+    // The statistics' captions: the figures change every poll, the words only with the language.
+    QString minimumCaption;
+    QString maximumCaption;
+    QString meanCaption;
+    // Not recording, recording, recorded, stopped on a failure, the line count's forms.
+    std::array<QString, 5> recordingTexts;
     TrendHost &host;
     const TrendHistory &history;
     int64_t frozenEnd = 0;

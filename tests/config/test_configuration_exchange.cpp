@@ -216,6 +216,40 @@ private slots:
         QCOMPARE(qzsim_memory()[890], uint8_t(0x00)); // the range is never written
     }
 
+    // The frames file is what the link alone sends on Linux and on Windows
+    // (test_link_portable); this ties it to what the window's read and write send.
+    void readAndWriteSendTheFramesOfTheRecordedBrackets()
+    {
+        QFile file(QStringLiteral(QZ_FRAMES_FILE));
+        QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+        QMap<QString, QStringList> expected;
+        QString section;
+        while (!file.atEnd()) {
+            const QString line = QString::fromLatin1(file.readLine()).trimmed();
+            if (line.startsWith(QLatin1String("## ")))
+                section = line.mid(3);
+            else if (line.startsWith(QLatin1String("> ")))
+                expected[section] << line.mid(2);
+        }
+        auto sent = [] {
+            QStringList frames;
+            for (uint32_t i = 0; i < qzsim_request_count(); ++i)
+                frames << QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(qzsim_request(i)), 64).toHex());
+            qzsim_clear_logs();
+            return frames;
+        };
+        ConfigurationRecord record;
+        config::readConfiguration(*link, record);
+        QCOMPARE(sent(), expected.value("read"));
+        const float values[6] = {1000, 2000, -500.25f, 4000, 5000, 5000};
+        for (int i = 0; i < 6; ++i)
+            record.limitValue(i) = values[i];
+        config::writeConfiguration(*link, record, "998.5", {1, kNoMode, 4});
+        QCOMPARE(sent(), expected.value("write"));
+        config::readConfiguration(*link, record);
+        QCOMPARE(sent(), expected.value("read again"));
+    }
+
     void writeModeBytes_data()
     {
         QTest::addColumn<int>("mode");

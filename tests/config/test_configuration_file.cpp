@@ -3,7 +3,9 @@
 
 #include <QtTest>
 
+#include <cmath>
 #include <csignal>
+#include <limits>
 #include <thread>
 
 #include <fcntl.h>
@@ -195,10 +197,29 @@ private slots:
                                        << 1;
         QTest::newRow("gravity 998,6") << fileOf(with(1, "998,6")) << true << true << "998.599975585938" << 2000.0f
                                        << 1;
-        QTest::newRow("gravity unreadable") << fileOf(with(1, "heavy")) << true << true << "0" << 2000.0f << 1;
+        // A number line that is no number would load as 0: the file is refused.
+        QTest::newRow("gravity unreadable") << fileOf(with(1, "heavy")) << false << true << "" << 0.0f << 0;
+        QTest::newRow("gravity abc") << fileOf(with(1, "abc")) << false << true << "" << 0.0f << 0;
+        QTest::newRow("gravity empty") << fileOf(with(1, "")) << false << true << "" << 0.0f << 0;
+        QTest::newRow("gravity nan") << fileOf(with(1, "nan")) << false << true << "" << 0.0f << 0;
+        QTest::newRow("gravity with thousands") << fileOf(with(1, "1.000,5")) << false << true << "" << 0.0f << 0;
 
         QTest::newRow("1500,5") << fileOf(with(2, "1500,5")) << true << true << "1000" << 1500.5f << 1;
-        QTest::newRow("value unreadable") << fileOf(with(2, "lots")) << true << true << "1000" << 0.0f << 1;
+        QTest::newRow("value unreadable") << fileOf(with(2, "lots")) << false << true << "" << 0.0f << 0;
+        QTest::newRow("value xyz") << fileOf(with(2, "xyz")) << false << true << "" << 0.0f << 0;
+        QTest::newRow("value empty") << fileOf(with(2, "")) << false << true << "" << 0.0f << 0;
+        QTest::newRow("last value unreadable") << fileOf(with(9, "1O")) << false << true << "" << 0.0f << 0;
+        QTest::newRow("value beyond a float") << fileOf(with(2, "1e39")) << false << true << "" << 0.0f << 0;
+        // What the save writes for values read as not-a-number or infinite.
+        QTest::newRow("value inf as saved") << fileOf(with(2, "inf")) << true << true << "1000"
+                                            << std::numeric_limits<float>::infinity() << 1;
+        QTest::newRow("value -inf as saved") << fileOf(with(2, "-inf")) << true << true << "1000"
+                                             << -std::numeric_limits<float>::infinity() << 1;
+        QTest::newRow("value nan as saved") << fileOf(with(2, "nan")) << true << true << "1000"
+                                            << std::numeric_limits<float>::quiet_NaN() << 1;
+        QTest::newRow("value -nan as saved") << fileOf(with(2, "-nan")) << true << true << "1000"
+                                             << std::numeric_limits<float>::quiet_NaN() << 1;
+        QTest::newRow("value Infinity") << fileOf(with(2, "Infinity")) << false << true << "" << 0.0f << 0;
         const QByteArray longLine = QByteArray(150, '0') + "1500.5";
         QTest::newRow("long line kept whole") << fileOf(with(2, longLine)) << true << true << "1000" << 1500.5f << 1;
 
@@ -218,7 +239,8 @@ private slots:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(bool, accepted);
-        const std::optional<ConfigurationFile> file = config::parseConfigurationFile(bytes);
+        // As the window reads files: number lines must read as numbers.
+        const std::optional<ConfigurationFile> file = config::parseConfigurationFile(bytes, config::NumberLines::MustRead);
         QCOMPARE(bool(file), accepted);
         if (!accepted)
             return;
@@ -228,11 +250,89 @@ private slots:
         QFETCH(int, mode1);
         QCOMPARE(file->isPressure, isPressure);
         QCOMPARE(file->gravityText, gravityText);
-        QCOMPARE(file->values[1], higher1);
+        if (std::isnan(higher1))
+            QVERIFY(std::isnan(file->values[1]));
+        else
+            QCOMPARE(file->values[1], higher1);
         QCOMPARE(file->values[0], 1000.0f);
         QCOMPARE(file->modes[0], mode1);
         QCOMPARE(file->modes[1], 0);
         QCOMPARE(file->modes[2], 0);
+    }
+
+    // A caller that reports unreadable number lines itself takes them as 0.
+    void unreadableNumbersAsZero_data()
+    {
+        QTest::addColumn<int>("line");
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("windowTakesIt");
+        QTest::newRow("gravity") << 1 << QByteArray("heavy") << false;
+        QTest::newRow("value") << 2 << QByteArray("lots") << false;
+        QTest::newRow("empty value") << 2 << QByteArray("") << false;
+        QTest::newRow("infinite value") << 2 << QByteArray("-inf") << true; // as -infinity
+    }
+    void unreadableNumbersAsZero()
+    {
+        QFETCH(int, line);
+        QFETCH(QByteArray, text);
+        QFETCH(bool, windowTakesIt);
+        QList<QByteArray> lines = kExampleLines;
+        lines[line] = text;
+        QCOMPARE(bool(config::parseConfigurationFile(fileOf(lines), config::NumberLines::MustRead)), windowTakesIt);
+        const std::optional<ConfigurationFile> file = config::parseConfigurationFile(fileOf(lines));
+        QVERIFY(file);
+        QCOMPARE(file->gravityText, line == 1 ? QStringLiteral("0") : QStringLiteral("1000"));
+        QCOMPARE(file->values[1], line == 2 ? 0.0f : 2000.0f);
+    }
+
+    // The tool's own files read the same under any locale: a point or a comma
+    // is the separator, whatever the system's own is (Arabic writes U+066B).
+    void filesReadUnderAnyLocale_data()
+    {
+        QTest::addColumn<QChar>("separator");  // null: the system's locale as the test runs
+        QTest::newRow("point") << QChar(u'.');
+        QTest::newRow("comma") << QChar(u',');
+        QTest::newRow("Arabic decimal separator") << QChar(u'\u066B');
+        QTest::newRow("apostrophe") << QChar(u'\'');
+        QTest::newRow("system locale") << QChar();
+    }
+    void filesReadUnderAnyLocale()
+    {
+        QFETCH(QChar, separator);
+        setDecimalSeparatorForTesting(separator);
+        QList<QByteArray> lines = kExampleLines;
+        lines[1] = "998.5";
+        lines[2] = "1500.250000";
+        lines[3] = "-250,5";
+        const std::optional<ConfigurationFile> file =
+            config::parseConfigurationFile(fileOf(lines), config::NumberLines::MustRead);
+        QVERIFY(file);
+        QCOMPARE(file->values[1], 1500.25f);
+        QCOMPARE(file->values[0], -250.5f);
+        QCOMPARE(file->gravityText, QStringLiteral("998") + systemDecimalSeparator() + QStringLiteral("5"));
+        // and the text of `Ro` reads back as the same gravity, by the system's strict conversion
+        QCOMPARE(strictToFloat(file->gravityText).value_or(0), 998.5f);
+
+        // What the tool saves, it loads again.
+        ConfigurationRecord record;
+        for (int i = 0; i < 6; ++i)
+            record.limitValue(i) = -1000.5f + float(i) * 333.25f;
+        const std::optional<ConfigurationFile> back = config::parseConfigurationFile(
+            config::configurationFileBytes(config::fileFromRecord(record, true, file->gravityText, {1, 2, 3})),
+            config::NumberLines::MustRead);
+        QVERIFY(back);
+        for (int i = 0; i < 6; ++i)
+            QCOMPARE(back->values[std::size_t(i)], record.limitValue(i));
+        QCOMPARE(back->gravityText, file->gravityText);
+    }
+
+    void systemSeparatorOfTheRun()
+    {
+        const QString expected = QString::fromUtf8(qgetenv("QZ_EXPECTED_SEPARATOR"));
+        if (expected.isEmpty())
+            QSKIP("run by CTest under a locale of its own");
+        setDecimalSeparatorForTesting(QChar());
+        QCOMPARE(systemDecimalSeparator(), expected.at(0));
     }
 
     void loadedGravityUsesTheSystemSeparator()

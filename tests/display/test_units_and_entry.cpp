@@ -167,16 +167,16 @@ private slots:
         QTest::newRow("empty edit is 0") << true << "" << "" << kPa << true << QStringList{} << true << 0.0;
         QTest::newRow("blanks are empty") << false << "0" << "   " << kPa << true << QStringList{} << true << 0.0;
         // Text that is no number warns alone; the member keeps its value.
-        QTest::newRow("letters") << false << "1" << "abc" << kPa << true << QStringList{kTextInvalidRealNumber}
+        QTest::newRow("letters") << false << "1" << "abc" << kPa << true << QStringList{kTextNotValidRealNumber}
                                  << false << 0.0;
         QTest::newRow("letter O for a zero") << true << "2O" << "0" << kPa << true
-                                             << QStringList{kTextInvalidRealNumber} << false << 0.0;
+                                             << QStringList{kTextNotValidRealNumber} << false << 0.0;
         QTest::newRow("both separators") << true << "1.000,5" << "0" << kPa << true
-                                         << QStringList{kTextInvalidRealNumber} << false << 0.0;
+                                         << QStringList{kTextNotValidRealNumber} << false << 0.0;
         QTest::newRow("beyond a float as typed") << true << "1e39" << "0" << kPa << true
-                                                 << QStringList{kTextInvalidRealNumber} << false << 0.0;
+                                                 << QStringList{kTextNotValidRealNumber} << false << 0.0;
         QTest::newRow("out of range and no number") << false << "0" << "-9x" << kPa << true
-                                                    << QStringList{kTextInvalidRealNumber} << false << 0.0;
+                                                    << QStringList{kTextNotValidRealNumber} << false << 0.0;
         // The other edit's text is no value to compare with: no order message.
         QTest::newRow("letters in the other edit") << true << "1" << "x2" << kPa << true << QStringList{} << true
                                                    << 1000.0;
@@ -211,6 +211,30 @@ private slots:
         QCOMPARE(entry.store, stored);
         if (stored)
             QVERIFY2(qAbs(double(entry.value) - pascal) <= 1e-7 * qAbs(pascal) + 0.001, qPrintable(QString::number(entry.value, 'f', 4)));
+    }
+
+    // Text as the window showed it is never read back into the member; what
+    // reads as a number is still checked, what does not (a value read as
+    // not-a-number or infinite) says nothing.
+    void untouchedLimitEntry_data()
+    {
+        QTest::addColumn<QString>("shownText");
+        QTest::addColumn<QStringList>("messages");
+        QTest::newRow("in range") << "6116" << QStringList{};
+        QTest::newRow("out of range") << "200000" << QStringList{kTextOutOfRange};
+        QTest::newRow("not a number") << "nan" << QStringList{};
+        QTest::newRow("infinite") << "-inf" << QStringList{};
+    }
+    void untouchedLimitEntry()
+    {
+        QFETCH(QString, shownText);
+        QFETCH(QStringList, messages);
+        ConfigurationRecord record;
+        record.limitLowerBound = -10000;
+        record.limitUpperBound = 100000;
+        const LimitEntry entry = checkLimitEntry(true, shownText, QStringLiteral("0"), 1.0f, record, false);
+        QCOMPARE(texts(entry.messages), messages);
+        QVERIFY(!entry.store);
     }
 
     void gravityEntry_data()

@@ -95,7 +95,7 @@ private slots:
         QCOMPARE(languageCharsets[2], 494);
         QCOMPARE(languageCharsets[3], 1);
         QCOMPARE(languageFiles[1], folder.file(QStringLiteral("messages_uk.txt")));
-        QCOMPARE(languageFiles[2], QString());  // a folder part: no message file
+        QCOMPARE(languageFiles[2], folder.file(QStringLiteral("cz/messages_cz.txt")));  // simply appended
         QCOMPARE(languageFiles[3], folder.file(QStringLiteral("messages_de.txt")));
         QCOMPARE(languageShorts[1], QStringLiteral("UK"));
         QCOMPARE(languageShorts[3], QStringLiteral("DE"));
@@ -106,55 +106,71 @@ private slots:
         QCOMPARE(currentCharset(), 1);
     }
 
-    // A "Files" entry names a file of the language folder, or no file at all:
-    // nothing outside the folder is read, appended to or deleted.
+    // A "Files" entry names a file of the language folder, a sub-folder
+    // part simply appended, or no file at all: nothing outside the folder is
+    // read, appended to or deleted.
     void fileNamesStayInTheFolder_data()
     {
         QTest::addColumn<QString>("entry");
-        QTest::addColumn<bool>("languageFile");
-        QTest::newRow("plain name") << "messages_xx.txt" << true;
-        QTest::newRow("dots inside a name") << "messages..xx.txt" << true;
-        QTest::newRow("parent folder") << "../outside.txt" << false;
-        QTest::newRow("parent folder, backslash") << "..\\outside.txt" << false;
-        QTest::newRow("down and up again") << "sub/../../outside.txt" << false;
-        QTest::newRow("sub-folder") << "sub/messages_xx.txt" << false;
-        QTest::newRow("drive") << "C:outside.txt" << false;
-        QTest::newRow("dot dot") << ".." << false;
-        QTest::newRow("dot") << "." << false;
-        QTest::newRow("empty") << "" << false;
+        QTest::addColumn<QString>("inside");  // the file it names, within the folder; empty for none
+        QTest::newRow("plain name") << "messages_xx.txt" << "messages_xx.txt";
+        QTest::newRow("dots inside a name") << "messages..xx.txt" << "messages..xx.txt";
+        QTest::newRow("sub-folder") << "sub/messages_xx.txt" << "sub/messages_xx.txt";
+        QTest::newRow("sub-folder, backslash") << "sub\\messages_xx.txt" << "sub/messages_xx.txt";
+        QTest::newRow("sub-folder, dot part") << "./sub/messages_xx.txt" << "sub/messages_xx.txt";
+        QTest::newRow("parent folder") << "../outside.txt" << "";
+        QTest::newRow("parent folder, backslash") << "..\\outside.txt" << "";
+        QTest::newRow("down and up again") << "sub/../../outside.txt" << "";
+        QTest::newRow("down and up, staying inside") << "sub/../messages_xx.txt" << "";
+        QTest::newRow("absolute") << "/outside.txt" << "";
+        QTest::newRow("absolute, backslash") << "\\outside.txt" << "";
+        QTest::newRow("network share") << "\\\\server\\outside.txt" << "";
+        QTest::newRow("drive") << "C:outside.txt" << "";
+        QTest::newRow("drive with a path") << "C:\\outside.txt" << "";
+        QTest::newRow("a folder") << "sub/" << "";
+        QTest::newRow("dot dot") << ".." << "";
+        QTest::newRow("dot") << "." << "";
+        QTest::newRow("empty") << "" << "";
     }
 
     void fileNamesStayInTheFolder()
     {
         QFETCH(QString, entry);
-        QFETCH(bool, languageFile);
+        QFETCH(QString, inside);
         QTemporaryDir outer;
         const QString folder = outer.path() + QStringLiteral("/language/");
         QVERIFY(QDir().mkpath(folder + QStringLiteral("sub")));
         // Message files with their logs, inside and outside the folder.
-        const QString inside = QStringLiteral("Exit; Konec\r\n");
-        for (const QString &path : {folder + QStringLiteral("messages_xx.txt"), folder + QStringLiteral("messages..xx.txt"),
-                                    folder + QStringLiteral("sub/messages_xx.txt"), outer.path() + QStringLiteral("/outside.txt")}) {
-            QVERIFY(writeMessageFile(path, inside));
+        const QStringList files = {QStringLiteral("messages_xx.txt"), QStringLiteral("messages..xx.txt"),
+                                   QStringLiteral("sub/messages_xx.txt")};
+        for (const QString &name : files)
+            QVERIFY(writeMessageFile(folder + name, QStringLiteral("Exit; Konec ") + name + QStringLiteral("\r\n")));
+        QVERIFY(writeMessageFile(outer.path() + QStringLiteral("/outside.txt"), QStringLiteral("Exit; Konec\r\n")));
+        for (const QString &path : {folder + files[0], folder + files[1], folder + files[2],
+                                    outer.path() + QStringLiteral("/outside.txt")})
             QVERIFY(writeBytes(path + QStringLiteral(".todo"), "kept"));
-        }
         writeMasterFile(folder + QStringLiteral("messages_uk.txt"), {QStringLiteral("Help")});
         QVERIFY(writeBytes(folder + QStringLiteral("messages.ini"),
                            "[Main]\nTotal=2\n[Files]\n0=messages_uk.txt\n1=" + entry.toUtf8() + "\n"));
         loadLanguageCatalogueFrom(folder);
 
-        QCOMPARE(languageFiles[1], languageFile ? folder + entry : QString());
+        const bool named = !inside.isEmpty();
+        QCOMPARE(QDir::cleanPath(QDir::fromNativeSeparators(languageFiles[1])),
+                 named ? QDir::cleanPath(folder + inside) : QString());
         currentLanguage = 1;
-        QCOMPARE(loadMessageTable(), languageFile);
-        QCOMPARE(translate(QStringLiteral("Exit")), languageFile ? QStringLiteral("Konec") : QStringLiteral("Exit"));
+        QCOMPARE(loadMessageTable(), named);
+        QCOMPARE(translate(QStringLiteral("Exit")),
+                 named ? QStringLiteral("Konec ") + inside : QStringLiteral("Exit"));
         translate(QStringLiteral("Missing"));
 
         QCOMPARE(readBytes(outer.path() + QStringLiteral("/outside.txt.todo")), QByteArray("kept"));
-        QCOMPARE(readBytes(folder + QStringLiteral("sub/messages_xx.txt.todo")), QByteArray("kept"));
         QCOMPARE(QDir(outer.path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList({QStringLiteral("outside.txt"), QStringLiteral("outside.txt.todo")}));
-        if (languageFile)
-            QCOMPARE(readBytes(languageFiles[1] + QStringLiteral(".todo")),
+        for (const QString &name : files)
+            if (name != inside)
+                QCOMPARE(readBytes(folder + name + QStringLiteral(".todo")), QByteArray("kept"));
+        if (named)
+            QCOMPARE(readBytes(folder + inside + QStringLiteral(".todo")),
                      expectedLog({QStringLiteral("Help"), QStringLiteral("Missing")}));
     }
 

@@ -1,6 +1,7 @@
 // The language selection dialog, driven through the runner hook.
 #include "LangTestFiles.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDialog>
 #include <QLabel>
@@ -124,6 +125,55 @@ private slots:
         QVERIFY(!selectLanguage(nullptr));
         QVERIFY(ran);
         QCOMPARE(currentLanguage, 0);
+    }
+
+    // Radio buttons without captions are named by their language, and the
+    // one in force has the focus as the dialog opens.
+    void radiosAreNamedAndTheCheckedOneHasTheFocus_data()
+    {
+        QTest::addColumn<int>("languages");
+        QTest::addColumn<int>("current");
+        QTest::newRow("first of three") << 3 << 0;
+        QTest::newRow("last of three") << 3 << 2;
+        QTest::newRow("far down a scrolling list") << 40 << 33;
+        QTest::newRow("outside the catalogue") << 3 << 7;
+    }
+    void radiosAreNamedAndTheCheckedOneHasTheFocus()
+    {
+        QFETCH(int, languages);
+        QFETCH(int, current);
+        LanguageFolder folder;
+        loadLanguages(folder, languages);
+        currentLanguage = current;
+        QStringList names;
+        QString focused;
+        bool visible = true;
+        setLanguageDialogRunner([&](QDialog &dialog) {
+            dialog.show();
+            if (!QTest::qWaitForWindowActive(&dialog))
+                return int(QDialog::Rejected);
+            for (int i = 0; i < languages; ++i) {
+                QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(radio(dialog, i));
+                names << (iface ? iface->text(QAccessible::Name) : QString());
+            }
+            focused = QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
+            if (current < languages) {
+                auto *area = dialog.findChild<QScrollArea *>();
+                const QWidget *r = radio(dialog, current);
+                visible = !area
+                          || area->viewport()->rect().contains(QRect(r->mapTo(area->viewport(), QPoint(0, 0)), r->size()));
+            }
+            return int(QDialog::Rejected);
+        });
+        QVERIFY(!selectLanguage(nullptr));
+        QStringList expected;
+        for (int i = 0; i < languages; ++i)
+            expected << QStringLiteral("Language %1").arg(i);
+        QCOMPARE(names, expected);
+        if (current < languages) {
+            QCOMPARE(focused, QStringLiteral("languageRadio%1").arg(current));
+            QVERIFY(visible);
+        }
     }
 
     void chooseAndConfirm()

@@ -27,10 +27,17 @@ private slots:
         QTest::newRow("non-ASCII letter case") << "ČTENÍ; x\r\n" << "čtení" << "x" << false << 1;
         QTest::newRow("blank before ; is part of the key") << "Exit ; Konec\r\n" << "Exit" << "Exit" << true << 1;
         QTest::newRow("key with its blank") << "Exit ; Konec\r\n" << "exit " << "Konec" << false << 1;
-        QTest::newRow("empty text shows the key, tab") << "Exit;\t\r\n" << "Exit" << "Exit" << false << 1;
-        QTest::newRow("empty text shows the key as asked") << "Exit;\t\r\n" << "EXIT" << "EXIT" << false << 1;
-        QTest::newRow("empty text, line feed") << "Exit;\nHelp; Hilfe\n" << "Help" << "Hilfe" << false << 2;
-        QTest::newRow("empty text at end of file") << "Exit;" << "Exit" << "Exit" << false << 1;
+        // An empty text is shown empty and not logged...
+        QTest::newRow("empty text, tab") << "Exit;\t\r\nHelp; Hilfe\r\n" << "Exit" << "" << false << 2;
+        QTest::newRow("empty text, key in capitals") << "Exit;\t\r\nHelp; Hilfe\r\n" << "EXIT" << "" << false << 2;
+        QTest::newRow("empty text, line feed") << "Exit;\nHelp; Hilfe\n" << "Exit" << "" << false << 2;
+        QTest::newRow("text after an empty one") << "Exit;\nHelp; Hilfe\n" << "Help" << "Hilfe" << false << 2;
+        QTest::newRow("empty text at end of file") << "Help; Hilfe\r\nExit;" << "Exit" << "" << false << 2;
+        // ...unless the file has no text at all, as the master file read for a
+        // language without a catalogue: then its keys show as English.
+        QTest::newRow("no text at all, tab") << "Exit;\t\r\nHelp;\t\r\n" << "Exit" << "Exit" << false << 2;
+        QTest::newRow("no text at all, as asked") << "Exit;\t\r\n" << "EXIT" << "EXIT" << false << 1;
+        QTest::newRow("no text at all, end of file") << "Exit;" << "Exit" << "Exit" << false << 1;
         QTest::newRow("first of two wins") << "Exit; A\r\nexit; B\r\n" << "Exit" << "A" << false << 2;
         QTest::newRow("; kept in the text") << "Exit; a;b\r\n" << "Exit" << "a;b" << false << 1;
         QTest::newRow("tab dropped in the text") << "Exit; a\tb\r\n" << "Exit" << "ab" << false << 1;
@@ -61,6 +68,61 @@ private slots:
         QCOMPARE(messageCount, count);
         QCOMPARE(translate(key), expected);
         QCOMPARE(readBytes(folder.testLog()), logged ? expectedLog({key}) : QByteArray());
+    }
+
+    void pluralsFollowTheLanguagesRule_data()
+    {
+        QTest::addColumn<QString>("shortName"); // empty: English, language 0
+        QTest::addColumn<QString>("text");      // the translation of "%i line|%i lines"; empty: none
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("expected");
+        const QString cz = QStringLiteral("%i řádek|%i řádky|%i řádků");
+        const QString de = QStringLiteral("%i Zeile|%i Zeilen");
+        const QString pl = QStringLiteral("%i linia|%i linie|%i linii");
+        QTest::newRow("English one") << "" << "" << 1 << "1 line";
+        QTest::newRow("English none") << "" << "" << 0 << "0 lines";
+        QTest::newRow("English two") << "" << "" << 2 << "2 lines";
+        QTest::newRow("English minus one") << "" << "" << -1 << "-1 line";
+        QTest::newRow("Czech one") << "CZ" << cz << 1 << "1 řádek";
+        QTest::newRow("Czech two") << "CZ" << cz << 2 << "2 řádky";
+        QTest::newRow("Czech four") << "CZ" << cz << 4 << "4 řádky";
+        QTest::newRow("Czech five") << "CZ" << cz << 5 << "5 řádků";
+        QTest::newRow("Czech none") << "CZ" << cz << 0 << "0 řádků";
+        QTest::newRow("Czech twenty-two") << "CZ" << cz << 22 << "22 řádků";
+        QTest::newRow("Czech short name in lower case") << "cz" << cz << 3 << "3 řádky";
+        QTest::newRow("German one") << "DE" << de << 1 << "1 Zeile";
+        QTest::newRow("German many") << "DE" << de << 86400 << "86400 Zeilen";
+        QTest::newRow("German none") << "DE" << de << 0 << "0 Zeilen";
+        QTest::newRow("Polish twenty-two") << "PL" << pl << 22 << "22 linie";
+        QTest::newRow("Polish twelve") << "PL" << pl << 12 << "12 linii";
+        QTest::newRow("unknown language: one and many") << "XX" << de << 7 << "7 Zeilen";
+        QTest::newRow("too few forms: the last stands in") << "CZ" << "%i řádek|%i řádků" << 3 << "3 řádků";
+        QTest::newRow("one form only") << "CZ" << "řádky: %i" << 1 << "řádky: 1";
+        QTest::newRow("missing: the English forms") << "CZ" << "" << 5 << "5 lines";
+    }
+
+    void pluralsFollowTheLanguagesRule()
+    {
+        QFETCH(QString, shortName);
+        QFETCH(QString, text);
+        QFETCH(int, number);
+        QFETCH(QString, expected);
+        const QString key = QStringLiteral("%i line|%i lines");
+        LanguageFolder folder;
+        QVERIFY(folder.writeCatalogue("[Main]\nTotal=2\n[Names]\n0=English\n1=Test\n[Files]\n0=messages_uk.txt\n"
+                                      "1=messages_xx.txt\n[Shorts]\n0=UK\n1="
+                                      + shortName.toLatin1() + "\n"));
+        QVERIFY(writeMasterFile(folder.file(QStringLiteral("messages_uk.txt")), {key}));
+        QVERIFY(writeMessageFile(folder.file(QStringLiteral("messages_xx.txt")),
+                                 text.isEmpty() ? QString() : key + QStringLiteral("; ") + text + QStringLiteral("\r\n")));
+        loadLanguageCatalogueFrom(folder.path());
+        currentLanguage = shortName.isEmpty() ? 0 : 1;
+        loadMessageTable();
+        QCOMPARE(translatePlural(key, number), expected);
+        QCOMPARE(pluralForm(translate(key), number), expected);
+        // a missing plural is logged like any key, as asked
+        QCOMPARE(readBytes(folder.testLog()), text.isEmpty() && currentLanguage == 1 ? expectedLog({key, key, key})
+                                                                                      : QByteArray());
     }
 
     void emptyFileGivesEmptyTable()

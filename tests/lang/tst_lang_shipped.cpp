@@ -23,6 +23,9 @@ const QStringList &toolKeys()
         "Error value",
         // About window
         "Version",
+        "Distributed under the GNU GPL, version 3 or later, as Qt Charts requires. Own source code under the MIT "
+        "licence.",
+        "Built with",
         // messages
         "The device does not reply", "The device is not connected", "Error", "Message", "Info",
         "Error in values of pressure", "Error writing configuration", "Configuration successfully written",
@@ -41,7 +44,7 @@ const QStringList &toolKeys()
         // trend and recording
         "Trend", "Span", "1 minute", "10 minutes", "1 hour", "Everything", "Pause", "Record", "Stop",
         "Save image", "Minimum", "Maximum", "Mean", "At pointer", "Not recording", "Recording", "Recorded",
-        "%i lines", "The recording file cannot be written, recording stopped", "All files",
+        "%i line|%i lines", "Recording stopped, file cannot be written", "All files",
         "The trend cannot be opened", "Resume"};
     return keys;
 }
@@ -139,6 +142,27 @@ private slots:
         QVERIFY(translateFormat(QStringLiteral("Serial number is %i"), 4711).contains(QStringLiteral("4711")));
         if (language != 0)
             QVERIFY(translate(QStringLiteral("Output")) != QStringLiteral("Output"));
+    }
+
+    void pluralsInEveryLanguage_data()
+    {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QStringList>("lines"); // 1, 2, 5, 0 lines
+        QTest::newRow("English") << 0 << QStringList{"1 line", "2 lines", "5 lines", "0 lines"};
+        QTest::newRow("Czech") << 1 << QStringList{"1 řádek", "2 řádky", "5 řádků", "0 řádků"};
+        QTest::newRow("German") << 2 << QStringList{"1 Zeile", "2 Zeilen", "5 Zeilen", "0 Zeilen"};
+    }
+    void pluralsInEveryLanguage()
+    {
+        QFETCH(int, language);
+        QFETCH(QStringList, lines);
+        loadLanguageCatalogueFrom(folder.path());
+        currentLanguage = language;
+        QVERIFY(loadMessageTable());
+        QStringList shown;
+        for (int n : {1, 2, 5, 0})
+            shown << translatePlural(QStringLiteral("%i line|%i lines"), n);
+        QCOMPARE(shown, lines);
     }
 };
 

@@ -281,6 +281,21 @@ private slots:
         QCOMPARE(main.window.property("charset").toInt(), 1);
     }
 
+    // A translator's empty entry is an empty caption, not the English key,
+    // and the key is not missing: the log does not name it.
+    void emptyEntryGivesAnEmptyCaption()
+    {
+        LanguageFolder folder;
+        folder.loadTwoLanguages({QStringLiteral("Exit"), QStringLiteral("Zero correction")},
+                                QStringLiteral("Zero correction;\t\r\n") + QString::fromUtf8(kCzech));
+        currentLanguage = 1;
+        FakeMainWindow main;
+        translateMainWindow(&main.window);
+        QCOMPARE(main.caption("buttonZeroCorrection"), QString());
+        QCOMPARE(main.caption("menuExit"), QStringLiteral("Konec"));
+        QCOMPARE(logLines(readBytes(folder.testLog()), QStringLiteral("Zero correction")), 0);
+    }
+
     void windowWithoutControls()
     {
         LanguageFolder folder;

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
@@ -34,6 +35,12 @@ QStringList fileLines(const QString &path)
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
     return lines;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 RecordedValue sampleValue(float pascal, const QString &shown, std::array<bool, 3> lamps)
@@ -251,16 +258,18 @@ private slots:
     {
         QTest::addColumn<int>("offsetSeconds");
         QTest::addColumn<QString>("text");
-        QTest::newRow("CET") << 3600 << "2026-12-10T15:04:05+01:00";
-        QTest::newRow("UTC") << 0 << "2026-12-10T15:04:05+00:00";
-        QTest::newRow("half hours west") << -(3 * 3600 + 1800) << "2026-12-10T15:04:05-03:30";
-        QTest::newRow("Nepal") << 5 * 3600 + 45 * 60 << "2026-12-10T15:04:05+05:45";
+        QTest::addColumn<int>("milliseconds");
+        QTest::newRow("CET") << 3600 << "2026-12-10T15:04:05.345+01:00" << 345;
+        QTest::newRow("UTC, whole second") << 0 << "2026-12-10T15:04:05.000+00:00" << 0;
+        QTest::newRow("half hours west") << -(3 * 3600 + 1800) << "2026-12-10T15:04:05.007-03:30" << 7;
+        QTest::newRow("Nepal") << 5 * 3600 + 45 * 60 << "2026-12-10T15:04:05.999+05:45" << 999;
     }
     void isoTimeCarriesItsOffset()
     {
         QFETCH(int, offsetSeconds);
         QFETCH(QString, text);
-        const QDateTime t(QDate(2026, 12, 10), QTime(15, 4, 5), QTimeZone(offsetSeconds));
+        QFETCH(int, milliseconds);
+        const QDateTime t(QDate(2026, 12, 10), QTime(15, 4, 5, milliseconds), QTimeZone(offsetSeconds));
         QCOMPARE(TRecorder::isoTimeWithOffset(t), text);
     }
 
@@ -270,9 +279,9 @@ private slots:
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QString>("line");
         QTest::newRow("point") << 12345.5f << "12.346"
-                               << "2026-12-10T15:04:05+01:00,12345.5,12.346,kPa,1,0,1";
+                               << "2026-12-10T15:04:05.000+01:00,12345.5,12.346,kPa,1,0,1";
         QTest::newRow("decimal comma is quoted") << -250.0f << "-0,250"
-                                                 << "2026-12-10T15:04:05+01:00,-250,\"-0,250\",kPa,1,0,1";
+                                                 << "2026-12-10T15:04:05.000+01:00,-250,\"-0,250\",kPa,1,0,1";
     }
     void csvLineHoldsEveryField()
     {
@@ -290,12 +299,13 @@ private slots:
         QVERIFY(recorder.start(path));
         QCOMPARE(fileLines(path), QStringList{TRecorder::kHeader});
         for (int i = 1; i <= 3; ++i) {
-            QVERIFY(recorder.write(sampleValue(float(i * 1000), QString::number(i), {i == 1, i == 2, i == 3})));
+            RecordedValue v = sampleValue(float(i * 1000), QString::number(i), {i == 1, i == 2, i == 3});
+            v.time = v.time.addSecs(i);
+            QVERIFY(recorder.write(v));
             // read by another reader while the recording still runs
             const QStringList lines = fileLines(path);
             QCOMPARE(lines.size(), 1 + i);
-            QCOMPARE(lines.last(), TRecorder::csvLine(sampleValue(float(i * 1000), QString::number(i),
-                                                                  {i == 1, i == 2, i == 3})));
+            QCOMPARE(lines.last(), TRecorder::csvLine(v));
         }
         QCOMPARE(recorder.linesWritten(), qint64(3));
         recorder.stop();
@@ -349,6 +359,130 @@ private slots:
 #else
         QSKIP("needs a file size limit");
 #endif
+    }
+
+    void eachLineHasItsOwnLaterTime_data()
+    {
+        QTest::addColumn<QList<int>>("offsetsMs"); // from 15:04:05.000, one value each
+        QTest::addColumn<QStringList>("times");
+        QTest::newRow("a second apart") << QList<int>{0, 1000, 2000}
+                                        << QStringList{"15:04:05.000", "15:04:06.000", "15:04:07.000"};
+        QTest::newRow("within one second") << QList<int>{0, 400, 999}
+                                           << QStringList{"15:04:05.000", "15:04:05.400", "15:04:05.999"};
+        QTest::newRow("the same millisecond") << QList<int>{250, 250, 250}
+                                              << QStringList{"15:04:05.250", "15:04:05.251", "15:04:05.252"};
+        QTest::newRow("clock set back") << QList<int>{5000, 1000, 6000}
+                                        << QStringList{"15:04:10.000", "15:04:10.001", "15:04:11.000"};
+    }
+    void eachLineHasItsOwnLaterTime()
+    {
+        QFETCH(QList<int>, offsetsMs);
+        QFETCH(QStringList, times);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("trend.csv"));
+        TRecorder recorder;
+        QVERIFY(recorder.start(path));
+        const RecordedValue base = sampleValue(1000, QStringLiteral("1.000"), {});
+        for (int offset : offsetsMs) {
+            RecordedValue v = base;
+            v.time = base.time.addMSecs(offset);
+            QVERIFY(recorder.write(v));
+        }
+        QStringList written;
+        for (const QString &line : fileLines(path).mid(1))
+            written << line.section(u',', 0, 0).mid(11, 12);
+        QCOMPARE(written, times);
+    }
+
+    // A disk that fills up inside a line: the file keeps its whole lines only,
+    // and a later recording into it goes on with whole lines.
+    void aShortWriteLeavesWholeLinesOnly_data()
+    {
+        QTest::addColumn<int>("room"); // bytes the file may still grow by
+        QTest::newRow("one byte") << 1;
+        QTest::newRow("inside the time") << 12;
+        QTest::newRow("inside the value") << 35;
+        QTest::newRow("all but the line feed") << -1;
+        QTest::newRow("no room at all") << 0;
+    }
+    void aShortWriteLeavesWholeLinesOnly()
+    {
+#ifdef Q_OS_UNIX
+        QFETCH(int, room);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("trend.csv"));
+        const RecordedValue third = sampleValue(3000, QStringLiteral("3.000"), {true, false, false});
+        const int lineBytes = int(TRecorder::csvLine(third).toUtf8().size()) + 2;
+        if (room < 0)
+            room = lineBytes - 1;
+        QVERIFY(room < lineBytes);
+        TRecorder recorder;
+        QSignalSpy changes(&recorder, &TRecorder::changed);
+        QVERIFY(recorder.start(path));
+        QVERIFY(recorder.write(sampleValue(1000, QStringLiteral("1.000"), {})));
+        QVERIFY(recorder.write(sampleValue(2000, QStringLiteral("2.000"), {})));
+        const QByteArray before = readAll(path);
+        {
+            FileSizeLimit limit(before.size() + room);
+            QVERIFY(!recorder.write(third));
+        }
+        QVERIFY(!recorder.active());
+        QVERIFY(recorder.failed());
+        QVERIFY(!recorder.errorText().isEmpty());
+        QVERIFY(changes.size() >= 4); // started, two lines, stopped
+        QCOMPARE(readAll(path), before);
+
+        // Room again: the next recording appends to the same file.
+        TRecorder again;
+        QVERIFY(again.start(path));
+        QVERIFY(!again.failed());
+        QVERIFY(again.write(sampleValue(4000, QStringLiteral("4.000"), {})));
+        again.stop();
+        const QStringList lines = fileLines(path);
+        QCOMPARE(lines.size(), 4);
+        for (const QString &line : lines)
+            QCOMPARE(line.count(u','), 6);
+        QVERIFY(lines.last().contains(QStringLiteral(",4000,4.000,")));
+#else
+        QSKIP("needs a file size limit");
+#endif
+    }
+
+    void appendingCutsABrokenLastLine_data()
+    {
+        QTest::addColumn<QByteArray>("tail"); // after the header and one whole line
+        QTest::addColumn<int>("keptLines");   // of those two
+        QTest::newRow("whole") << QByteArray() << 2;
+        QTest::newRow("half a line") << QByteArray("2026-12-10T15:04:06.000+01:00,20") << 2;
+        QTest::newRow("line without its line feed")
+            << QByteArray("2026-12-10T15:04:06.000+01:00,2000,2.000,kPa,0,0,0\r") << 2;
+        QTest::newRow("only part of the header") << QByteArray("@header") << 0;
+    }
+    void appendingCutsABrokenLastLine()
+    {
+        QFETCH(QByteArray, tail);
+        QFETCH(int, keptLines);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("trend.csv"));
+        const QByteArray whole = QByteArray(TRecorder::kHeader) + "\r\n"
+                                 + TRecorder::csvLine(sampleValue(1000, QStringLiteral("1.000"), {})).toUtf8()
+                                 + "\r\n";
+        const QByteArray start = tail == "@header" ? QByteArray(TRecorder::kHeader).left(20) : whole + tail;
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QCOMPARE(f.write(start), start.size());
+        }
+        TRecorder recorder;
+        QVERIFY(recorder.start(path));
+        QVERIFY(recorder.write(sampleValue(5000, QStringLiteral("5.000"), {})));
+        recorder.stop();
+        const QStringList lines = fileLines(path);
+        QCOMPARE(lines.size(), keptLines == 0 ? 2 : keptLines + 1);
+        QCOMPARE(lines.first(), QString::fromLatin1(TRecorder::kHeader));
+        for (const QString &line : lines)
+            QCOMPARE(line.count(u','), 6);
+        QVERIFY(readAll(path).endsWith(",5000,5.000,kPa,0,0,0\r\n"));
     }
 
     void aFileThatCannotBeOpenedStartsNothing()
@@ -458,10 +592,62 @@ private slots:
         QCOMPARE(rows[3].transmitterText, QStringLiteral("20.000 kPa"));
         QCOMPARE(rows[4].transmitterText, QStringLiteral("Compression"));
         QStringList marked;
-        for (const CompareRow &row : rows)
+        for (const CompareRow &row : rows) {
             if (row.differs)
                 marked << row.setting;
+            // a row is marked exactly where the operator sees two different
+            // texts (but the range, which a file does not hold)
+            if (&row != &rows[0])
+                QCOMPARE(row.differs, row.fileText != row.transmitterText);
+        }
         QCOMPARE(marked, differing);
+        setDecimalSeparatorForTesting(QChar());
+    }
+
+    // Differences below the display's rounding are shown with the digits
+    // that tell them apart, or in Pa; equal values stay as the window shows them.
+    void compareShowsDifferencesTheDisplayRoundsAway_data()
+    {
+        QTest::addColumn<int>("unit"); // unitOfPressure
+        QTest::addColumn<float>("fromFile");
+        QTest::addColumn<float>("fromTransmitter");
+        QTest::addColumn<QString>("fileText");
+        QTest::addColumn<QString>("transmitterText");
+        QTest::newRow("equal") << 1 << 20000.0f << 20000.0f << "20.000 kPa" << "20.000 kPa";
+        QTest::newRow("a quarter pascal in kPa") << 1 << 20000.25f << 20000.0f << "20.0003 kPa" << "20.0000 kPa";
+        QTest::newRow("visible anyway") << 1 << 21000.0f << 20000.0f << "21.000 kPa" << "20.000 kPa";
+        QTest::newRow("a tenth of a pascal in Pa") << 0 << 150.1f << 150.0f << "150.1 Pa" << "150.0 Pa";
+        QTest::newRow("the next float in bar")
+            << 4 << std::nextafter(100000.0f, 200000.0f) << 100000.0f << "100000.008 Pa" << "100000 Pa";
+        QTest::newRow("both not a number") << 1 << std::numeric_limits<float>::quiet_NaN()
+                                           << std::numeric_limits<float>::quiet_NaN() << "" << "";
+    }
+    void compareShowsDifferencesTheDisplayRoundsAway()
+    {
+        QFETCH(int, unit);
+        QFETCH(float, fromFile);
+        QFETCH(float, fromTransmitter);
+        QFETCH(QString, fileText);
+        QFETCH(QString, transmitterText);
+        setDecimalSeparatorForTesting(u'.');
+        ConfigurationRecord transmitter;
+        transmitter.specificGravity = 1000;
+        transmitter.limitValue(0) = fromTransmitter;
+        config::ConfigurationFile file;
+        file.gravityText = QStringLiteral("1000");
+        file.values[0] = fromFile;
+        DisplayState shown;
+        display::selectPressureUnit(shown, unit);
+        display::applyPressureMode(shown);
+        const std::vector<CompareRow> rows = compareRows(file, transmitter, {0, 0, 0}, shown);
+        const CompareRow &row = rows[2];
+        QCOMPARE(row.setting, QStringLiteral("Output 1 lower value"));
+        if (!fileText.isEmpty()) {
+            QCOMPARE(row.fileText, fileText);
+            QCOMPARE(row.transmitterText, transmitterText);
+        }
+        QCOMPARE(row.differs, row.fileText != row.transmitterText);
+        QCOMPARE(row.differs, fileText != transmitterText);
         setDecimalSeparatorForTesting(QChar());
     }
 };

@@ -24,6 +24,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
@@ -372,7 +373,7 @@ private slots:
         TTrendWindow &trend = openTrend(w);
         savePath = path;
         trend.recordButton->click();
-        QVERIFY(trend.recorder.active());
+        QVERIFY(w.operatorTools->recorder.active());
         QVERIFY(!trend.recordButton->isEnabled());
         QCOMPARE(fileLines(path), QStringList{TRecorder::kHeader});
 
@@ -397,7 +398,7 @@ private slots:
         QVERIFY(trend.recordingLabel->text().contains(QStringLiteral("3 lines")));
 
         trend.stopButton->click();
-        QVERIFY(!trend.recorder.active());
+        QVERIFY(!w.operatorTools->recorder.active());
         tick(w);
         QCOMPARE(fileLines(path).size(), 4);
 
@@ -414,7 +415,9 @@ private slots:
         QCOMPARE(readBytes(image).left(8), QByteArray("\x89PNG\r\n\x1a\n"));
     }
 
-    void aFailingWriteStopsTheRecordingWithABox()
+    // The disk fills up inside a line while the live value runs: the tick
+    // waits for no one, the recording stops and both windows say so.
+    void aFailingWriteStopsTheRecordingWithoutWaiting()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("run.csv"));
@@ -424,21 +427,94 @@ private slots:
         QVERIFY(trend.startRecording(path));
         tick(w);
         tick(w);
+        const QByteArray before = readBytes(path);
         {
-            FileSizeLimit full(QFileInfo(path).size());
+            FileSizeLimit full(before.size() + 20);
+            qzsim_push_reading(33000);
             tick(w);
         }
-        QCOMPARE(boxes.size(), 1);
-        QCOMPARE(boxes[0].title, QStringLiteral("Error"));
-        QCOMPARE(boxes[0].text,
-                 QStringLiteral("The recording file cannot be written, recording stopped\r") + path);
-        QVERIFY(!trend.recorder.active());
+        QVERIFY(boxes.isEmpty());
+        QVERIFY(!w.operatorTools->recorder.active());
         QVERIFY(trend.recordButton->isEnabled());
         QVERIFY(!trend.stopButton->isEnabled());
-        QCOMPARE(fileLines(path).size(), 3); // the header and the two lines before
+        QCOMPARE(readBytes(path), before); // the header and the two lines before, whole
+        QCOMPARE(trend.recordingLabel->text(),
+                 QStringLiteral("Recording stopped, file cannot be written: run.csv, 2 lines"));
+        QLabel *bar = w.operatorTools->recordingLabel;
+        QVERIFY(bar->isVisibleTo(&w));
+        QCOMPARE(bar->text(), QStringLiteral("Recording stopped, file cannot be written: run.csv"));
+        QCOMPARE(accessibleName(bar), bar->text());
+        // the value of that very tick is shown, and the next ones too
+        QCOMPARE(w.Aktualni->text(), QStringLiteral("33.000 kPa"));
+        qzsim_push_reading(34000);
         tick(w);
-        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(w.Aktualni->text(), QStringLiteral("34.000 kPa"));
+        QVERIFY(boxes.isEmpty());
         QCOMPARE(w.operatorTools->history.size(), std::size_t(4));
+        QCOMPARE(readBytes(path), before);
+    }
+
+    void theStatusBarShowsARunningRecording()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("shift-2026-12-10.csv"));
+        TMainF &w = connectedWindow();
+        w.show();
+        w.checkActualValue->setChecked(true);
+        QLabel *bar = w.operatorTools->recordingLabel;
+        QVERIFY(!bar->isVisible());
+        TTrendWindow &trend = openTrend(w);
+        QVERIFY(trend.startRecording(path));
+        QVERIFY(bar->isVisible());
+        QCOMPARE(bar->text(), QStringLiteral("Recording: shift-2026-12-10.csv"));
+        QCOMPARE(bar->parentWidget(), w.statusbar);
+        QVERIFY(QRect(QPoint(0, 0), w.size()).contains(bar->geometry().translated(w.statusbar->pos())));
+
+        // the trend window closed: the recording goes on, and the bar still says so
+        trend.close();
+        QVERIFY(!trend.isVisible());
+        tick(w);
+        tick(w);
+        QCOMPARE(fileLines(path).size(), 3);
+        QVERIFY(w.operatorTools->recorder.active());
+        QCOMPARE(bar->text(), QStringLiteral("Recording: shift-2026-12-10.csv"));
+
+        // stopped by the operator: nothing left in the bar
+        openTrend(w).stopButton->click();
+        QVERIFY(!bar->isVisible());
+        tick(w);
+        QCOMPARE(fileLines(path).size(), 3);
+    }
+
+    // Ticks that come fast after each other (a deferred operation, a late
+    // timer) still stamp each line with a time of its own, to the millisecond.
+    void recordedTimesAreDistinctAndIncreasing()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("run.csv"));
+        TMainF &w = connectedWindow();
+        w.checkActualValue->setChecked(true);
+        TTrendWindow &trend = openTrend(w);
+        QVERIFY(trend.startRecording(path));
+        const QList<int> stepsMs{1000, 350, 0, 0, 1000};
+        for (int step : stepsMs) {
+            now = now.addMSecs(step);
+            w.Timer1Timer();
+        }
+        QStringList times;
+        for (const QString &line : fileLines(path).mid(1))
+            times << line.section(u',', 0, 0);
+        QCOMPARE(times.size(), stepsMs.size());
+        static const QRegularExpression iso(
+            QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d$)"));
+        for (int i = 0; i < times.size(); ++i) {
+            QVERIFY2(iso.match(times[i]).hasMatch(), qPrintable(times[i]));
+            if (i > 0)
+                QVERIFY2(QDateTime::fromString(times[i], Qt::ISODateWithMs)
+                             > QDateTime::fromString(times[i - 1], Qt::ISODateWithMs),
+                         qPrintable(times.join(u' ')));
+        }
+        QCOMPARE(times[1].mid(11, 12), QStringLiteral("09:00:01.350"));
     }
 
     // ---- The trend adds nothing to the traffic ----
@@ -654,6 +730,76 @@ private slots:
         QVERIFY(w.operatorTools->connectionLabel->geometry().left() >= w.StatusBar1->geometry().right());
     }
 
+    // The connection state at the bar's right end, its frame inside the
+    // window, whatever else the bar shows (run again at QT_SCALE_FACTOR=2).
+    void connectionLabelFitsTheWindow_data()
+    {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<bool>("recording");
+        for (int language : {0, 1, 2}) {
+            const QString name = QStringList{"English", "Czech", "German"}[language];
+            QTest::addRow("%s, connected", qPrintable(name)) << language << int(QZSIM_FAULT_NONE) << false;
+            QTest::addRow("%s, not answering", qPrintable(name)) << language << int(QZSIM_FAULT_NO_REPLY) << false;
+            QTest::addRow("%s, recording", qPrintable(name)) << language << int(QZSIM_FAULT_NONE) << true;
+        }
+    }
+    void connectionLabelFitsTheWindow()
+    {
+        QFETCH(int, language);
+        QFETCH(int, fault);
+        QFETCH(bool, recording);
+        QTemporaryDir dir;
+        TMainF &w = connectedWindow();
+        useLanguage(language);
+        w.translateMainWindow();
+        if (recording)
+            QVERIFY(openTrend(w).startRecording(dir.filePath(QStringLiteral("recording-2026-12-10.csv"))));
+        qzsim_set_fault(fault);
+        w.CmVycist();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QLabel *label = w.operatorTools->connectionLabel;
+        QVERIFY(!label->text().isEmpty());
+        // the frame the bar draws around it, in the window's coordinates
+        const QRect frame = label->geometry().adjusted(-1, -1, 1, 1).translated(w.statusbar->pos());
+        QVERIFY2(w.rect().contains(frame), qPrintable(QStringLiteral("%1,%2 %3x%4 in %5x%6")
+                                                          .arg(frame.x()).arg(frame.y()).arg(frame.width())
+                                                          .arg(frame.height()).arg(w.width()).arg(w.height())));
+        QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->text()));
+        QLabel *rec = w.operatorTools->recordingLabel;
+        if (recording) {
+            QVERIFY(rec->isVisible());
+            QVERIFY2(rec->width() >= rec->sizeHint().width(), qPrintable(rec->text()));
+            QVERIFY(rec->geometry().right() < label->geometry().left());
+        }
+    }
+
+    void connectionLabelIsNamedWithItsState_data()
+    {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("English") << 0 << "Connection: Transmitter not connected";
+        QTest::newRow("Czech") << 1 << "Spojení: Převodník není připojen";
+        QTest::newRow("German") << 2 << "Verbindung: Messumformer nicht angeschlossen";
+    }
+    void connectionLabelIsNamedWithItsState()
+    {
+        QFETCH(int, language);
+        QFETCH(QString, name);
+        TMainF &w = connectedWindow();
+        useLanguage(language);
+        w.translateMainWindow();
+        qzsim_set_device_count(0);
+        w.CCmPoStartu();
+        QCOMPARE(accessibleName(w.operatorTools->connectionLabel), name);
+        // back again: the name follows
+        qzsim_set_device_count(1);
+        w.CmVycist();
+        QCOMPARE(accessibleName(w.operatorTools->connectionLabel).section(u':', 1).trimmed(),
+                 w.operatorTools->connectionLabel->text());
+    }
+
     void connectionLabelAddsNoTraffic()
     {
         TMainF &w = connectedWindow();
@@ -785,7 +931,7 @@ private slots:
             {"Rozsah", "Nominal range", "Jmenovitý rozsah"},
             {"Ro", "Specific gravity [kg/m^3]", "Hustota [kg/m^3]"},
             {"AHMLed1", "Output 1: off", "Výstup 1: rozepnuto"},
-            {"connectionState", "Transmitter connected", "Převodník připojen"},
+            {"connectionState", "Connection: Transmitter connected", "Spojení: Převodník připojen"},
         };
         for (const auto &r : rows) {
             QTest::addRow("%s, English", r.control) << 0 << r.control << r.english;
@@ -802,12 +948,98 @@ private slots:
         w.translateMainWindow();
         QObject *widget = w.findChild<QObject *>(control);
         QVERIFY(widget);
-        if (control == QLatin1String("connectionState")) // the label's text is what it says
-            QCOMPARE(static_cast<QLabel *>(widget)->text(), name);
-        else if (qobject_cast<QComboBox *>(widget)) // its name is the selected item
-            QCOMPARE(QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Description), name);
-        else
-            QCOMPARE(accessibleName(widget), name);
+        QCOMPARE(accessibleName(widget), name);
+    }
+
+    // A drop-down list says what it is as its name and its selection as its
+    // value, and keeps the five modes as its items.
+    void comboBoxesTellWhatTheyAreAndTheirSelection_data()
+    {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QStringList>("items");
+        const QStringList english{"Off", "Compression", "Extraction", "Correct value", "Error value"};
+        QTest::newRow("English, Extraction") << 0 << 2 << "Output 3 configuration" << "Extraction" << english;
+        QTest::newRow("English, nothing") << 0 << -1 << "Output 3 configuration" << "" << english;
+        QTest::newRow("German, Off") << 2 << 0 << "Ausgang 3 Konfiguration" << "Aus"
+                                     << QStringList{"Aus", "Kompression", "Absaugung", "Gutwert", "Fehlwert"};
+    }
+    void comboBoxesTellWhatTheyAreAndTheirSelection()
+    {
+        QFETCH(int, language);
+        QFETCH(int, selected);
+        QFETCH(QString, name);
+        QFETCH(QString, value);
+        QFETCH(QStringList, items);
+        TMainF &w = connectedWindow();
+        useLanguage(language);
+        w.translateMainWindow();
+        QComboBox *box = w.comboBoxConfiguration3;
+        box->setCurrentIndex(selected);
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(box);
+        QVERIFY(iface);
+        QCOMPARE(iface->role(), QAccessible::ComboBox);
+        QCOMPARE(iface->text(QAccessible::Name), name);
+        QCOMPARE(iface->text(QAccessible::Value), value);
+        QStringList shown;
+        for (int i = 0; i < box->count(); ++i)
+            shown << box->itemText(i);
+        QCOMPARE(shown, items);
+        QCOMPARE(iface->childCount(), 1);
+    }
+
+    // The mark "*" is a poll in progress only while one runs.
+    void pollMarkIsExposedOnlyDuringAPoll()
+    {
+        TMainF &w = connectedWindow();
+        w.show();
+        w.checkActualValue->setChecked(true);
+        QAccessibleInterface *mark = QAccessible::queryAccessibleInterface(w.Hvezdicka);
+        QVERIFY(mark);
+        QCOMPARE(w.Hvezdicka->text(), QStringLiteral("*")); // as the window opens
+        QCOMPARE(mark->text(QAccessible::Name), QString());
+        QVERIFY(mark->state().invisible);
+        w.polling = true; // as the tick sets it while it asks the transmitter
+        QCOMPARE(mark->text(QAccessible::Name), QStringLiteral("Poll in progress"));
+        QVERIFY(!mark->state().invisible);
+        w.polling = false;
+        tick(w);
+        QCOMPARE(mark->text(QAccessible::Name), QString());
+        QVERIFY(mark->state().invisible);
+    }
+
+    // A lamp that changes is announced, alone; lamps that stay say nothing.
+    void aLampChangeAnnouncesThatLampOnly_data()
+    {
+        QTest::addColumn<float>("first");
+        QTest::addColumn<float>("second");
+        QTest::addColumn<QStringList>("announced");
+        // output 1: Compression 20..60 kPa, 2: Extraction 40..80, 3: Correct value 30..70
+        QTest::newRow("only output 3") << 45000.0f << 75000.0f << QStringList{"Output 3: off"};
+        QTest::newRow("outputs 1 and 3") << 45000.0f << 10000.0f << QStringList{"Output 1: on", "Output 3: off"};
+        QTest::newRow("nothing changes") << 45000.0f << 50000.0f << QStringList{};
+    }
+    void aLampChangeAnnouncesThatLampOnly()
+    {
+        QFETCH(float, first);
+        QFETCH(float, second);
+        QFETCH(QStringList, announced);
+        TMainF &w = connectedWindow();
+        w.checkActualValue->setChecked(true);
+        qzsim_push_reading(first);
+        tick(w);
+        QStringList names;
+        const std::array<QObject *, 3> lamps{w.AHMLed1, w.AHMLed2, w.AHMLed3};
+        setAccessibleNameObserver([&](QObject *object, const QString &name) {
+            if (std::find(lamps.begin(), lamps.end(), object) != lamps.end())
+                names << name;
+        });
+        qzsim_push_reading(second);
+        tick(w);
+        setAccessibleNameObserver({});
+        QCOMPARE(names, announced);
     }
 
     void lampsAndLiveValueAreReadable_data()
@@ -852,6 +1084,52 @@ private slots:
         // the status text reads as it shows
         w.StatusBar1->setText(translate(QStringLiteral("The device does not reply")));
         QCOMPARE(accessibleName(w.StatusBar1), w.StatusBar1->text());
+    }
+
+    // ---- Texts of every poll ----
+
+    // With a catalogue older than the tool, the texts the window shows on every
+    // poll are missing: they are looked up, and so logged, when the language
+    // changes; the running live value adds nothing to the log.
+    void pollTextsAreLookedUpAtLanguageChangeOnly()
+    {
+        QTemporaryDir older;
+        const QString folder = older.path() + QDir::separator();
+        const auto utf16 = [](const QString &text) {
+            QByteArray bytes("\xFF\xFE", 2);
+            for (QChar unit : text)
+                bytes.append(char(unit.unicode() & 0xFF)).append(char(unit.unicode() >> 8));
+            return bytes;
+        };
+        QVERIFY(writeBytes(folder + QStringLiteral("messages.ini"),
+                           "[Main]\nTotal=2\n[Files]\n0=messages_uk.txt\n1=messages_old.txt\n"));
+        QVERIFY(writeBytes(folder + QStringLiteral("messages_uk.txt"), utf16(QStringLiteral("Exit;\t\r\n"))));
+        QVERIFY(writeBytes(folder + QStringLiteral("messages_old.txt"), utf16(QStringLiteral("Exit; Konec\r\n"))));
+        const QString log = folder + QStringLiteral("messages_old.txt.todo");
+
+        TMainF &w = connectedWindow();
+        TTrendWindow &trend = openTrend(w);
+        loadLanguageCatalogueFrom(folder);
+        currentLanguage = 1;
+        w.translateMainWindow();
+        const QString logged = QString::fromUtf16(reinterpret_cast<const char16_t *>(readBytes(log).constData() + 2),
+                                                  (readBytes(log).size() - 2) / 2);
+        for (const char *key : {"Transmitter connected", "Transmitter not answering", "Actual value",
+                                "Output %i: on", "Output %i: off", "Minimum", "Maximum", "Mean"})
+            QVERIFY2(logged.contains(QString::fromLatin1(key) + QStringLiteral(";\t\n")), key);
+        const QByteArray atLanguageChange = readBytes(log);
+
+        w.checkActualValue->setChecked(true);
+        for (int i = 0; i < 20; ++i) {
+            qzsim_push_reading(i % 2 ? 90000.0f : 10000.0f); // every lamp changes every poll
+            tick(w);
+        }
+        QCOMPARE(readBytes(log), atLanguageChange);
+        // and the texts are shown all the same, in English
+        QCOMPARE(w.operatorTools->connectionLabel->text(), QStringLiteral("Transmitter connected"));
+        QCOMPARE(accessibleName(w.Aktualni), QStringLiteral("Actual value: 90.000 kPa"));
+        QCOMPARE(accessibleName(w.AHMLed2), QStringLiteral("Output 2: on"));
+        QVERIFY(trend.statsLabel->text().startsWith(QStringLiteral("Minimum: 10.000 kPa")));
     }
 
     // ---- The zero correction's question ----

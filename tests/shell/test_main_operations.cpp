@@ -26,8 +26,10 @@ using namespace simtest;
 #endif
 
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <functional>
+#include <limits>
 
 using namespace shelltest;
 
@@ -594,6 +596,52 @@ private slots:
         QVERIFY(!w.operationPending);
     }
 
+    // Whatever the transmitter reads or holds, the offset written is a number.
+    void zeroCorrectionWritesOnlyAFiniteOffset_data()
+    {
+        const float nan = std::numeric_limits<float>::quiet_NaN();
+        const float inf = std::numeric_limits<float>::infinity();
+        QTest::addColumn<float>("stored");
+        QTest::addColumn<float>("first");
+        QTest::addColumn<float>("second");
+        QTest::addColumn<bool>("asked");     // the question came
+        QTest::addColumn<float>("written");  // NaN: nothing written
+        QTest::newRow("first reading NaN") << 5.0f << nan << 12.0f << false << nan;
+        QTest::newRow("second reading infinite") << 5.0f << 12.0f << inf << false << nan;
+        QTest::newRow("both readings -infinite") << 5.0f << -inf << -inf << false << nan;
+        QTest::newRow("correction beyond a float") << 3e38f << -3e38f << -3e38f << true << nan;
+        QTest::newRow("stored offset NaN counts as 0") << nan << 12.0f << 14.0f << true << -12.0f;
+        QTest::newRow("stored offset infinite counts as 0") << -inf << -3.0f << -1.0f << true << 3.0f;
+    }
+    void zeroCorrectionWritesOnlyAFiniteOffset()
+    {
+        QFETCH(float, stored);
+        QFETCH(float, first);
+        QFETCH(float, second);
+        QFETCH(bool, asked);
+        QFETCH(float, written);
+        TMainF &w = connectedWindow();
+        putFloat(940, stored);
+        const QByteArray storedBytes(reinterpret_cast<const char *>(qzsim_memory()) + 940, 4);
+        qzsim_push_reading(first);
+        qzsim_push_reading(second);
+        w.CmKorekce();
+        const QStringList measured{"command 2", "read 940/4", "query 4", "command 13", "query 4"};
+        QCOMPARE(boxes.size(), asked ? 3 : 2);
+        QCOMPARE(boxes.first().text, QStringLiteral("Set the zero pressure and press OK"));
+        QCOMPARE(boxes[1].question, asked);
+        if (std::isnan(written)) {
+            QCOMPARE(texts({boxes.last()}), QStringList{"Error: Error zero correction"});
+            QCOMPARE(requestLog(), measured); // no write, and no command 1 after a failure
+            QCOMPARE(QByteArray(reinterpret_cast<const char *>(qzsim_memory()) + 940, 4), storedBytes);
+        } else {
+            QCOMPARE(texts({boxes.last()}), QStringList{"Message: Correction successfully implemented"});
+            QCOMPARE(requestLog(), measured + QStringList({"write 940/4", "command 1"}));
+            QCOMPARE(memoryFloat(940), written);
+        }
+        QVERIFY(!w.operationPending);
+    }
+
     void zeroCorrectionUnplugged()
     {
         TMainF &w = connectedWindow();
@@ -762,18 +810,21 @@ private slots:
     {
         QTest::addColumn<QString>("edit");
         QTest::addColumn<QString>("typed");
-        QTest::newRow("V1_P2, letter O") << "V1_P2" << "2O";
-        QTest::newRow("V1_P1, letters") << "V1_P1" << "abc";
-        QTest::newRow("V2_P2, two separators") << "V2_P2" << "1.000,5";
-        QTest::newRow("V2_P1, beyond a float") << "V2_P1" << "-1e39";
-        QTest::newRow("V3_P2, letter O") << "V3_P2" << "6O";
-        QTest::newRow("V3_P1, a sign alone") << "V3_P1" << "-";
-        QTest::newRow("Ro, letter O") << "Ro" << "1OOO";
+        QTest::addColumn<QString>("shown");
+        const QString limit = QStringLiteral("Error: Not valid real number");
+        QTest::newRow("V1_P2, letter O") << "V1_P2" << "2O" << limit;
+        QTest::newRow("V1_P1, letters") << "V1_P1" << "abc" << limit;
+        QTest::newRow("V2_P2, two separators") << "V2_P2" << "1.000,5" << limit;
+        QTest::newRow("V2_P1, beyond a float") << "V2_P1" << "-1e39" << limit;
+        QTest::newRow("V3_P2, letter O") << "V3_P2" << "6O" << limit;
+        QTest::newRow("V3_P1, a sign alone") << "V3_P1" << "-" << limit;
+        QTest::newRow("Ro, letter O") << "Ro" << "1OOO" << "Error: Invalid real number";
     }
     void leavingAnEditWithTextThatIsNoNumber()
     {
         QFETCH(QString, edit);
         QFETCH(QString, typed);
+        QFETCH(QString, shown);
         TMainF &w = connectedWindow(false); // liquid column: a gravity taken would rescale the values
         const std::array<float, 6> values{w.lowerValue1, w.higherValue1, w.lowerValue2,
                                           w.higherValue2, w.lowerValue3, w.higherValue3};
@@ -789,7 +840,7 @@ private slots:
         for (const auto &[e, handler] : handlers)
             if (e == field)
                 (w.*handler)();
-        QCOMPARE(texts(boxes), QStringList{"Error: Invalid real number"});
+        QCOMPARE(texts(boxes), QStringList{shown});
         QCOMPARE(w.focusWidget(), field);
         QCOMPARE(field->text(), typed);
         const std::array<float, 6> now{w.lowerValue1, w.higherValue1, w.lowerValue2,
@@ -799,6 +850,50 @@ private slots:
         QCOMPARE(w.referenceSpecificGravity, 1000.0f);
         QCOMPARE(w.unitFactor, factor);
         QCOMPARE(qzsim_request_count(), 0u);
+    }
+
+    // Limit edits the operator has not changed write their members exactly as
+    // read, however they show: not-a-number and infinite bytes as they came,
+    // and no value rounded by a coarse unit and read back.
+    void untouchedEditsWriteTheMembersAsRead_data()
+    {
+        QTest::addColumn<bool>("pressure");
+        QTest::addColumn<bool>("nonFinite");
+        QTest::newRow("kPa") << true << false;
+        QTest::newRow("mm, coarse") << false << false;
+        QTest::newRow("kPa, NaN and Inf") << true << true;
+        QTest::newRow("mm, NaN and Inf") << false << true;
+    }
+    void untouchedEditsWriteTheMembersAsRead()
+    {
+        QFETCH(bool, pressure);
+        QFETCH(bool, nonFinite);
+        if (nonFinite) {
+            const uint8_t quietNanWithPayload[4] = {0x01, 0x00, 0xC0, 0x7F};
+            const uint8_t negativeNan[4] = {0x55, 0x00, 0xC0, 0xFF};
+            std::memcpy(qzsim_memory() + 67, quietNanWithPayload, 4);
+            std::memcpy(qzsim_memory() + 80, negativeNan, 4);
+            putFloat(85, -std::numeric_limits<float>::infinity());
+            putFloat(89, std::numeric_limits<float>::infinity());
+        }
+        const QByteArray block(reinterpret_cast<const char *>(qzsim_memory()) + 67, 27);
+        TMainF &w = connectedWindow(pressure);
+        // The operator goes through every edit without typing.
+        for (auto handler : {&TMainF::CmFilter11, &TMainF::CmFilter12, &TMainF::CmFilter21, &TMainF::CmFilter22,
+                             &TMainF::CmFilter31, &TMainF::CmFilter32})
+            (w.*handler)();
+        QVERIFY(boxes.isEmpty());
+        std::memset(qzsim_memory() + 67, 0, 27);
+        w.CmKonfigurace();
+        QCOMPARE(texts(boxes), QStringList{"Message: Configuration successfully written"});
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(qzsim_memory()) + 67, 27).toHex(' '), block.toHex(' '));
+
+        // What the operator types is read, as always.
+        boxes.clear();
+        w.V1_P2->setText(pressure ? QStringLiteral("50") : QStringLiteral("5000"));
+        w.CmFilter11();
+        QVERIFY(boxes.isEmpty());
+        QCOMPARE(w.higherValue1, pressure ? 50000.0f : float(5000.0 / double(w.lengthUnitFactor)));
     }
 
     void writeRefusesTextThatIsNoNumber_data()
@@ -826,11 +921,14 @@ private slots:
         QVERIFY(field);
         const QString before = field->text();
         const QByteArray memoryBefore(reinterpret_cast<const char *>(qzsim_memory()), 1024);
+        w.BitBtnDeviceInfo->setFocus();
         field->setText(typed);
         w.pendingOperation = 0;
         w.CmKonfigurace();
         if (refused) {
-            QCOMPARE(texts(boxes), QStringList{"Error: Invalid real number"});
+            QCOMPARE(texts(boxes), QStringList{field == w.Ro ? "Error: Invalid real number"
+                                                             : "Error: Not valid real number"});
+            QCOMPARE(w.focusWidget(), field);
             QCOMPARE(QString::fromLatin1(qzsim_call_log()), QString()); // not even the pipes
             QCOMPARE(QByteArray(reinterpret_cast<const char *>(qzsim_memory()), 1024), memoryBefore);
             QCOMPARE(w.pendingOperation, 0);
@@ -946,6 +1044,119 @@ private slots:
         w.CmLoad();
         QCOMPARE(texts(boxes), QStringList{"Error: Cannot open file"});
         QCOMPARE(w.lowerValue1, 3.0f);
+    }
+
+    // Saving first checks and takes the edit the operator is typing in, as
+    // leaving it would; when the check takes nothing, nothing is saved.
+    void saveShowsWhatYouSee_data()
+    {
+        QTest::addColumn<QString>("edit");  // the focused control
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("keyboard"); // Ctrl+S, else the menu item
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<int>("line");      // the file line that shows it, -1: no file
+        QTest::addColumn<QString>("content");
+        QTest::newRow("higher value, Ctrl+S") << "V1_P2" << "50" << true << QStringList{} << 3 << "49999.996094"; // 50 / 0.001f
+        QTest::newRow("lower value, menu") << "V2_P1" << "45,5" << false << QStringList{} << 7 << "45499.996094";
+        QTest::newRow("gravity, Ctrl+S") << "Ro" << "998" << true << QStringList{} << 2 << "998";
+        QTest::newRow("out of range: warned and saved") << "V3_P2" << "200" << false
+                                                        << QStringList{"Error: The value is out of range"} << 9
+                                                        << "199999.984375";
+        QTest::newRow("no number: not saved") << "V1_P1" << "2O" << true
+                                              << QStringList{"Error: Not valid real number"} << -1 << "";
+        QTest::newRow("gravity 0: not saved") << "Ro" << "0" << false
+                                              << QStringList{"Error: The value is out of range",
+                                                             "Error: Invalid real number"}
+                                              << -1 << "";
+        QTest::newRow("focus on a button") << "BitBtnDeviceInfo" << "" << true << QStringList{} << 3
+                                           << "60000.000000";
+    }
+    void saveShowsWhatYouSee()
+    {
+        QFETCH(QString, edit);
+        QFETCH(QString, typed);
+        QFETCH(bool, keyboard);
+        QFETCH(QStringList, shown);
+        QFETCH(int, line);
+        QFETCH(QString, content);
+        TMainF &w = connectedWindow(); // output 1: 20 .. 60 kPa
+        const QString path = home->path() + "/shown.cfg";
+        DialogHooks hooks = setDialogHooks({});
+        int dialogs = 0;
+        hooks.saveFile = [&](QWidget *, const FileDialogRequest &) {
+            ++dialogs;
+            return path;
+        };
+        setDialogHooks(hooks);
+        auto *focused = w.findChild<QWidget *>(edit);
+        QVERIFY(focused);
+        if (keyboard) {
+            w.show();
+            QVERIFY(QTest::qWaitForWindowActive(&w));
+        }
+        focused->setFocus();
+        if (auto *field = qobject_cast<QLineEdit *>(focused)) {
+            field->clear();
+            QTest::keyClicks(field, typed);
+        }
+        if (keyboard)
+            QTest::keyClick(focused, Qt::Key_S, Qt::ControlModifier);
+        else
+            w.menuWriteconfigurationToDisk->trigger();
+        QCOMPARE(texts(boxes), shown);
+        QCOMPARE(dialogs, line < 0 ? 0 : 1);
+        QCOMPARE(QFile::exists(path), line >= 0);
+        if (line >= 0)
+            QCOMPARE(QString::fromLatin1(readBytes(path).split('\n').value(line)).trimmed(), content);
+        QCOMPARE(w.focusWidget(), focused);
+        QCOMPARE(qzsim_request_count(), 0u);
+    }
+
+    // A file whose number lines are no numbers is refused whole: nothing of it
+    // reaches the window, and writing afterwards sends what was there before.
+    void loadRefusesNumbersThatAreNoNumbers_data()
+    {
+        QTest::addColumn<int>("line");
+        QTest::addColumn<QByteArray>("text");
+        QTest::newRow("gravity abc") << 2 << QByteArray("abc");
+        QTest::newRow("gravity empty") << 2 << QByteArray("");
+        QTest::newRow("higher value xyz") << 3 << QByteArray("xyz");
+        QTest::newRow("last lower value 1O") << 10 << QByteArray("1O");
+    }
+    void loadRefusesNumbersThatAreNoNumbers()
+    {
+        QFETCH(int, line);
+        QFETCH(QByteArray, text);
+        TMainF &w = connectedWindow(false); // liquid column; the file says pressure
+        QList<QByteArray> lines = {"*** QZ5800 CONFIG ***", "p", "500", "2000.000000", "1000.000000", "4",
+                                   "4000.000000", "3000.000000", "4", "6000.000000", "5000.000000", "4"};
+        lines[line] = text;
+        const QString path = home->path() + "/bad.cfg";
+        QVERIFY(writeBytes(path, lines.join("\r\n") + "\r\n"));
+        DialogHooks hooks = setDialogHooks({});
+        hooks.openFile = [&](QWidget *, const FileDialogRequest &) { return path; };
+        setDialogHooks(hooks);
+        const QByteArray block(reinterpret_cast<const char *>(qzsim_memory()) + 67, 27);
+        QStringList shownBefore;
+        for (QLineEdit *e : {w.V1_P1, w.V1_P2, w.V2_P1, w.V2_P2, w.V3_P1, w.V3_P2, w.Ro, w.Rozsah})
+            shownBefore << e->text();
+
+        w.CmLoad();
+        QCOMPARE(texts(boxes), QStringList{"Error: Cannot open file"});
+        QStringList shown;
+        for (QLineEdit *e : {w.V1_P1, w.V1_P2, w.V2_P1, w.V2_P2, w.V3_P1, w.V3_P2, w.Ro, w.Rozsah})
+            shown << e->text();
+        QCOMPARE(shown, shownBefore);
+        QVERIFY(!w.isPressure);
+        QVERIFY(w.fileIsPressure); // as it was made, not the file's "p"
+        QCOMPARE(w.comboBoxConfiguration1->currentIndex(), 1);
+
+        boxes.clear();
+        std::memset(qzsim_memory() + 67, 0, 27);
+        w.CmKonfigurace();
+        QCOMPARE(texts(boxes), QStringList{"Message: Configuration successfully written"});
+        QCOMPARE(memoryFloat(894), 1000.0f);
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(qzsim_memory()) + 67, 27).toHex(' '), block.toHex(' '));
     }
 
     void loadedGravityWaitsForEnter()

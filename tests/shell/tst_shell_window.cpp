@@ -559,7 +559,8 @@ private slots:
         QTest::addColumn<QString>("route");
         QTest::addColumn<QString>("shown");
         const QString range = QStringLiteral("The value is out of range");
-        const QString noNumber = QStringLiteral("Invalid real number");
+        const QString noNumber = QStringLiteral("Not valid real number");
+        const QString noGravity = QStringLiteral("Invalid real number");
         // The focus starts in V1_P2: its first leaving is checked too.
         QTest::newRow("first edit, Tab") << "V1_P2" << "200" << "tab" << range;
         QTest::newRow("first edit, click elsewhere") << "V1_P2" << "200" << "click" << range;
@@ -570,7 +571,7 @@ private slots:
         QTest::newRow("gravity, Enter") << "Ro" << "5" << "enter" << range;
         QTest::newRow("gravity, Tab") << "Ro" << "5" << "tab" << range;
         QTest::newRow("gravity, click elsewhere") << "Ro" << "5" << "click" << range;
-        QTest::newRow("gravity no number, Enter") << "Ro" << "1OOO" << "enter" << noNumber;
+        QTest::newRow("gravity no number, Enter") << "Ro" << "1OOO" << "enter" << noGravity;
     }
     void leavingAnEditChecksItOnce()
     {

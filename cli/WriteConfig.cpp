@@ -1,0 +1,228 @@
+// write-config in steps: the file read once and checked, the transmitter's
+// configuration read before, checked against its range, the write bracket,
+// the read-back, the report. Each step ends the run with its own words when
+// it fails; what reached the transmitter is always said.
+#include "ConfigShared.h"
+
+#include "ConfigurationExchange.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+
+#include <cstring>
+
+namespace cli {
+
+namespace {
+
+// Prints the findings; true when any of them stops the write.
+bool reportFindings(const LoadedFile &f, const std::vector<Finding> &findings, const Options &options, Sink &sink)
+{
+    bool refused = false;
+    for (const Finding &finding : findings) {
+        const bool blocks = !finding.forceable || !options.force;
+        refused = refused || blocks;
+        const std::string where = finding.line ? f.path + ":" + std::to_string(finding.line) + ": " : "";
+        if (blocks)
+            sink.err(where + finding.text);
+        else
+            sink.note("warning: " + where + finding.text + (finding.line ? "" : "; range check skipped (--force)"));
+    }
+    return refused;
+}
+
+struct WriteOutcome {
+    bool gravityAcknowledged = false;
+    bool blockAcknowledged = false;
+    bool failed = false;
+};
+
+// The one step that changes the transmitter: the window's write bracket.
+WriteOutcome writeBracket(TFix64 &link, LoadedFile &f)
+{
+    WriteOutcome outcome;
+    try {
+        config::writeConfiguration(link, f.record, f.file.gravityText, f.file.modes, [&](uint32_t address) {
+            (address == memmap::kSpecificGravity ? outcome.gravityAcknowledged : outcome.blockAcknowledged) = true;
+        });
+    } catch (const std::exception &) {
+        outcome.failed = true;
+    }
+    return outcome;
+}
+
+// After a failed bracket: what the transmitter holds now, field by field,
+// read back when it answers, otherwise told from what it acknowledged.
+void reportPartialWrite(TFix64 &link, const LoadedFile &f, const Image &before, const WriteOutcome &w,
+                        const Target &target, Sink &sink)
+{
+    Image now;
+    bool readBack = true;
+    try {
+        readTransmitter(link, now, nullptr);
+    } catch (const std::exception &) {
+        readBack = false;
+    }
+    std::string text = "Error writing configuration\n";
+    if (readBack) {
+        std::string written, kept, neither;
+        for (const Field &field : fields()) {
+            if (sameBytes(f.image, before, field))
+                continue; // the file left it as it was
+            const std::string name = field.name();
+            if (sameBytes(now, f.image, field))
+                written += "  " + name + "\n";
+            else if (sameBytes(now, before, field))
+                kept += "  " + name + "\n";
+            else
+                neither += "  " + name + ": " + fieldText(now, field) + "\n";
+        }
+        text += "read back from the transmitter, of the fields the file changes it now holds:\n";
+        if (!written.empty())
+            text += "the new value of:\n" + written;
+        if (!kept.empty())
+            text += "its old value of:\n" + kept;
+        if (!neither.empty())
+            text += "neither of:\n" + neither;
+    } else {
+        text += "the transmitter does not answer; by what it acknowledged:\n";
+        text += w.gravityAcknowledged ? "  specific gravity: written\n"
+                                      : "  specific gravity: not acknowledged (it may or may not have been taken)\n";
+        text += w.blockAcknowledged   ? "  output block: written\n"
+                : w.gravityAcknowledged ? "  outputs 1 to 3 (values and modes): not acknowledged (they may or may "
+                                          "not have been taken)\n"
+                                        : "  outputs 1 to 3 (values and modes): not written\n";
+    }
+    const std::string backup = saveBackup(before, target);
+    if (backup.empty())
+        text += "the configuration it held before could not be saved to a file\n";
+    else
+        text += "the configuration it held before is saved in " + backup + "; to restore it:\n  qz5801-cli " +
+                selection(target) + " write-config --force " + backup + "\n";
+    sink.err(text);
+}
+
+std::string signalLine(int signal, bool written)
+{
+    return std::string("interrupted by ") + signalName(signal) +
+           (written ? "; the configuration was written whole" : "; nothing was written");
+}
+
+} // namespace
+
+int runWriteConfig(TFix64 &link, const Target &target, const Options &options, Sink &sink)
+{
+    // --dry-run answers like diff(1): anything but "would change" or not is trouble
+    const int trouble = options.dryRun ? ExitTrouble : ExitFailure;
+    const auto refused = [&] {
+        sink.err("Nothing was written");
+        return trouble;
+    };
+
+    // 1. the file, read once and checked on its own; nothing sent yet
+    std::optional<LoadedFile> f =
+        options.preloaded ? std::optional<LoadedFile>(*options.preloaded) : loadFile(options.operands[0], sink);
+    if (!f)
+        return trouble;
+    std::vector<Finding> findings = f->findings;
+    bool blocked = false;
+    for (const Finding &finding : findings)
+        blocked = blocked || !finding.forceable || !options.force;
+    if (blocked) {
+        reportFindings(*f, findings, options, sink);
+        return refused();
+    }
+
+    // 2. what the transmitter holds now, and its range
+    if (const int signal = heldSignal()) {
+        sink.err(signalLine(signal, false));
+        return 128 + signal;
+    }
+    Image before;
+    float range = 0;
+    try {
+        readTransmitter(link, before, &range);
+    } catch (const std::exception &) {
+        sink.err("Error reading configuration");
+        return refused();
+    }
+
+    // 3. the switching values against this transmitter's range, as the window checks them
+    const std::vector<Finding> outOfRange = rangeFindings(*f, range);
+    findings.insert(findings.end(), outOfRange.begin(), outOfRange.end());
+    if (reportFindings(*f, findings, options, sink))
+        return refused();
+
+    int different = 0;
+    QJsonArray differing;
+    for (const Field &field : fields())
+        if (!sameBytes(f->image, before, field)) {
+            ++different;
+            differing.append(QString::fromStdString(field.name()));
+        }
+    sink.differing = differing;
+    if (options.dryRun) {
+        showDiff(*f, before, options, sink);
+        if (!options.json)
+            sink.note("nothing written (--dry-run)");
+        return different ? ExitFailure : ExitOk;
+    }
+
+    // 4. the write bracket; a signal now waits until the read-back is done
+    if (const int signal = heldSignal()) {
+        sink.err(signalLine(signal, false));
+        return 128 + signal;
+    }
+    const WriteOutcome w = writeBracket(link, *f);
+    if (w.failed) {
+        reportPartialWrite(link, *f, before, w, target, sink);
+        return heldSignal() ? 128 + heldSignal() : ExitFailure;
+    }
+
+    // 5. the read-back
+    QJsonArray wrong;
+    if (options.verify) {
+        Image after;
+        bool readBack = true;
+        try {
+            readTransmitter(link, after, nullptr);
+        } catch (const std::exception &) {
+            readBack = false;
+        }
+        if (!readBack) {
+            sink.err("Written, but the configuration could not be read back: Error reading configuration");
+            return heldSignal() ? 128 + heldSignal() : ExitFailure;
+        }
+        for (const Field &field : fields()) {
+            if (sameBytes(f->image, after, field))
+                continue;
+            wrong.append(QString::fromStdString(field.name()));
+            sink.err(field.name() + ": wrote " + fieldText(f->image, field) + ", reads " + fieldText(after, field));
+        }
+        if (!wrong.isEmpty())
+            sink.err("Verification failed: the transmitter holds another configuration than was written");
+    }
+
+    // 6. the report
+    if (options.json) {
+        QJsonArray changed;
+        for (const Field &field : fields())
+            if (!sameBytes(f->image, before, field))
+                changed.append(QJsonObject{{"name", QString::fromStdString(field.name())},
+                                           {"before", fieldJson(before, field)},
+                                           {"written", fieldJson(f->image, field)}});
+        sink.json(QJsonObject{{"written", true},
+                              {"verified", options.verify && wrong.isEmpty()},
+                              {"changed", changed},
+                              {"verify_failed", wrong}});
+    } else if (wrong.isEmpty() && !options.quiet) {
+        sink.out("Configuration successfully written\n");
+    }
+    if (const int signal = heldSignal()) {
+        sink.err(signalLine(signal, true));
+        return 128 + signal;
+    }
+    return wrong.isEmpty() ? ExitOk : ExitFailure;
+}
+
+} // namespace cli
