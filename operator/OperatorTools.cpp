@@ -81,11 +81,11 @@ TOperatorTools::TOperatorTools(TMainF &window) : QObject(&window), trendHost(win
     });
     // Switched off, by the operator or by the poll: the line breaks here.
     connect(w.checkActualValue, &QCheckBox::toggled, this, [this](bool on) {
-        if (!on) {
+        if (!on)
             history.appendGap(nowMs());
-            if (trendWindow)
-                trendWindow->historyChanged();
-        }
+        // Also on: an empty trend tells how to fill it only while the value is off.
+        if (trendWindow)
+            trendWindow->historyChanged();
     });
     const std::array<QProgressBar *, 3> lamps{w.AHMLed1, w.AHMLed2, w.AHMLed3};
     for (int output = 1; output <= 3; ++output)

@@ -6,6 +6,7 @@
 #include "OperatorTools.h"
 #include "Units.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QLibrary>
 
@@ -25,6 +26,7 @@ TrendDisplay TTrendHost::display() const
 QString TTrendHost::shownNumber(float pascal) const { return display::shownNumber(pascal, w); }
 float TTrendHost::limitValue(int index) const { return w.limitValue(index); }
 const TrendHistory &TTrendHost::history() const { return tools.history; }
+bool TTrendHost::liveValueOn() const { return w.checkActualValue->isChecked(); }
 int64_t TTrendHost::now() const { return tools.clock().toMSecsSinceEpoch(); }
 
 TrendRecording TTrendHost::recording() const

@@ -21,6 +21,7 @@ public:
     QString shownNumber(float pascal) const override;
     float limitValue(int index) const override;
     const TrendHistory &history() const override;
+    bool liveValueOn() const override;
     int64_t now() const override;
     TrendRecording recording() const override;
     bool startRecording(const QString &path) override;

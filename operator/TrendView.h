@@ -44,6 +44,8 @@ public:
     // Lower 1, higher 1, lower 2, ... in Pa.
     virtual float limitValue(int index) const = 0;
     virtual const TrendHistory &history() const = 0;
+    // The window polls the live value ("Actual value" is on).
+    virtual bool liveValueOn() const = 0;
     // Milliseconds since the epoch.
     virtual int64_t now() const = 0;
 

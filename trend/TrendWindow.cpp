@@ -71,6 +71,11 @@ TTrendWindow::TTrendWindow(TrendHost &trendHost, QWidget *parent)
     chartView->viewport()->setMouseTracking(true);
     chartView->viewport()->installEventFilter(this);
 
+    emptyLabel = new QLabel(chartView);
+    emptyLabel->setObjectName(QStringLiteral("trendEmpty"));
+    emptyLabel->setAlignment(Qt::AlignCenter);
+    emptyLabel->hide();
+
     spanCaption = new QLabel(this);
     spanBox = new QComboBox(this);
     spanBox->setObjectName(QStringLiteral("trendSpan"));
@@ -166,6 +171,7 @@ void TTrendWindow::retranslate()
     stopButton->setText(host.translate(QStringLiteral("Stop")));
     saveImageButton->setText(host.translateWithEllipsis(QStringLiteral("Save image")));
     chartView->setAccessibleName(host.translate(QStringLiteral("Trend")));
+    emptyLabel->setText(host.translate(QStringLiteral("Switch on Actual value to see the trend")));
     recordingTexts = {host.translate(QStringLiteral("Not recording")),
                       host.translateWithColon(QStringLiteral("Recording")),
                       host.translateWithColon(QStringLiteral("Recorded")),
@@ -250,6 +256,9 @@ void TTrendWindow::redraw()
         valueSeries[i]->replace(points);
     }
 
+    // Nothing to show and nothing coming: say how to get a trend.
+    emptyLabel->setVisible(reduced.count == 0 && !host.liveValueOn());
+    placeEmptyLabel();
     if (reduced.count == 0) {
         statsLabel->setText(minimumCaption + QStringLiteral("-   ") + maximumCaption + QStringLiteral("-   ")
                             + meanCaption + u'-');
@@ -258,6 +267,12 @@ void TTrendWindow::redraw()
                             + maximumCaption + shownWithUnit(float(reduced.maximum)) + QStringLiteral("   ")
                             + meanCaption + shownWithUnit(float(reduced.mean)));
     }
+}
+
+void TTrendWindow::placeEmptyLabel()
+{
+    emptyLabel->adjustSize();
+    emptyLabel->move((chartView->width() - emptyLabel->width()) / 2, (chartView->height() - emptyLabel->height()) / 2);
 }
 
 void TTrendWindow::historyChanged()

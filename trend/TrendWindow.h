@@ -66,6 +66,7 @@ public:
     QLabel *spanCaption = nullptr;
     QLabel *statsLabel = nullptr;
     QLabel *pointerLabel = nullptr;
+    QLabel *emptyLabel = nullptr; // over the chart while it has no value to show
     QLabel *recordingLabel = nullptr;
 
     int redraws = 0;
@@ -80,6 +81,7 @@ private:
     QString shownWithUnit(float pascal) const;
     void showRecordingState();
     int plotColumns() const;
+    void placeEmptyLabel();
 
     // The statistics' captions: the figures change every poll, the words only with the language.
     QString minimumCaption;

@@ -323,6 +323,38 @@ private slots:
         QVERIFY(trend.pointerText(lastMs + 60'000).isEmpty());
     }
 
+    void anEmptyTrendSaysWhy_data()
+    {
+        QTest::addColumn<QStringList>("steps"); // "on"/"off": the check; a number: that reading, then a tick
+        QTest::addColumn<bool>("hint");
+        QTest::newRow("off from the start") << QStringList{} << true;
+        QTest::newRow("on, no value yet") << QStringList{"on"} << false;
+        QTest::newRow("values, then off") << QStringList{"on", "100", "200", "off"} << false;
+        QTest::newRow("switched on again") << QStringList{"on", "off", "on"} << false;
+    }
+    void anEmptyTrendSaysWhy()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(bool, hint);
+        TMainF &w = connectedWindow();
+        TTrendWindow &trend = openTrend(w);
+        for (const QString &step : steps) {
+            if (step == QLatin1String("on") || step == QLatin1String("off")) {
+                w.checkActualValue->setChecked(step == QLatin1String("on"));
+            } else {
+                qzsim_push_reading(step.toFloat());
+                tick(w);
+            }
+        }
+        QCOMPARE(trend.emptyLabel->isVisibleTo(&trend), hint);
+        QCOMPARE(trend.emptyLabel->text(), QStringLiteral("Switch on Actual value to see the trend"));
+        // It stands on the chart, whole.
+        QVERIFY(QRect(QPoint(0, 0), trend.chartView->size()).contains(trend.emptyLabel->geometry()));
+        useLanguage(2);
+        w.translateMainWindow();
+        QCOMPARE(trend.emptyLabel->text(), QStringLiteral("Schalten Sie Istwert ein, um den Verlauf zu sehen"));
+    }
+
     void drawingIsBoundedByTheWidth()
     {
         TMainF &w = connectedWindow();
