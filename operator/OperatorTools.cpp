@@ -56,7 +56,11 @@ TOperatorTools::TOperatorTools(TMainF &window) : QObject(&window), trendHost(win
     menuTrend->setObjectName(QStringLiteral("menuTrend"));
     menuTrend->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
     w.menuApplication->insertSeparator(w.menuExit);
-    w.menuApplication->insertActions(w.menuExit, {menuReadConfiguration, menuCompare, menuTrend});
+    menuRecord = new QAction(&w);
+    menuRecord->setObjectName(QStringLiteral("menuRecord"));
+    menuRecord->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    menuRecord->setCheckable(true);
+    w.menuApplication->insertActions(w.menuExit, {menuReadConfiguration, menuCompare, menuTrend, menuRecord});
     w.menuApplication->insertSeparator(w.menuExit);
 
     // Through the button, so the read runs exactly as its click runs it.
@@ -66,6 +70,11 @@ TOperatorTools::TOperatorTools(TMainF &window) : QObject(&window), trendHost(win
     });
     connect(menuCompare, &QAction::triggered, &w, [this] { compareWithTransmitter(); });
     connect(menuTrend, &QAction::triggered, &w, [this] { showTrend(); });
+    connect(menuRecord, &QAction::triggered, &w, [this] {
+        toggleRecording();
+        // The check shows the recording, also when the file dialog was cancelled.
+        menuRecord->setChecked(recorder.active());
+    });
 
     connect(&w, &TMainF::liveValuePolled, this, &TOperatorTools::polled);
     connect(&w, &TMainF::translated, this, &TOperatorTools::retranslate);
@@ -100,6 +109,7 @@ void TOperatorTools::retranslate()
     menuReadConfiguration->setText(translate(QStringLiteral("Read configuration")));
     menuCompare->setText(translateWithEllipsis(QStringLiteral("Compare file with transmitter")));
     menuTrend->setText(translate(QStringLiteral("Trend")));
+    menuRecord->setText(translateWithEllipsis(QStringLiteral("Record")));
     recordingTitle = translateWithColon(QStringLiteral("Recording"));
     recordingFailedTitle = translateWithColon(QStringLiteral("Recording stopped, file cannot be written"));
     showRecording();
@@ -131,6 +141,7 @@ void TOperatorTools::showConnection()
 
 void TOperatorTools::showRecording()
 {
+    menuRecord->setChecked(recorder.active());
     const bool failed = !recorder.active() && recorder.failed();
     if (!recorder.active() && !failed) {
         recordingLabel->hide();
@@ -188,12 +199,28 @@ void TOperatorTools::showTrend()
         trendWindow = library.factory(&trendHost, &w);
         // The window's keys work while the trend has the focus.
         trendWindow->widget()->addActions({w.menuExit, w.menuReadConfigurationFromDisk,
-                                           w.menuWriteconfigurationToDisk, w.menuAbout, menuReadConfiguration});
+                                           w.menuWriteconfigurationToDisk, w.menuAbout, menuReadConfiguration,
+                                           menuRecord});
     }
     QWidget *window = trendWindow->widget();
     window->show();
     window->raise();
     window->activateWindow();
+}
+
+void TOperatorTools::toggleRecording()
+{
+    if (recorder.active()) {
+        recorder.stop();
+        return;
+    }
+    const QString path = chooseSaveFile(&w, {translate(QStringLiteral("Record")),
+                                             QStringLiteral("CSV (*.csv);;") + translate(QStringLiteral("All files"))
+                                                 + QStringLiteral(" (*)"),
+                                             QStringLiteral("csv")});
+    if (!path.isEmpty() && !recorder.start(path))
+        showMessage(&w, translate(QStringLiteral("Cannot open file")) + QChar(13) + path,
+                    translate(QStringLiteral("Error")));
 }
 
 void TOperatorTools::compareWithTransmitter()

@@ -27,6 +27,8 @@ public:
 
     void retranslate();
     void showTrend();
+    // Ctrl+R: stops a running recording, or asks for a file and starts one.
+    void toggleRecording();
     void compareWithTransmitter();
 
     // The time values are stamped with; tests set their own.
@@ -45,6 +47,7 @@ public:
     QAction *menuReadConfiguration = nullptr;
     QAction *menuCompare = nullptr;
     QAction *menuTrend = nullptr;
+    QAction *menuRecord = nullptr; // checked while a recording runs
 
 private:
     void polled(int outcome, float pascal);

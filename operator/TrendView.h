@@ -77,8 +77,6 @@ public:
     virtual void historyChanged() = 0;
     // The recording started, stopped, failed or wrote a line.
     virtual void recordingChanged() = 0;
-    // Ctrl+R: asks for a file and starts recording, unless one runs.
-    virtual void chooseRecordingFile() = 0;
 };
 
 // The library's one entry point, looked up by this name.

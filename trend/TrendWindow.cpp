@@ -126,11 +126,7 @@ TTrendWindow::TTrendWindow(TrendHost &trendHost, QWidget *parent)
     layout->addWidget(pointerLabel);
     layout->addLayout(recording);
 
-    auto *recordKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), this);
-    connect(recordKey, &QShortcut::activated, this, [this] {
-        if (!host.recording().active)
-            chooseRecordingFile();
-    });
+    // Ctrl+R is the window's item, which the trend takes with the window's other keys.
     connect(spanBox, &QComboBox::currentIndexChanged, this, [this] { redraw(); });
     // Escape closes the trend, as it closes a dialog.
     auto *closeKey = new QShortcut(QKeySequence(Qt::Key_Escape), this);

@@ -40,7 +40,6 @@ public:
     void redraw() override;
     void recordingChanged() override;
     void historyChanged() override;
-    void chooseRecordingFile() override;
 
     bool startRecording(const QString &path);
     void stopRecording();
@@ -77,6 +76,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void chooseRecordingFile();
     void chooseImageFile();
     QString shownWithUnit(float pascal) const;
     void showRecordingState();

@@ -925,6 +925,73 @@ private slots:
         QCOMPARE(trend.pauseButton->text(), QStringLiteral("Pause"));
     }
 
+    void ctrlRStartsAndStopsTheRecording_data()
+    {
+        QTest::addColumn<bool>("inTrend"); // the key pressed in the trend, else in the main window
+        QTest::newRow("main window") << false;
+        QTest::newRow("trend") << true;
+    }
+    void ctrlRStartsAndStopsTheRecording()
+    {
+        QFETCH(bool, inTrend);
+        QTemporaryDir dir;
+        TMainF &w = connectedWindow();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.checkActualValue->setChecked(true);
+        QWidget *target = &w;
+        TTrendWindow *trend = nullptr;
+        if (inTrend) {
+            trend = &openTrend(w);
+            QVERIFY(QTest::qWaitForWindowActive(trend));
+            target = trend;
+        }
+        QAction *item = w.operatorTools->menuRecord;
+        const TRecorder &recorder = w.operatorTools->recorder;
+
+        // cancelled: nothing starts
+        savePath.clear();
+        QTest::keySequence(target, QKeySequence(Qt::CTRL | Qt::Key_R));
+        QVERIFY(!recorder.active());
+        QVERIFY(!item->isChecked());
+
+        // a file that cannot be opened: said, nothing starts
+        savePath = dir.filePath(QStringLiteral("no such folder/run.csv"));
+        QTest::keySequence(target, QKeySequence(Qt::CTRL | Qt::Key_R));
+        QVERIFY(!recorder.active());
+        QVERIFY(!item->isChecked());
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY(boxes[0].text.startsWith(QStringLiteral("Cannot open file")));
+
+        savePath = dir.filePath(QStringLiteral("run.csv"));
+        QTest::keySequence(target, QKeySequence(Qt::CTRL | Qt::Key_R));
+        QVERIFY(recorder.active());
+        QVERIFY(item->isChecked());
+        tick(w);
+        if (trend) {
+            QVERIFY(!trend->recordButton->isEnabled());
+            QVERIFY(trend->recordingLabel->text().contains(QStringLiteral("1 line")));
+        }
+        // again: stops, without asking
+        savePath.clear();
+        QTest::keySequence(target, QKeySequence(Qt::CTRL | Qt::Key_R));
+        QVERIFY(!recorder.active());
+        QVERIFY(!item->isChecked());
+        tick(w);
+        QCOMPARE(fileLines(dir.filePath(QStringLiteral("run.csv"))).size(), 2);
+        if (trend)
+            QVERIFY(trend->recordButton->isEnabled());
+        // the trend's own buttons keep the item's check true
+        if (trend) {
+            savePath = dir.filePath(QStringLiteral("run.csv"));
+            trend->recordButton->click();
+            QVERIFY(item->isChecked());
+            trend->stopButton->click();
+            QVERIFY(!item->isChecked());
+        }
+        QCOMPARE(boxes.size(), 1);
+    }
+
     void writingHasNoSingleKey()
     {
         TMainF &w = connectedWindow();
