@@ -176,6 +176,7 @@ void TTrendWindow::retranslate()
     minimumCaption = host.translateWithColon(QStringLiteral("Minimum"));
     maximumCaption = host.translateWithColon(QStringLiteral("Maximum"));
     meanCaption = host.translateWithColon(QStringLiteral("Mean"));
+    pointerCaption = host.translateWithColon(QStringLiteral("At pointer"));
     showRecordingState();
     redraw();
 }
@@ -252,6 +253,9 @@ void TTrendWindow::redraw()
         valueSeries[i]->replace(points);
     }
 
+    // The readout in the unit and language shown now.
+    if (pointerMs)
+        showPointer(pointerMs);
     // Nothing to show and nothing coming: say how to get a trend.
     emptyLabel->setVisible(reduced.count == 0 && !host.liveValueOn());
     placeEmptyLabel();
@@ -284,9 +288,14 @@ QString TTrendWindow::pointerText(int64_t ms) const
     const TrendSample *sample = history.nearestValue(ms, TrendHistory::kJoinMs);
     if (!sample)
         return {};
-    return host.translateWithColon(QStringLiteral("At pointer"))
-           + QDateTime::fromMSecsSinceEpoch(sample->ms).toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("  ")
+    return pointerCaption + QDateTime::fromMSecsSinceEpoch(sample->ms).toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("  ")
            + shownWithUnit(sample->pascal);
+}
+
+void TTrendWindow::showPointer(std::optional<int64_t> ms)
+{
+    pointerMs = ms;
+    pointerLabel->setText(ms ? pointerText(*ms) : QString());
 }
 
 bool TTrendWindow::eventFilter(QObject *watched, QEvent *event)
@@ -295,9 +304,9 @@ bool TTrendWindow::eventFilter(QObject *watched, QEvent *event)
         const QPointF scenePos = chartView->mapToScene(static_cast<QMouseEvent *>(event)->position().toPoint());
         const QPointF chartPos = chart->mapFromScene(scenePos);
         if (chart->plotArea().contains(chartPos))
-            pointerLabel->setText(pointerText(int64_t(chart->mapToValue(chartPos, limitSeries[0]).x())));
+            showPointer(int64_t(chart->mapToValue(chartPos, limitSeries[0]).x()));
         else
-            pointerLabel->clear();
+            showPointer(std::nullopt);
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <array>
+#include <optional>
 #include <functional>
 #include <vector>
 
@@ -48,6 +49,8 @@ public:
 
     // The pointer at a time: the nearest value's time and value, or empty.
     QString pointerText(int64_t ms) const;
+    // The readout for the pointer at ms (none: cleared), kept in step with unit and language.
+    void showPointer(std::optional<int64_t> ms);
 
     // ---- Controls ----
     QChart *chart = nullptr;
@@ -87,6 +90,8 @@ private:
     QString minimumCaption;
     QString maximumCaption;
     QString meanCaption;
+    QString pointerCaption;
+    std::optional<int64_t> pointerMs; // where the pointer stands over the plot
     // Not recording, recording, recorded, stopped on a failure, the line count's forms.
     std::array<QString, 5> recordingTexts;
     TrendHost &host;

@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QRegularExpression>
@@ -353,6 +354,50 @@ private slots:
         useLanguage(2);
         w.translateMainWindow();
         QCOMPARE(trend.emptyLabel->text(), QStringLiteral("Schalten Sie Istwert ein, um den Verlauf zu sehen"));
+    }
+
+    void pointerReadoutFollowsUnitAndLanguage()
+    {
+        TMainF &w = connectedWindow();
+        w.checkActualValue->setChecked(true);
+        TTrendWindow &trend = openTrend(w);
+        trend.spanBox->setCurrentIndex(0); // 1 minute
+        for (int i = 0; i < 60; ++i) {
+            qzsim_push_reading(50000);
+            tick(w);
+        }
+        // the pointer over the middle of the plot
+        const QPointF middle = trend.chart->mapToScene(trend.chart->plotArea().center());
+        const QPoint at = trend.chartView->mapFromScene(middle);
+        QMouseEvent move(QEvent::MouseMove, at, trend.chartView->viewport()->mapToGlobal(at), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(trend.chartView->viewport(), &move);
+        const QRegularExpression shape(QStringLiteral("^(.+): \\d\\d:\\d\\d:\\d\\d  (\\S+) (\\S+)$"));
+        QRegularExpressionMatch read = shape.match(trend.pointerLabel->text());
+        QVERIFY2(read.hasMatch(), qPrintable(trend.pointerLabel->text()));
+        QCOMPARE(read.captured(2), QStringLiteral("50.000"));
+        QCOMPARE(read.captured(3), QStringLiteral("kPa"));
+
+        w.CmPa();
+        read = shape.match(trend.pointerLabel->text());
+        QVERIFY2(read.hasMatch(), qPrintable(trend.pointerLabel->text()));
+        QCOMPARE(read.captured(2), QStringLiteral("50000"));
+        QCOMPARE(read.captured(3), QStringLiteral("Pa"));
+
+        useLanguage(1);
+        w.translateMainWindow();
+        read = shape.match(trend.pointerLabel->text());
+        QVERIFY2(read.hasMatch(), qPrintable(trend.pointerLabel->text()));
+        QCOMPARE(read.captured(1), QStringLiteral("Pod ukazatelem"));
+        QCOMPARE(read.captured(3), QStringLiteral("Pa"));
+
+        // off the plot: nothing, and nothing comes back with the next value
+        QMouseEvent away(QEvent::MouseMove, QPoint(0, 0), trend.chartView->viewport()->mapToGlobal(QPoint(0, 0)),
+                         Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(trend.chartView->viewport(), &away);
+        qzsim_push_reading(50000);
+        tick(w);
+        QVERIFY(trend.pointerLabel->text().isEmpty());
     }
 
     void drawingIsBoundedByTheWidth()
