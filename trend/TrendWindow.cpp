@@ -15,6 +15,8 @@
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
 #include <QtCharts/QDateTimeAxis>
+#include <QtCharts/QLegend>
+#include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
 
@@ -44,7 +46,7 @@ TTrendWindow::TTrendWindow(TrendHost &trendHost, QWidget *parent)
     setObjectName(QStringLiteral("trendWindow"));
 
     chart = new QChart;
-    chart->legend()->hide();
+    chart->legend()->setAlignment(Qt::AlignBottom);
     chart->setMargins(QMargins(4, 4, 4, 4));
     axisX = new QDateTimeAxis;
     axisX->setFormat(QStringLiteral("HH:mm:ss"));
@@ -177,6 +179,18 @@ void TTrendWindow::retranslate()
     maximumCaption = host.translateWithColon(QStringLiteral("Maximum"));
     meanCaption = host.translateWithColon(QStringLiteral("Mean"));
     pointerCaption = host.translateWithColon(QStringLiteral("At pointer"));
+    pressureCaption = host.translate(QStringLiteral("Pressure"));
+    heightCaption = host.translate(QStringLiteral("Height of the liquid column"));
+    valueName = host.translate(QStringLiteral("Actual value"));
+    for (QLineSeries *series : valueSeries)
+        series->setName(valueName);
+    // The lines' dashes named, for those who cannot tell them by colour.
+    const QString dashes[2] = {host.translate(QStringLiteral("dashed")), host.translate(QStringLiteral("dash-dot"))};
+    const QString sides[2] = {host.translate(QStringLiteral("Lower value")),
+                              host.translate(QStringLiteral("Higher value"))};
+    for (std::size_t i = 0; i < limitSeries.size(); ++i)
+        limitSeries[i]->setName(host.translate(QStringLiteral("Output")) + QStringLiteral(" %1: ").arg(i / 2 + 1)
+                                + sides[i % 2] + QStringLiteral(" (") + dashes[i % 2] + u')');
     showRecordingState();
     redraw();
 }
@@ -207,8 +221,10 @@ void TTrendWindow::redraw()
     const TrendReduction reduced = history.reduce(begin, end, plotColumns());
     const TrendDisplay shown = host.display();
     const double factor = shown.factor;
-    while (valueSeries.size() < reduced.segments.size()) {
+    // The first stays, empty or not, for the legend.
+    while (valueSeries.size() < std::max<std::size_t>(reduced.segments.size(), 1)) {
         auto *series = new QLineSeries;
+        series->setName(valueName);
         QPen pen(kValueColour);
         pen.setWidthF(1.5);
         series->setPen(pen);
@@ -244,7 +260,9 @@ void TTrendWindow::redraw()
     axisY->setRange(low - margin, high + margin);
     axisY->applyNiceNumbers();
     axisY->setLabelFormat(QStringLiteral("%.") + QString::number(std::clamp(shown.decimals, 0, 6)) + u'f');
-    axisY->setTitleText(shown.unitText);
+    axisY->setTitleText((shown.isPressure ? pressureCaption : heightCaption) + QStringLiteral(" [")
+                        + shown.unitText + u']');
+    showLegendEntries();
     for (std::size_t i = 0; i < reduced.segments.size(); ++i) {
         QList<QPointF> points;
         points.reserve(qsizetype(reduced.segments[i].size()));
@@ -267,6 +285,16 @@ void TTrendWindow::redraw()
                             + maximumCaption + shownWithUnit(float(reduced.maximum)) + QStringLiteral("   ")
                             + meanCaption + shownWithUnit(float(reduced.mean)));
     }
+}
+
+void TTrendWindow::showLegendEntries()
+{
+    for (std::size_t i = 0; i < valueSeries.size(); ++i)
+        for (QLegendMarker *marker : chart->legend()->markers(valueSeries[i]))
+            marker->setVisible(i == 0);
+    for (std::size_t i = 0; i < limitSeries.size(); ++i)
+        for (QLegendMarker *marker : chart->legend()->markers(limitSeries[i]))
+            marker->setVisible(outputChecks[i / 2]->isChecked());
 }
 
 void TTrendWindow::placeEmptyLabel()

@@ -85,12 +85,17 @@ private:
     void showRecordingState();
     int plotColumns() const;
     void placeEmptyLabel();
+    // Each line in the legend once: the value's first stretch, and the shown outputs' lines.
+    void showLegendEntries();
 
     // The statistics' captions: the figures change every poll, the words only with the language.
     QString minimumCaption;
     QString maximumCaption;
     QString meanCaption;
     QString pointerCaption;
+    QString pressureCaption;
+    QString heightCaption;
+    QString valueName; // the value's entry in the legend
     std::optional<int64_t> pointerMs; // where the pointer stands over the plot
     // Not recording, recording, recorded, stopped on a failure, the line count's forms.
     std::array<QString, 5> recordingTexts;

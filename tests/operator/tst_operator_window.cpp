@@ -31,6 +31,8 @@
 #include <QTimer>
 #include <QtCharts/QChartView>
 #include <QtCharts/QDateTimeAxis>
+#include <QtCharts/QLegend>
+#include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
 
@@ -238,15 +240,17 @@ private slots:
     void unitChangeRedrawsTheWholeHistory_data()
     {
         QTest::addColumn<QString>("unit");
-        QTest::newRow("Pa") << "Pa";
-        QTest::newRow("bar") << "bar";
-        QTest::newRow("psi") << "psi";
-        QTest::newRow("mm of liquid") << "mm";
-        QTest::newRow("inch of liquid") << "inch";
+        QTest::addColumn<QString>("title"); // the value axis's
+        QTest::newRow("Pa") << "Pa" << "Pressure [Pa]";
+        QTest::newRow("bar") << "bar" << "Pressure [bar]";
+        QTest::newRow("psi") << "psi" << "Pressure [psi]";
+        QTest::newRow("mm of liquid") << "mm" << "Height of the liquid column [mm]";
+        QTest::newRow("inch of liquid") << "inch" << "Height of the liquid column [inch]";
     }
     void unitChangeRedrawsTheWholeHistory()
     {
         QFETCH(QString, unit);
+        QFETCH(QString, title);
         TMainF &w = connectedWindow();
         w.checkActualValue->setChecked(true);
         TTrendWindow &trend = openTrend(w);
@@ -268,7 +272,7 @@ private slots:
         for (int i = 0; i < readings.size(); ++i)
             QVERIFY2(qFuzzyCompare(drawn[i].y(), double(readings[i]) * double(w.unitFactor)),
                      qPrintable(QString::number(drawn[i].y())));
-        QCOMPARE(trend.axisY->titleText(), unit);
+        QCOMPARE(trend.axisY->titleText(), title);
         QVERIFY(trend.statsLabel->text().contains(display::shownWithUnit(47250, w)));
         QVERIFY(trend.statsLabel->text().contains(display::shownWithUnit(12000, w)));
         // Pa kept inside
@@ -398,6 +402,46 @@ private slots:
         qzsim_push_reading(50000);
         tick(w);
         QVERIFY(trend.pointerLabel->text().isEmpty());
+    }
+
+    void legendNamesEachLineOnce()
+    {
+        TMainF &w = connectedWindow();
+        w.checkActualValue->setChecked(true);
+        TTrendWindow &trend = openTrend(w);
+        // three stretches of the value: one entry all the same
+        for (const char *step : {"v", "off", "on", "v", "off", "on", "v"}) {
+            if (QByteArray(step) == "v") {
+                qzsim_push_reading(50000);
+                tick(w);
+            } else {
+                w.checkActualValue->setChecked(QByteArray(step) == "on");
+            }
+        }
+        QCOMPARE(trend.valueSeries.size(), std::size_t(3));
+        const auto entries = [&trend] {
+            QCoreApplication::processEvents(); // the legend lays itself out
+            QStringList names;
+            for (QLegendMarker *marker : trend.chart->legend()->markers())
+                if (marker->isVisible())
+                    names << marker->label();
+            names.sort();
+            return names;
+        };
+        QCOMPARE(entries(), (QStringList{"Actual value", "Output 1: Higher value (dash-dot)",
+                                         "Output 1: Lower value (dashed)", "Output 2: Higher value (dash-dot)",
+                                         "Output 2: Lower value (dashed)", "Output 3: Higher value (dash-dot)",
+                                         "Output 3: Lower value (dashed)"}));
+        QVERIFY(trend.chart->legend()->isVisible());
+        trend.outputChecks[0]->setChecked(false);
+        trend.outputChecks[2]->setChecked(false);
+        QCOMPARE(entries(), (QStringList{"Actual value", "Output 2: Higher value (dash-dot)",
+                                         "Output 2: Lower value (dashed)"}));
+        useLanguage(2);
+        w.translateMainWindow();
+        QCOMPARE(entries(), (QStringList{"Ausgang 2: Oberer Wert (strichpunktiert)",
+                                         "Ausgang 2: Unterer Wert (gestrichelt)", "Istwert"}));
+        QCOMPARE(trend.axisY->titleText(), QStringLiteral("Druck [kPa]"));
     }
 
     void drawingIsBoundedByTheWidth()
