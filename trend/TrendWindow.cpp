@@ -7,7 +7,9 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QShortcut>
@@ -99,6 +101,14 @@ TTrendWindow::TTrendWindow(TrendHost &trendHost, QWidget *parent)
     pauseButton->setObjectName(QStringLiteral("trendPause"));
     pauseButton->setCheckable(true);
     controls->addWidget(pauseButton);
+    liveButton = new QPushButton(this);
+    liveButton->setObjectName(QStringLiteral("trendLive"));
+    liveButton->setEnabled(false);
+    liveButton->setToolTip(QKeySequence(Qt::Key_End).toString(QKeySequence::NativeText));
+    controls->addWidget(liveButton);
+    connect(liveButton, &QPushButton::clicked, this, [this] { goLive(); });
+    chartView->setFocusPolicy(Qt::StrongFocus);
+    chartView->installEventFilter(this);
 
     statsLabel = new QLabel(this);
     statsLabel->setObjectName(QStringLiteral("trendStatistics"));
@@ -129,7 +139,10 @@ TTrendWindow::TTrendWindow(TrendHost &trendHost, QWidget *parent)
     layout->addLayout(recording);
 
     // Ctrl+R is the window's item, which the trend takes with the window's other keys.
-    connect(spanBox, &QComboBox::currentIndexChanged, this, [this] { redraw(); });
+    connect(spanBox, &QComboBox::currentIndexChanged, this, [this] {
+        zoomMs = 0;
+        redraw();
+    });
     // Escape closes the trend, as it closes a dialog.
     auto *closeKey = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(closeKey, &QShortcut::activated, this, &QWidget::close);
@@ -164,6 +177,8 @@ void TTrendWindow::retranslate()
     for (std::size_t i = 0; i < outputChecks.size(); ++i)
         outputChecks[i]->setText(host.translate(QStringLiteral("Output")) + QStringLiteral(" %1").arg(i + 1));
     pauseButton->setText(host.translate(paused() ? QStringLiteral("Resume") : QStringLiteral("Pause")));
+    liveButton->setText(host.translate(QStringLiteral("Live")));
+    liveButton->setAccessibleName(host.translate(QStringLiteral("Live")));
     recordButton->setText(host.translateWithEllipsis(QStringLiteral("Record")));
     recordButton->setToolTip(QKeySequence(Qt::CTRL | Qt::Key_R).toString(QKeySequence::NativeText));
     stopButton->setText(host.translate(QStringLiteral("Stop")));
@@ -211,8 +226,9 @@ int TTrendWindow::plotColumns() const
 void TTrendWindow::redraw()
 {
     ++redraws;
-    const int64_t end = paused() ? frozenEnd : host.now();
-    const int64_t span = kSpansMs[std::clamp(spanBox->currentIndex(), 0, 3)];
+    const int64_t end = lookEnd ? *lookEnd : paused() ? frozenEnd : host.now();
+    const int64_t span = zoomMs > 0 ? zoomMs : kSpansMs[std::clamp(spanBox->currentIndex(), 0, 3)];
+    liveButton->setEnabled(lookEnd.has_value() || zoomMs > 0);
     // The last minute is the minute up to now, without the value of a minute ago.
     int64_t begin = end - span + 1;
     if (span == 0)
@@ -303,9 +319,40 @@ void TTrendWindow::placeEmptyLabel()
     emptyLabel->move((chartView->width() - emptyLabel->width()) / 2, (chartView->height() - emptyLabel->height()) / 2);
 }
 
+void TTrendWindow::zoomTime(double factor)
+{
+    const int64_t end = axisX->max().toMSecsSinceEpoch();
+    const int64_t shown = end - axisX->min().toMSecsSinceEpoch() + 1;
+    // From ten seconds to a day and a bit, the history's reach.
+    zoomMs = std::clamp(int64_t(double(shown) * factor), int64_t(10'000), int64_t(25 * 3'600'000));
+    if (!following())
+        lookEnd = end;
+    redraw();
+}
+
+void TTrendWindow::panTime(int64_t ms)
+{
+    const int64_t end = axisX->max().toMSecsSinceEpoch() + ms;
+    const int64_t newest = host.now();
+    // Past the newest value: follow it again (unless paused).
+    if (end >= newest && !paused())
+        lookEnd.reset();
+    else
+        lookEnd = std::min(end, newest);
+    redraw();
+}
+
+void TTrendWindow::goLive()
+{
+    lookEnd.reset();
+    zoomMs = 0;
+    pauseButton->setChecked(false);
+    redraw();
+}
+
 void TTrendWindow::historyChanged()
 {
-    if (!paused() && isVisible())
+    if (following() && isVisible())
         redraw();
 }
 
@@ -328,6 +375,40 @@ void TTrendWindow::showPointer(std::optional<int64_t> ms)
 
 bool TTrendWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == chartView && event->type() == QEvent::KeyPress) {
+        const int64_t shown = axisX->max().toMSecsSinceEpoch() - axisX->min().toMSecsSinceEpoch() + 1;
+        switch (static_cast<QKeyEvent *>(event)->key()) {
+        case Qt::Key_Plus:
+            zoomTime(0.5);
+            return true;
+        case Qt::Key_Minus:
+            zoomTime(2);
+            return true;
+        case Qt::Key_Left:
+            panTime(-shown / 10);
+            return true;
+        case Qt::Key_Right:
+            panTime(shown / 10);
+            return true;
+        case Qt::Key_PageUp:
+            panTime(-shown);
+            return true;
+        case Qt::Key_PageDown:
+            panTime(shown);
+            return true;
+        case Qt::Key_End:
+            goLive();
+            return true;
+        default:
+            break;
+        }
+    }
+    if (watched == chartView->viewport() && event->type() == QEvent::Wheel) {
+        const int steps = static_cast<QWheelEvent *>(event)->angleDelta().y();
+        if (steps != 0)
+            zoomTime(steps > 0 ? 0.5 : 2);
+        return true;
+    }
     if (watched == chartView->viewport() && event->type() == QEvent::MouseMove) {
         const QPointF scenePos = chartView->mapToScene(static_cast<QMouseEvent *>(event)->position().toPoint());
         const QPointF chartPos = chart->mapFromScene(scenePos);

@@ -62,6 +62,7 @@ public:
     QComboBox *spanBox = nullptr;
     std::array<QCheckBox *, 3> outputChecks{};
     QPushButton *pauseButton = nullptr;
+    QPushButton *liveButton = nullptr; // back to following the newest value
     QPushButton *recordButton = nullptr;
     QPushButton *stopButton = nullptr;
     QPushButton *saveImageButton = nullptr;
@@ -85,6 +86,11 @@ private:
     void showRecordingState();
     int plotColumns() const;
     void placeEmptyLabel();
+    // Zoom by factor (below 1: in) and pan by ms (negative: back) the time axis.
+    void zoomTime(double factor);
+    void panTime(int64_t ms);
+    void goLive();
+    bool following() const { return !lookEnd && !paused(); }
     // Each line in the legend once: the value's first stretch, and the shown outputs' lines.
     void showLegendEntries();
 
@@ -102,6 +108,8 @@ private:
     TrendHost &host;
     const TrendHistory &history;
     int64_t frozenEnd = 0;
+    std::optional<int64_t> lookEnd; // the view's end while looking back
+    int64_t zoomMs = 0;             // the span zoomed to; 0: the span box's
 };
 
 // The library's entry point (TrendView.h): a trend window over the host.

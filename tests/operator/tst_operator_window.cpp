@@ -23,6 +23,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QRegularExpression>
@@ -442,6 +443,72 @@ private slots:
         QCOMPARE(entries(), (QStringList{"Ausgang 2: Oberer Wert (strichpunktiert)",
                                          "Ausgang 2: Unterer Wert (gestrichelt)", "Istwert"}));
         QCOMPARE(trend.axisY->titleText(), QStringLiteral("Druck [kPa]"));
+    }
+
+    void zoomPanAndLive_data()
+    {
+        QTest::addColumn<QStringList>("keys"); // on the chart; "wheel+"/"wheel-": the wheel up/down
+        QTest::addColumn<int>("spanS");        // shown, in seconds
+        QTest::addColumn<int>("backS");        // the view's end before the newest time
+        QTest::addColumn<bool>("live");
+        QTest::newRow("zoom in") << QStringList{"+"} << 300 << 0 << true;
+        QTest::newRow("zoom out") << QStringList{"-"} << 1200 << 0 << true;
+        QTest::newRow("wheel") << QStringList{"wheel+", "wheel+"} << 150 << 0 << true;
+        QTest::newRow("no closer than 10 s") << QStringList(8, "+") << 10 << 0 << true;
+        QTest::newRow("a step back") << QStringList{"Left"} << 600 << 60 << false;
+        QTest::newRow("a page back") << QStringList{"PgUp", "Left"} << 600 << 660 << false;
+        QTest::newRow("back and forward again") << QStringList{"PgUp", "PgDown"} << 600 << 0 << true;
+        QTest::newRow("not past the newest") << QStringList{"Right", "Right"} << 600 << 0 << true;
+        QTest::newRow("zoomed while back") << QStringList{"PgUp", "+"} << 300 << 600 << false;
+        QTest::newRow("End") << QStringList{"PgUp", "+", "End"} << 600 << 0 << true;
+        QTest::newRow("Live button") << QStringList{"PgUp", "Live"} << 600 << 0 << true;
+    }
+    void zoomPanAndLive()
+    {
+        QFETCH(QStringList, keys);
+        QFETCH(int, spanS);
+        QFETCH(int, backS);
+        QFETCH(bool, live);
+        TMainF &w = connectedWindow();
+        w.checkActualValue->setChecked(true);
+        TTrendWindow &trend = openTrend(w);
+        QCOMPARE(trend.spanBox->currentIndex(), 1); // 10 minutes
+        for (int i = 0; i < 1800; ++i) {
+            qzsim_push_reading(float(i));
+            tick(w);
+        }
+        QVERIFY(!trend.liveButton->isEnabled());
+        const std::map<QString, Qt::Key> named{{"+", Qt::Key_Plus},       {"-", Qt::Key_Minus},
+                                               {"Left", Qt::Key_Left},    {"Right", Qt::Key_Right},
+                                               {"PgUp", Qt::Key_PageUp},  {"PgDown", Qt::Key_PageDown},
+                                               {"End", Qt::Key_End}};
+        for (const QString &key : keys) {
+            if (key == QLatin1String("Live")) {
+                QVERIFY(trend.liveButton->isEnabled());
+                trend.liveButton->click();
+            } else if (key.startsWith(QLatin1String("wheel"))) {
+                const QPointF at(trend.chartView->viewport()->rect().center());
+                QWheelEvent wheel(at, trend.chartView->viewport()->mapToGlobal(at), QPoint(),
+                                  QPoint(0, key.endsWith(u'+') ? 120 : -120), Qt::NoButton, Qt::NoModifier,
+                                  Qt::NoScrollPhase, false);
+                QCoreApplication::sendEvent(trend.chartView->viewport(), &wheel);
+            } else {
+                QTest::keyClick(trend.chartView, named.at(key));
+            }
+        }
+        const auto shownSpan = [&trend] {
+            return (trend.axisX->max().toMSecsSinceEpoch() - trend.axisX->min().toMSecsSinceEpoch() + 1) / 1000;
+        };
+        QCOMPARE(shownSpan(), qint64(spanS));
+        QCOMPARE((now.toMSecsSinceEpoch() - trend.axisX->max().toMSecsSinceEpoch()) / 1000, qint64(backS));
+        QCOMPARE(trend.liveButton->isEnabled(), !live || spanS != 600);
+        // a new value: followed only when live
+        const QDateTime endBefore = trend.axisX->max();
+        tick(w);
+        QCOMPARE(trend.axisX->max() == endBefore, !live);
+        QCOMPARE(shownSpan(), qint64(spanS));
+        QCOMPARE(trend.liveButton->text(), QStringLiteral("Live"));
+        QCOMPARE(accessibleName(trend.liveButton), QStringLiteral("Live"));
     }
 
     void drawingIsBoundedByTheWidth()
