@@ -7,7 +7,6 @@
 #include "Lang.h"
 #include "LiveValue.h"
 #include "Main.h"
-#include "TrendWindow.h"
 #include "Units.h"
 
 #include <QAction>
@@ -20,7 +19,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 
-TOperatorTools::TOperatorTools(TMainF &window) : QObject(&window), w(window)
+TOperatorTools::TOperatorTools(TMainF &window) : QObject(&window), trendHost(window, *this), w(window)
 {
     setObjectName(QStringLiteral("operatorTools"));
 
@@ -28,7 +27,11 @@ TOperatorTools::TOperatorTools(TMainF &window) : QObject(&window), w(window)
     recordingLabel->setObjectName(QStringLiteral("recordingState"));
     recordingLabel->hide();
     w.statusbar->addPermanentWidget(recordingLabel, 0);
-    connect(&recorder, &TRecorder::changed, this, &TOperatorTools::showRecording);
+    connect(&recorder, &TRecorder::changed, this, [this] {
+        showRecording();
+        if (trendWindow)
+            trendWindow->recordingChanged();
+    });
 
     connectionLabel = new QLabel(w.statusbar);
     connectionLabel->setObjectName(QStringLiteral("connectionState"));
@@ -53,7 +56,11 @@ TOperatorTools::TOperatorTools(TMainF &window) : QObject(&window), w(window)
     menuTrend->setObjectName(QStringLiteral("menuTrend"));
     menuTrend->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
     w.menuApplication->insertSeparator(w.menuExit);
-    w.menuApplication->insertActions(w.menuExit, {menuReadConfiguration, menuCompare, menuTrend});
+    menuRecord = new QAction(&w);
+    menuRecord->setObjectName(QStringLiteral("menuRecord"));
+    menuRecord->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    menuRecord->setCheckable(true);
+    w.menuApplication->insertActions(w.menuExit, {menuReadConfiguration, menuCompare, menuTrend, menuRecord});
     w.menuApplication->insertSeparator(w.menuExit);
 
     // Through the button, so the read runs exactly as its click runs it.
@@ -63,6 +70,11 @@ TOperatorTools::TOperatorTools(TMainF &window) : QObject(&window), w(window)
     });
     connect(menuCompare, &QAction::triggered, &w, [this] { compareWithTransmitter(); });
     connect(menuTrend, &QAction::triggered, &w, [this] { showTrend(); });
+    connect(menuRecord, &QAction::triggered, &w, [this] {
+        toggleRecording();
+        // The check shows the recording, also when the file dialog was cancelled.
+        menuRecord->setChecked(recorder.active());
+    });
 
     connect(&w, &TMainF::liveValuePolled, this, &TOperatorTools::polled);
     connect(&w, &TMainF::translated, this, &TOperatorTools::retranslate);
@@ -73,16 +85,16 @@ TOperatorTools::TOperatorTools(TMainF &window) : QObject(&window), w(window)
     connect(&w, &TMainF::transmitterAnswered, this,
             [this](bool answered) { setConnection(stateAfterExchange(connection, answered)); });
     connect(&w, &TMainF::displayChanged, this, [this] {
-        if (trendWindow && trendWindow->isVisible())
+        if (trendWindow && trendWindow->widget()->isVisible())
             trendWindow->redraw();
     });
     // Switched off, by the operator or by the poll: the line breaks here.
     connect(w.checkActualValue, &QCheckBox::toggled, this, [this](bool on) {
-        if (!on) {
+        if (!on)
             history.appendGap(nowMs());
-            if (trendWindow)
-                trendWindow->historyChanged();
-        }
+        // Also on: an empty trend tells how to fill it only while the value is off.
+        if (trendWindow)
+            trendWindow->historyChanged();
     });
     const std::array<QProgressBar *, 3> lamps{w.AHMLed1, w.AHMLed2, w.AHMLed3};
     for (int output = 1; output <= 3; ++output)
@@ -97,6 +109,7 @@ void TOperatorTools::retranslate()
     menuReadConfiguration->setText(translate(QStringLiteral("Read configuration")));
     menuCompare->setText(translateWithEllipsis(QStringLiteral("Compare file with transmitter")));
     menuTrend->setText(translate(QStringLiteral("Trend")));
+    menuRecord->setText(translateWithEllipsis(QStringLiteral("Record")));
     recordingTitle = translateWithColon(QStringLiteral("Recording"));
     recordingFailedTitle = translateWithColon(QStringLiteral("Recording stopped, file cannot be written"));
     showRecording();
@@ -128,6 +141,7 @@ void TOperatorTools::showConnection()
 
 void TOperatorTools::showRecording()
 {
+    menuRecord->setChecked(recorder.active());
     const bool failed = !recorder.active() && recorder.failed();
     if (!recorder.active() && !failed) {
         recordingLabel->hide();
@@ -175,11 +189,38 @@ void TOperatorTools::polled(int outcome, float pascal)
 
 void TOperatorTools::showTrend()
 {
-    if (!trendWindow)
-        trendWindow = new TTrendWindow(w, history, recorder, [this] { return nowMs(); }, &w);
-    trendWindow->show();
-    trendWindow->raise();
-    trendWindow->activateWindow();
+    if (!trendWindow) {
+        const TrendLibrary library = loadTrendLibrary(trendLibraryFolder);
+        if (!library.factory) {
+            showMessage(&w, translate(QStringLiteral("The trend cannot be opened")) + QChar(13) + library.error,
+                        translate(QStringLiteral("Error")));
+            return;
+        }
+        trendWindow = library.factory(&trendHost, &w);
+        // The window's keys work while the trend has the focus.
+        trendWindow->widget()->addActions({w.menuExit, w.menuReadConfigurationFromDisk,
+                                           w.menuWriteconfigurationToDisk, w.menuAbout, menuReadConfiguration,
+                                           menuRecord});
+    }
+    QWidget *window = trendWindow->widget();
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void TOperatorTools::toggleRecording()
+{
+    if (recorder.active()) {
+        recorder.stop();
+        return;
+    }
+    const QString path = chooseSaveFile(&w, {translate(QStringLiteral("Record")),
+                                             QStringLiteral("CSV (*.csv);;") + translate(QStringLiteral("All files"))
+                                                 + QStringLiteral(" (*)"),
+                                             QStringLiteral("csv")});
+    if (!path.isEmpty() && !recorder.start(path))
+        showMessage(&w, translate(QStringLiteral("Cannot open file")) + QChar(13) + path,
+                    translate(QStringLiteral("Error")));
 }
 
 void TOperatorTools::compareWithTransmitter()

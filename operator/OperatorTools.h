@@ -8,6 +8,7 @@
 #include "ConnectionState.h"
 #include "Recorder.h"
 #include "TrendHistory.h"
+#include "TrendHost.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -18,7 +19,6 @@
 class QAction;
 class QLabel;
 class TMainF;
-class TTrendWindow;
 
 class TOperatorTools : public QObject {
     Q_OBJECT
@@ -27,6 +27,8 @@ public:
 
     void retranslate();
     void showTrend();
+    // Ctrl+R: stops a running recording, or asks for a file and starts one.
+    void toggleRecording();
     void compareWithTransmitter();
 
     // The time values are stamped with; tests set their own.
@@ -35,13 +37,17 @@ public:
     TrendHistory history;
     // Started and stopped in the trend window; runs on with the window closed.
     TRecorder recorder;
-    TTrendWindow *trendWindow = nullptr; // made when first shown, kept
-    QLabel *recordingLabel = nullptr;    // in the status bar: the file being recorded, or why it stopped
+    // Made when first shown, kept; its code is loaded then (trendHost).
+    TrendView *trendWindow = nullptr;
+    TTrendHost trendHost;
+    QString trendLibraryFolder; // empty: beside the program
+    QLabel *recordingLabel = nullptr; // in the status bar: the file being recorded, or why it stopped
     QLabel *connectionLabel = nullptr;
     ConnectionState connection = ConnectionState::Unknown;
     QAction *menuReadConfiguration = nullptr;
     QAction *menuCompare = nullptr;
     QAction *menuTrend = nullptr;
+    QAction *menuRecord = nullptr; // checked while a recording runs
 
 private:
     void polled(int outcome, float pascal);

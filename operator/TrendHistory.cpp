@@ -4,14 +4,19 @@
 #include <cmath>
 #include <limits>
 
-TrendHistory::TrendHistory(std::size_t capacity) : ring(std::max<std::size_t>(capacity, 1)) {}
+TrendHistory::TrendHistory(std::size_t capacity) : limit(std::max<std::size_t>(capacity, 1))
+{
+    // Reserved, not filled: the pages of a day's ring are touched only as
+    // values come, so a window that never polls does not carry them.
+    ring.reserve(limit);
+}
 
 void TrendHistory::append(int64_t ms, float pascal)
 {
     if (count > 0)
         ms = std::max(ms, at(count - 1).ms);
-    if (count < ring.size()) {
-        ring[(first + count) % ring.size()] = TrendSample{ms, pascal};
+    if (count < limit) {
+        ring.push_back(TrendSample{ms, pascal});
         ++count;
     } else {
         ring[first] = TrendSample{ms, pascal};
@@ -29,6 +34,7 @@ void TrendHistory::appendGap(int64_t ms)
 
 void TrendHistory::clear()
 {
+    ring.clear();
     first = 0;
     count = 0;
 }

@@ -41,10 +41,10 @@ public:
     void clear();
 
     std::size_t size() const { return count; }
-    std::size_t capacity() const { return ring.size(); }
+    std::size_t capacity() const { return limit; }
     // Oldest first.
     const TrendSample &at(std::size_t i) const { return ring[(first + i) % ring.size()]; }
-    // Bytes the ring holds, whatever it is filled with.
+    // Bytes reserved for the ring, whatever it is filled with.
     std::size_t memoryBytes() const { return ring.capacity() * sizeof(TrendSample); }
 
     // Index of the first sample at or after ms (size() when none).
@@ -58,7 +58,8 @@ public:
     TrendReduction reduce(int64_t from, int64_t to, int columns) const;
 
 private:
-    std::vector<TrendSample> ring;
+    std::vector<TrendSample> ring; // grows to limit, then wraps
+    std::size_t limit;
     std::size_t first = 0;
     std::size_t count = 0;
 };

@@ -73,7 +73,7 @@ void BM_redrawDay(benchmark::State &state)
     fillDay(tools.history);
     tools.clock = [] { return QDateTime::fromMSecsSinceEpoch(kStart + 86'400'000); };
     tools.showTrend();
-    TTrendWindow &trend = *tools.trendWindow;
+    TTrendWindow &trend = *static_cast<TTrendWindow *>(tools.trendWindow);
     trend.resize(int(state.range(0)), 600);
     trend.spanBox->setCurrentIndex(3); // everything
     QApplication::processEvents();

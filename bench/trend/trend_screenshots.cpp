@@ -62,7 +62,7 @@ bool shoot(int language, const QString &suffix, const QString &outDir)
     w.show();
 
     w.operatorTools->showTrend();
-    TTrendWindow &trend = *w.operatorTools->trendWindow;
+    TTrendWindow &trend = *static_cast<TTrendWindow *>(w.operatorTools->trendWindow);
     trend.resize(900, 560);
     trend.spanBox->setCurrentIndex(1);
     trend.startRecording(work.filePath(QStringLiteral("tank-a-2026-12-10.csv")));

@@ -45,6 +45,8 @@ const QStringList &toolKeys()
         "Trend", "Span", "1 minute", "10 minutes", "1 hour", "Everything", "Pause", "Record", "Stop",
         "Save image", "Minimum", "Maximum", "Mean", "At pointer", "Not recording", "Recording", "Recorded",
         "%i line|%i lines", "Recording stopped, file cannot be written", "All files",
+        "The trend cannot be opened", "Resume", "Switch on Actual value to see the trend",
+        "dashed", "dash-dot", "Live",
         // the write journal
         "Not journaled"};
     return keys;

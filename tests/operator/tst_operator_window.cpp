@@ -22,6 +22,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QWheelEvent>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QRegularExpression>
@@ -30,6 +32,8 @@
 #include <QTimer>
 #include <QtCharts/QChartView>
 #include <QtCharts/QDateTimeAxis>
+#include <QtCharts/QLegend>
+#include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
 
@@ -115,7 +119,7 @@ class OperatorToolsTest : public QObject {
     TTrendWindow &openTrend(TMainF &w)
     {
         w.operatorTools->showTrend();
-        return *w.operatorTools->trendWindow;
+        return *static_cast<TTrendWindow *>(w.operatorTools->trendWindow);
     }
 
     // The history as texts: values in Pa, "gap" for a break.
@@ -237,15 +241,17 @@ private slots:
     void unitChangeRedrawsTheWholeHistory_data()
     {
         QTest::addColumn<QString>("unit");
-        QTest::newRow("Pa") << "Pa";
-        QTest::newRow("bar") << "bar";
-        QTest::newRow("psi") << "psi";
-        QTest::newRow("mm of liquid") << "mm";
-        QTest::newRow("inch of liquid") << "inch";
+        QTest::addColumn<QString>("title"); // the value axis's
+        QTest::newRow("Pa") << "Pa" << "Pressure [Pa]";
+        QTest::newRow("bar") << "bar" << "Pressure [bar]";
+        QTest::newRow("psi") << "psi" << "Pressure [psi]";
+        QTest::newRow("mm of liquid") << "mm" << "Height of the liquid column [mm]";
+        QTest::newRow("inch of liquid") << "inch" << "Height of the liquid column [inch]";
     }
     void unitChangeRedrawsTheWholeHistory()
     {
         QFETCH(QString, unit);
+        QFETCH(QString, title);
         TMainF &w = connectedWindow();
         w.checkActualValue->setChecked(true);
         TTrendWindow &trend = openTrend(w);
@@ -267,7 +273,7 @@ private slots:
         for (int i = 0; i < readings.size(); ++i)
             QVERIFY2(qFuzzyCompare(drawn[i].y(), double(readings[i]) * double(w.unitFactor)),
                      qPrintable(QString::number(drawn[i].y())));
-        QCOMPARE(trend.axisY->titleText(), unit);
+        QCOMPARE(trend.axisY->titleText(), title);
         QVERIFY(trend.statsLabel->text().contains(display::shownWithUnit(47250, w)));
         QVERIFY(trend.statsLabel->text().contains(display::shownWithUnit(12000, w)));
         // Pa kept inside
@@ -323,6 +329,188 @@ private slots:
         QVERIFY(trend.pointerText(lastMs + 60'000).isEmpty());
     }
 
+    void anEmptyTrendSaysWhy_data()
+    {
+        QTest::addColumn<QStringList>("steps"); // "on"/"off": the check; a number: that reading, then a tick
+        QTest::addColumn<bool>("hint");
+        QTest::newRow("off from the start") << QStringList{} << true;
+        QTest::newRow("on, no value yet") << QStringList{"on"} << false;
+        QTest::newRow("values, then off") << QStringList{"on", "100", "200", "off"} << false;
+        QTest::newRow("switched on again") << QStringList{"on", "off", "on"} << false;
+    }
+    void anEmptyTrendSaysWhy()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(bool, hint);
+        TMainF &w = connectedWindow();
+        TTrendWindow &trend = openTrend(w);
+        for (const QString &step : steps) {
+            if (step == QLatin1String("on") || step == QLatin1String("off")) {
+                w.checkActualValue->setChecked(step == QLatin1String("on"));
+            } else {
+                qzsim_push_reading(step.toFloat());
+                tick(w);
+            }
+        }
+        QCOMPARE(trend.emptyLabel->isVisibleTo(&trend), hint);
+        QCOMPARE(trend.emptyLabel->text(), QStringLiteral("Switch on Actual value to see the trend"));
+        // It stands on the chart, whole.
+        QVERIFY(QRect(QPoint(0, 0), trend.chartView->size()).contains(trend.emptyLabel->geometry()));
+        useLanguage(2);
+        w.translateMainWindow();
+        QCOMPARE(trend.emptyLabel->text(), QStringLiteral("Schalten Sie Istwert ein, um den Verlauf zu sehen"));
+    }
+
+    void pointerReadoutFollowsUnitAndLanguage()
+    {
+        TMainF &w = connectedWindow();
+        w.checkActualValue->setChecked(true);
+        TTrendWindow &trend = openTrend(w);
+        trend.spanBox->setCurrentIndex(0); // 1 minute
+        for (int i = 0; i < 60; ++i) {
+            qzsim_push_reading(50000);
+            tick(w);
+        }
+        // the pointer over the middle of the plot
+        const QPointF middle = trend.chart->mapToScene(trend.chart->plotArea().center());
+        const QPoint at = trend.chartView->mapFromScene(middle);
+        QMouseEvent move(QEvent::MouseMove, at, trend.chartView->viewport()->mapToGlobal(at), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(trend.chartView->viewport(), &move);
+        const QRegularExpression shape(QStringLiteral("^(.+): \\d\\d:\\d\\d:\\d\\d  (\\S+) (\\S+)$"));
+        QRegularExpressionMatch read = shape.match(trend.pointerLabel->text());
+        QVERIFY2(read.hasMatch(), qPrintable(trend.pointerLabel->text()));
+        QCOMPARE(read.captured(2), QStringLiteral("50.000"));
+        QCOMPARE(read.captured(3), QStringLiteral("kPa"));
+
+        w.CmPa();
+        read = shape.match(trend.pointerLabel->text());
+        QVERIFY2(read.hasMatch(), qPrintable(trend.pointerLabel->text()));
+        QCOMPARE(read.captured(2), QStringLiteral("50000"));
+        QCOMPARE(read.captured(3), QStringLiteral("Pa"));
+
+        useLanguage(1);
+        w.translateMainWindow();
+        read = shape.match(trend.pointerLabel->text());
+        QVERIFY2(read.hasMatch(), qPrintable(trend.pointerLabel->text()));
+        QCOMPARE(read.captured(1), QStringLiteral("Pod ukazatelem"));
+        QCOMPARE(read.captured(3), QStringLiteral("Pa"));
+
+        // off the plot: nothing, and nothing comes back with the next value
+        QMouseEvent away(QEvent::MouseMove, QPoint(0, 0), trend.chartView->viewport()->mapToGlobal(QPoint(0, 0)),
+                         Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(trend.chartView->viewport(), &away);
+        qzsim_push_reading(50000);
+        tick(w);
+        QVERIFY(trend.pointerLabel->text().isEmpty());
+    }
+
+    void legendNamesEachLineOnce()
+    {
+        TMainF &w = connectedWindow();
+        w.checkActualValue->setChecked(true);
+        TTrendWindow &trend = openTrend(w);
+        // three stretches of the value: one entry all the same
+        for (const char *step : {"v", "off", "on", "v", "off", "on", "v"}) {
+            if (QByteArray(step) == "v") {
+                qzsim_push_reading(50000);
+                tick(w);
+            } else {
+                w.checkActualValue->setChecked(QByteArray(step) == "on");
+            }
+        }
+        QCOMPARE(trend.valueSeries.size(), std::size_t(3));
+        const auto entries = [&trend] {
+            QCoreApplication::processEvents(); // the legend lays itself out
+            QStringList names;
+            for (QLegendMarker *marker : trend.chart->legend()->markers())
+                if (marker->isVisible())
+                    names << marker->label();
+            names.sort();
+            return names;
+        };
+        QCOMPARE(entries(), (QStringList{"Actual value", "Output 1: Higher value (dash-dot)",
+                                         "Output 1: Lower value (dashed)", "Output 2: Higher value (dash-dot)",
+                                         "Output 2: Lower value (dashed)", "Output 3: Higher value (dash-dot)",
+                                         "Output 3: Lower value (dashed)"}));
+        QVERIFY(trend.chart->legend()->isVisible());
+        trend.outputChecks[0]->setChecked(false);
+        trend.outputChecks[2]->setChecked(false);
+        QCOMPARE(entries(), (QStringList{"Actual value", "Output 2: Higher value (dash-dot)",
+                                         "Output 2: Lower value (dashed)"}));
+        useLanguage(2);
+        w.translateMainWindow();
+        QCOMPARE(entries(), (QStringList{"Ausgang 2: Oberer Wert (strichpunktiert)",
+                                         "Ausgang 2: Unterer Wert (gestrichelt)", "Istwert"}));
+        QCOMPARE(trend.axisY->titleText(), QStringLiteral("Druck [kPa]"));
+    }
+
+    void zoomPanAndLive_data()
+    {
+        QTest::addColumn<QStringList>("keys"); // on the chart; "wheel+"/"wheel-": the wheel up/down
+        QTest::addColumn<int>("spanS");        // shown, in seconds
+        QTest::addColumn<int>("backS");        // the view's end before the newest time
+        QTest::addColumn<bool>("live");
+        QTest::newRow("zoom in") << QStringList{"+"} << 300 << 0 << true;
+        QTest::newRow("zoom out") << QStringList{"-"} << 1200 << 0 << true;
+        QTest::newRow("wheel") << QStringList{"wheel+", "wheel+"} << 150 << 0 << true;
+        QTest::newRow("no closer than 10 s") << QStringList(8, "+") << 10 << 0 << true;
+        QTest::newRow("a step back") << QStringList{"Left"} << 600 << 60 << false;
+        QTest::newRow("a page back") << QStringList{"PgUp", "Left"} << 600 << 660 << false;
+        QTest::newRow("back and forward again") << QStringList{"PgUp", "PgDown"} << 600 << 0 << true;
+        QTest::newRow("not past the newest") << QStringList{"Right", "Right"} << 600 << 0 << true;
+        QTest::newRow("zoomed while back") << QStringList{"PgUp", "+"} << 300 << 600 << false;
+        QTest::newRow("End") << QStringList{"PgUp", "+", "End"} << 600 << 0 << true;
+        QTest::newRow("Live button") << QStringList{"PgUp", "Live"} << 600 << 0 << true;
+    }
+    void zoomPanAndLive()
+    {
+        QFETCH(QStringList, keys);
+        QFETCH(int, spanS);
+        QFETCH(int, backS);
+        QFETCH(bool, live);
+        TMainF &w = connectedWindow();
+        w.checkActualValue->setChecked(true);
+        TTrendWindow &trend = openTrend(w);
+        QCOMPARE(trend.spanBox->currentIndex(), 1); // 10 minutes
+        for (int i = 0; i < 1800; ++i) {
+            qzsim_push_reading(float(i));
+            tick(w);
+        }
+        QVERIFY(!trend.liveButton->isEnabled());
+        const std::map<QString, Qt::Key> named{{"+", Qt::Key_Plus},       {"-", Qt::Key_Minus},
+                                               {"Left", Qt::Key_Left},    {"Right", Qt::Key_Right},
+                                               {"PgUp", Qt::Key_PageUp},  {"PgDown", Qt::Key_PageDown},
+                                               {"End", Qt::Key_End}};
+        for (const QString &key : keys) {
+            if (key == QLatin1String("Live")) {
+                QVERIFY(trend.liveButton->isEnabled());
+                trend.liveButton->click();
+            } else if (key.startsWith(QLatin1String("wheel"))) {
+                const QPointF at(trend.chartView->viewport()->rect().center());
+                QWheelEvent wheel(at, trend.chartView->viewport()->mapToGlobal(at), QPoint(),
+                                  QPoint(0, key.endsWith(u'+') ? 120 : -120), Qt::NoButton, Qt::NoModifier,
+                                  Qt::NoScrollPhase, false);
+                QCoreApplication::sendEvent(trend.chartView->viewport(), &wheel);
+            } else {
+                QTest::keyClick(trend.chartView, named.at(key));
+            }
+        }
+        const auto shownSpan = [&trend] {
+            return (trend.axisX->max().toMSecsSinceEpoch() - trend.axisX->min().toMSecsSinceEpoch() + 1) / 1000;
+        };
+        QCOMPARE(shownSpan(), qint64(spanS));
+        QCOMPARE((now.toMSecsSinceEpoch() - trend.axisX->max().toMSecsSinceEpoch()) / 1000, qint64(backS));
+        QCOMPARE(trend.liveButton->isEnabled(), !live || spanS != 600);
+        // a new value: followed only when live
+        const QDateTime endBefore = trend.axisX->max();
+        tick(w);
+        QCOMPARE(trend.axisX->max() == endBefore, !live);
+        QCOMPARE(shownSpan(), qint64(spanS));
+        QCOMPARE(trend.liveButton->text(), QStringLiteral("Live"));
+        QCOMPARE(accessibleName(trend.liveButton), QStringLiteral("Live"));
+    }
+
     void drawingIsBoundedByTheWidth()
     {
         TMainF &w = connectedWindow();
@@ -339,6 +527,29 @@ private slots:
         QVERIFY(drawnValues(trend).size() > 100);
     }
 
+    void aMissingTrendLibraryIsSaidAndTheWindowGoesOn()
+    {
+        TMainF &w = connectedWindow();
+        QTemporaryDir empty;
+        w.operatorTools->trendLibraryFolder = empty.path() + u'/';
+        setLinkedTrendViewFactory(nullptr);
+        w.operatorTools->showTrend();
+        const TrendLibrary beside = loadTrendLibrary(QStringLiteral(QZ_TREND_LIBRARY_DIR "/"));
+        setLinkedTrendViewFactory(&qz5801CreateTrendView);
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].title, QStringLiteral("Error"));
+        QVERIFY2(boxes[0].text.startsWith(QStringLiteral("The trend cannot be opened\r")), qPrintable(boxes[0].text));
+        QVERIFY(boxes[0].text.contains(empty.path()));
+        QVERIFY(!w.operatorTools->trendWindow);
+        // the live value goes on into the history
+        w.checkActualValue->setChecked(true);
+        qzsim_push_reading(1234);
+        tick(w);
+        QCOMPARE(historyTexts(w.operatorTools->history), QStringList{"1234"});
+        // the library the build puts beside the program is found by its name
+        QVERIFY2(beside.factory, qPrintable(beside.error));
+    }
+
     // ---- Recording ----
 
     void recordingWritesEachValueAsItComes()
@@ -350,7 +561,7 @@ private slots:
         TTrendWindow &trend = openTrend(w);
         savePath = path;
         trend.recordButton->click();
-        QVERIFY(trend.recorder.active());
+        QVERIFY(w.operatorTools->recorder.active());
         QVERIFY(!trend.recordButton->isEnabled());
         QCOMPARE(fileLines(path), QStringList{TRecorder::kHeader});
 
@@ -375,7 +586,7 @@ private slots:
         QVERIFY(trend.recordingLabel->text().contains(QStringLiteral("3 lines")));
 
         trend.stopButton->click();
-        QVERIFY(!trend.recorder.active());
+        QVERIFY(!w.operatorTools->recorder.active());
         tick(w);
         QCOMPARE(fileLines(path).size(), 4);
 
@@ -411,7 +622,7 @@ private slots:
             tick(w);
         }
         QVERIFY(boxes.isEmpty());
-        QVERIFY(!trend.recorder.active());
+        QVERIFY(!w.operatorTools->recorder.active());
         QVERIFY(trend.recordButton->isEnabled());
         QVERIFY(!trend.stopButton->isEnabled());
         QCOMPARE(readBytes(path), before); // the header and the two lines before, whole
@@ -453,7 +664,7 @@ private slots:
         tick(w);
         tick(w);
         QCOMPARE(fileLines(path).size(), 3);
-        QVERIFY(trend.recorder.active());
+        QVERIFY(w.operatorTools->recorder.active());
         QCOMPARE(bar->text(), QStringLiteral("Recording: shift-2026-12-10.csv"));
 
         // stopped by the operator: nothing left in the bar
@@ -824,8 +1035,117 @@ private slots:
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(boxes[0].text, QStringLiteral("Configuration successfully read"));
         QTest::keyClick(&w, Qt::Key_T, Qt::ControlModifier);
-        QVERIFY(w.operatorTools->trendWindow && w.operatorTools->trendWindow->isVisible());
-        QVERIFY(!w.operatorTools->trendWindow->isModal());
+        QVERIFY(w.operatorTools->trendWindow && w.operatorTools->trendWindow->widget()->isVisible());
+        QVERIFY(!w.operatorTools->trendWindow->widget()->isModal());
+    }
+
+    void trendKeysAndPauseState_data()
+    {
+        QTest::addColumn<QKeySequence>("keys");
+        QTest::addColumn<QString>("action"); // empty: the key closes the trend
+        QTest::newRow("Escape") << QKeySequence(Qt::Key_Escape) << QString();
+        QTest::newRow("Ctrl+Q") << QKeySequence(Qt::CTRL | Qt::Key_Q) << "menuExit";
+        QTest::newRow("Ctrl+O") << QKeySequence(Qt::CTRL | Qt::Key_O) << "menuReadConfigurationFromDisk";
+        QTest::newRow("Ctrl+S") << QKeySequence(Qt::CTRL | Qt::Key_S) << "menuWriteconfigurationToDisk";
+        QTest::newRow("F1") << QKeySequence(Qt::Key_F1) << "menuAbout";
+        QTest::newRow("F5") << QKeySequence(Qt::Key_F5) << "menuReadConfiguration";
+    }
+    void trendKeysAndPauseState()
+    {
+        QFETCH(QKeySequence, keys);
+        QFETCH(QString, action);
+        TMainF &w = connectedWindow();
+        w.show();
+        TTrendWindow &trend = openTrend(w);
+        QVERIFY(QTest::qWaitForWindowActive(&trend));
+        QAction *item = action.isEmpty() ? nullptr : w.findChild<QAction *>(action);
+        int triggered = 0;
+        if (item) {
+            // Only count: the items' own work is tested with the main window.
+            item->setEnabled(true);
+            disconnect(item, &QAction::triggered, nullptr, nullptr);
+            connect(item, &QAction::triggered, this, [&triggered] { ++triggered; });
+        }
+        QTest::keySequence(&trend, keys);
+        if (item)
+            QCOMPARE(triggered, 1);
+        QCOMPARE(trend.isVisible(), item != nullptr);
+
+        // Pause says what it does
+        QCOMPARE(trend.pauseButton->text(), QStringLiteral("Pause"));
+        trend.pauseButton->setChecked(true);
+        QCOMPARE(trend.pauseButton->text(), QStringLiteral("Resume"));
+        trend.retranslate();
+        QCOMPARE(trend.pauseButton->text(), QStringLiteral("Resume"));
+        trend.pauseButton->setChecked(false);
+        QCOMPARE(trend.pauseButton->text(), QStringLiteral("Pause"));
+    }
+
+    void ctrlRStartsAndStopsTheRecording_data()
+    {
+        QTest::addColumn<bool>("inTrend"); // the key pressed in the trend, else in the main window
+        QTest::newRow("main window") << false;
+        QTest::newRow("trend") << true;
+    }
+    void ctrlRStartsAndStopsTheRecording()
+    {
+        QFETCH(bool, inTrend);
+        QTemporaryDir dir;
+        TMainF &w = connectedWindow();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.checkActualValue->setChecked(true);
+        QWidget *target = &w;
+        TTrendWindow *trend = nullptr;
+        if (inTrend) {
+            trend = &openTrend(w);
+            QVERIFY(QTest::qWaitForWindowActive(trend));
+            target = trend;
+        }
+        QAction *item = w.operatorTools->menuRecord;
+        const TRecorder &recorder = w.operatorTools->recorder;
+
+        // cancelled: nothing starts
+        savePath.clear();
+        QTest::keySequence(target, QKeySequence(Qt::CTRL | Qt::Key_R));
+        QVERIFY(!recorder.active());
+        QVERIFY(!item->isChecked());
+
+        // a file that cannot be opened: said, nothing starts
+        savePath = dir.filePath(QStringLiteral("no such folder/run.csv"));
+        QTest::keySequence(target, QKeySequence(Qt::CTRL | Qt::Key_R));
+        QVERIFY(!recorder.active());
+        QVERIFY(!item->isChecked());
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY(boxes[0].text.startsWith(QStringLiteral("Cannot open file")));
+
+        savePath = dir.filePath(QStringLiteral("run.csv"));
+        QTest::keySequence(target, QKeySequence(Qt::CTRL | Qt::Key_R));
+        QVERIFY(recorder.active());
+        QVERIFY(item->isChecked());
+        tick(w);
+        if (trend) {
+            QVERIFY(!trend->recordButton->isEnabled());
+            QVERIFY(trend->recordingLabel->text().contains(QStringLiteral("1 line")));
+        }
+        // again: stops, without asking
+        savePath.clear();
+        QTest::keySequence(target, QKeySequence(Qt::CTRL | Qt::Key_R));
+        QVERIFY(!recorder.active());
+        QVERIFY(!item->isChecked());
+        tick(w);
+        QCOMPARE(fileLines(dir.filePath(QStringLiteral("run.csv"))).size(), 2);
+        if (trend)
+            QVERIFY(trend->recordButton->isEnabled());
+        // the trend's own buttons keep the item's check true
+        if (trend) {
+            savePath = dir.filePath(QStringLiteral("run.csv"));
+            trend->recordButton->click();
+            QVERIFY(item->isChecked());
+            trend->stopButton->click();
+            QVERIFY(!item->isChecked());
+        }
+        QCOMPARE(boxes.size(), 1);
     }
 
     void writingHasNoSingleKey()

@@ -233,6 +233,7 @@ private slots:
               {"menuReadConfiguration", "Read configuration"},
               {"menuCompareWithTransmitter", "Compare file with transmitter..."},
               {"menuTrend", "Trend"},
+              {"menuRecord", "Record..."},
               {"", ""},
               {"menuExit", "Exit"}}},
             {"menuSettings", "Settings", {{"menuLanguageSelection", "Language selection..."}}},

@@ -2,12 +2,13 @@
 // the outputs' switching values, the span's figures, and the recording.
 #pragma once
 
-#include "Recorder.h"
 #include "TrendHistory.h"
+#include "TrendView.h"
 
 #include <QWidget>
 
 #include <array>
+#include <optional>
 #include <functional>
 #include <vector>
 
@@ -20,22 +21,26 @@ class QLabel;
 class QLineSeries;
 class QPushButton;
 class QValueAxis;
-class TMainF;
 
-class TTrendWindow : public QWidget {
+#if defined(QZ_TREND_LIBRARY)
+#define QZ_TREND_EXPORT Q_DECL_EXPORT
+#else
+#define QZ_TREND_EXPORT Q_DECL_IMPORT
+#endif
+
+class QZ_TREND_EXPORT TTrendWindow : public QWidget, public TrendView {
     Q_OBJECT
 public:
     // Spans by the order of the span box; 0 is everything the history holds.
     static constexpr int64_t kSpansMs[4] = {60'000, 600'000, 3'600'000, 0};
 
-    TTrendWindow(TMainF &main, const TrendHistory &history, TRecorder &recorder, std::function<int64_t()> clock,
-                 QWidget *parent = nullptr);
+    TTrendWindow(TrendHost &host, QWidget *parent = nullptr);
 
-    void retranslate();
-    // Draws the history again, in the unit the main window shows now.
-    void redraw();
-    // A gap or a value: the view follows unless paused.
-    void historyChanged();
+    QWidget *widget() override { return this; }
+    void retranslate() override;
+    void redraw() override;
+    void recordingChanged() override;
+    void historyChanged() override;
 
     bool startRecording(const QString &path);
     void stopRecording();
@@ -44,6 +49,8 @@ public:
 
     // The pointer at a time: the nearest value's time and value, or empty.
     QString pointerText(int64_t ms) const;
+    // The readout for the pointer at ms (none: cleared), kept in step with unit and language.
+    void showPointer(std::optional<int64_t> ms);
 
     // ---- Controls ----
     QChart *chart = nullptr;
@@ -55,15 +62,16 @@ public:
     QComboBox *spanBox = nullptr;
     std::array<QCheckBox *, 3> outputChecks{};
     QPushButton *pauseButton = nullptr;
+    QPushButton *liveButton = nullptr; // back to following the newest value
     QPushButton *recordButton = nullptr;
     QPushButton *stopButton = nullptr;
     QPushButton *saveImageButton = nullptr;
     QLabel *spanCaption = nullptr;
     QLabel *statsLabel = nullptr;
     QLabel *pointerLabel = nullptr;
+    QLabel *emptyLabel = nullptr; // over the chart while it has no value to show
     QLabel *recordingLabel = nullptr;
 
-    TRecorder &recorder; // the window's, going on while this one is closed
     int redraws = 0;
 
 protected:
@@ -74,17 +82,35 @@ protected:
 private:
     void chooseRecordingFile();
     void chooseImageFile();
+    QString shownWithUnit(float pascal) const;
     void showRecordingState();
     int plotColumns() const;
+    void placeEmptyLabel();
+    // Zoom by factor (below 1: in) and pan by ms (negative: back) the time axis.
+    void zoomTime(double factor);
+    void panTime(int64_t ms);
+    void goLive();
+    bool following() const { return !lookEnd && !paused(); }
+    // Each line in the legend once: the value's first stretch, and the shown outputs' lines.
+    void showLegendEntries();
 
-    // Not recording, recording, recorded, stopped on a failure, the line count's forms.
-    std::array<QString, 5> recordingTexts;
     // The statistics' captions: the figures change every poll, the words only with the language.
     QString minimumCaption;
     QString maximumCaption;
     QString meanCaption;
-    TMainF &main;
+    QString pointerCaption;
+    QString pressureCaption;
+    QString heightCaption;
+    QString valueName; // the value's entry in the legend
+    std::optional<int64_t> pointerMs; // where the pointer stands over the plot
+    // Not recording, recording, recorded, stopped on a failure, the line count's forms.
+    std::array<QString, 5> recordingTexts;
+    TrendHost &host;
     const TrendHistory &history;
-    std::function<int64_t()> clock;
     int64_t frozenEnd = 0;
+    std::optional<int64_t> lookEnd; // the view's end while looking back
+    int64_t zoomMs = 0;             // the span zoomed to; 0: the span box's
 };
+
+// The library's entry point (TrendView.h): a trend window over the host.
+extern "C" QZ_TREND_EXPORT TrendView *qz5801CreateTrendView(TrendHost *host, QWidget *parent);

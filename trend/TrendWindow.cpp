@@ -1,0 +1,493 @@
+#include "TrendWindow.h"
+
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWheelEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QShortcut>
+#include <QVBoxLayout>
+#include <QtCharts/QChart>
+#include <QtCharts/QChartView>
+#include <QtCharts/QDateTimeAxis>
+#include <QtCharts/QLegend>
+#include <QtCharts/QLegendMarker>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QValueAxis>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const QColor kValueColour(0x1f, 0x4e, 0x9c);
+// One colour per output, told apart also by those who confuse red and green.
+const QColor kOutputColours[3] = {QColor(0xd5, 0x5e, 0x00), QColor(0x00, 0x9e, 0x73), QColor(0xcc, 0x79, 0xa7)};
+
+QIcon swatch(const QColor &colour)
+{
+    QPixmap pixmap(12, 12);
+    pixmap.fill(colour);
+    return QIcon(pixmap);
+}
+
+} // namespace
+
+TrendView *qz5801CreateTrendView(TrendHost *host, QWidget *parent) { return new TTrendWindow(*host, parent); }
+
+TTrendWindow::TTrendWindow(TrendHost &trendHost, QWidget *parent)
+    : QWidget(parent, Qt::Window), host(trendHost), history(trendHost.history())
+{
+    setObjectName(QStringLiteral("trendWindow"));
+
+    chart = new QChart;
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    chart->setMargins(QMargins(4, 4, 4, 4));
+    axisX = new QDateTimeAxis;
+    axisX->setFormat(QStringLiteral("HH:mm:ss"));
+    axisX->setTickCount(6);
+    axisY = new QValueAxis;
+    chart->addAxis(axisX, Qt::AlignBottom);
+    chart->addAxis(axisY, Qt::AlignLeft);
+    for (std::size_t i = 0; i < limitSeries.size(); ++i) {
+        auto *series = new QLineSeries;
+        QPen pen(kOutputColours[i / 2]);
+        pen.setWidthF(1.5);
+        pen.setStyle(i % 2 == 0 ? Qt::DashLine : Qt::DashDotLine);
+        series->setPen(pen);
+        chart->addSeries(series);
+        series->attachAxis(axisX);
+        series->attachAxis(axisY);
+        limitSeries[i] = series;
+    }
+    chartView = new QChartView(chart, this);
+    chartView->setObjectName(QStringLiteral("trendChart"));
+    chartView->setRenderHint(QPainter::Antialiasing, false);
+    chartView->setMinimumSize(640, 320);
+    chartView->setMouseTracking(true);
+    chartView->viewport()->setMouseTracking(true);
+    chartView->viewport()->installEventFilter(this);
+
+    emptyLabel = new QLabel(chartView);
+    emptyLabel->setObjectName(QStringLiteral("trendEmpty"));
+    emptyLabel->setAlignment(Qt::AlignCenter);
+    emptyLabel->hide();
+
+    spanCaption = new QLabel(this);
+    spanBox = new QComboBox(this);
+    spanBox->setObjectName(QStringLiteral("trendSpan"));
+    spanCaption->setBuddy(spanBox);
+    auto *controls = new QHBoxLayout;
+    controls->addWidget(spanCaption);
+    controls->addWidget(spanBox);
+    controls->addSpacing(12);
+    for (std::size_t i = 0; i < outputChecks.size(); ++i) {
+        outputChecks[i] = new QCheckBox(this);
+        outputChecks[i]->setObjectName(QStringLiteral("trendOutput%1").arg(i + 1));
+        outputChecks[i]->setChecked(true);
+        outputChecks[i]->setIcon(swatch(kOutputColours[i]));
+        controls->addWidget(outputChecks[i]);
+        connect(outputChecks[i], &QCheckBox::toggled, this, [this] { redraw(); });
+    }
+    controls->addStretch(1);
+    pauseButton = new QPushButton(this);
+    pauseButton->setObjectName(QStringLiteral("trendPause"));
+    pauseButton->setCheckable(true);
+    controls->addWidget(pauseButton);
+    liveButton = new QPushButton(this);
+    liveButton->setObjectName(QStringLiteral("trendLive"));
+    liveButton->setEnabled(false);
+    liveButton->setToolTip(QKeySequence(Qt::Key_End).toString(QKeySequence::NativeText));
+    controls->addWidget(liveButton);
+    connect(liveButton, &QPushButton::clicked, this, [this] { goLive(); });
+    chartView->setFocusPolicy(Qt::StrongFocus);
+    chartView->installEventFilter(this);
+
+    statsLabel = new QLabel(this);
+    statsLabel->setObjectName(QStringLiteral("trendStatistics"));
+    statsLabel->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    pointerLabel = new QLabel(this);
+    pointerLabel->setObjectName(QStringLiteral("trendPointer"));
+
+    recordButton = new QPushButton(this);
+    recordButton->setObjectName(QStringLiteral("trendRecord"));
+    stopButton = new QPushButton(this);
+    stopButton->setObjectName(QStringLiteral("trendStop"));
+    saveImageButton = new QPushButton(this);
+    saveImageButton->setObjectName(QStringLiteral("trendSaveImage"));
+    recordingLabel = new QLabel(this);
+    recordingLabel->setObjectName(QStringLiteral("trendRecording"));
+    recordingLabel->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    auto *recording = new QHBoxLayout;
+    recording->addWidget(recordButton);
+    recording->addWidget(stopButton);
+    recording->addWidget(recordingLabel, 1);
+    recording->addWidget(saveImageButton);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(controls);
+    layout->addWidget(chartView, 1);
+    layout->addWidget(statsLabel);
+    layout->addWidget(pointerLabel);
+    layout->addLayout(recording);
+
+    // Ctrl+R is the window's item, which the trend takes with the window's other keys.
+    connect(spanBox, &QComboBox::currentIndexChanged, this, [this] {
+        zoomMs = 0;
+        redraw();
+    });
+    // Escape closes the trend, as it closes a dialog.
+    auto *closeKey = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(closeKey, &QShortcut::activated, this, &QWidget::close);
+    connect(pauseButton, &QPushButton::toggled, this, [this](bool on) {
+        frozenEnd = host.now();
+        // The button says what pressing it does now.
+        pauseButton->setText(host.translate(on ? QStringLiteral("Resume") : QStringLiteral("Pause")));
+        if (!on)
+            redraw();
+    });
+    connect(recordButton, &QPushButton::clicked, this, [this] { chooseRecordingFile(); });
+    connect(stopButton, &QPushButton::clicked, this, [this] { stopRecording(); });
+    connect(saveImageButton, &QPushButton::clicked, this, [this] { chooseImageFile(); });
+
+    retranslate();
+    showRecordingState();
+    resize(800, 520);
+}
+
+void TTrendWindow::retranslate()
+{
+    setWindowTitle(host.translate(QStringLiteral("Trend")) + QStringLiteral(" - ")
+                   + host.translate(QStringLiteral("QZ5801 User Software")));
+    spanCaption->setText(host.translateWithColon(QStringLiteral("Span")).trimmed());
+    const QSignalBlocker blocker(spanBox);
+    const int selected = spanBox->currentIndex();
+    spanBox->clear();
+    spanBox->addItems({host.translate(QStringLiteral("1 minute")), host.translate(QStringLiteral("10 minutes")),
+                       host.translate(QStringLiteral("1 hour")), host.translate(QStringLiteral("Everything"))});
+    spanBox->setCurrentIndex(selected < 0 ? 1 : selected);
+    spanBox->setAccessibleName(host.translate(QStringLiteral("Span")));
+    for (std::size_t i = 0; i < outputChecks.size(); ++i)
+        outputChecks[i]->setText(host.translate(QStringLiteral("Output")) + QStringLiteral(" %1").arg(i + 1));
+    pauseButton->setText(host.translate(paused() ? QStringLiteral("Resume") : QStringLiteral("Pause")));
+    liveButton->setText(host.translate(QStringLiteral("Live")));
+    liveButton->setAccessibleName(host.translate(QStringLiteral("Live")));
+    recordButton->setText(host.translateWithEllipsis(QStringLiteral("Record")));
+    recordButton->setToolTip(QKeySequence(Qt::CTRL | Qt::Key_R).toString(QKeySequence::NativeText));
+    stopButton->setText(host.translate(QStringLiteral("Stop")));
+    saveImageButton->setText(host.translateWithEllipsis(QStringLiteral("Save image")));
+    chartView->setAccessibleName(host.translate(QStringLiteral("Trend")));
+    emptyLabel->setText(host.translate(QStringLiteral("Switch on Actual value to see the trend")));
+    recordingTexts = {host.translate(QStringLiteral("Not recording")),
+                      host.translateWithColon(QStringLiteral("Recording")),
+                      host.translateWithColon(QStringLiteral("Recorded")),
+                      host.translateWithColon(QStringLiteral("Recording stopped, file cannot be written")),
+                      host.translate(QStringLiteral("%i line|%i lines"))};
+    minimumCaption = host.translateWithColon(QStringLiteral("Minimum"));
+    maximumCaption = host.translateWithColon(QStringLiteral("Maximum"));
+    meanCaption = host.translateWithColon(QStringLiteral("Mean"));
+    pointerCaption = host.translateWithColon(QStringLiteral("At pointer"));
+    pressureCaption = host.translate(QStringLiteral("Pressure"));
+    heightCaption = host.translate(QStringLiteral("Height of the liquid column"));
+    valueName = host.translate(QStringLiteral("Actual value"));
+    for (QLineSeries *series : valueSeries)
+        series->setName(valueName);
+    // The lines' dashes named, for those who cannot tell them by colour.
+    const QString dashes[2] = {host.translate(QStringLiteral("dashed")), host.translate(QStringLiteral("dash-dot"))};
+    const QString sides[2] = {host.translate(QStringLiteral("Lower value")),
+                              host.translate(QStringLiteral("Higher value"))};
+    for (std::size_t i = 0; i < limitSeries.size(); ++i)
+        limitSeries[i]->setName(host.translate(QStringLiteral("Output")) + QStringLiteral(" %1: ").arg(i / 2 + 1)
+                                + sides[i % 2] + QStringLiteral(" (") + dashes[i % 2] + u')');
+    showRecordingState();
+    redraw();
+}
+
+QString TTrendWindow::shownWithUnit(float pascal) const
+{
+    return host.shownNumber(pascal) + u' ' + host.display().unitText;
+}
+
+bool TTrendWindow::paused() const { return pauseButton->isChecked(); }
+
+int TTrendWindow::plotColumns() const
+{
+    const int plotWidth = int(chart->plotArea().width());
+    return std::max(plotWidth > 0 ? plotWidth : chartView->width(), 100);
+}
+
+void TTrendWindow::redraw()
+{
+    ++redraws;
+    const int64_t end = lookEnd ? *lookEnd : paused() ? frozenEnd : host.now();
+    const int64_t span = zoomMs > 0 ? zoomMs : kSpansMs[std::clamp(spanBox->currentIndex(), 0, 3)];
+    liveButton->setEnabled(lookEnd.has_value() || zoomMs > 0);
+    // The last minute is the minute up to now, without the value of a minute ago.
+    int64_t begin = end - span + 1;
+    if (span == 0)
+        begin = history.size() > 0 ? std::min(history.at(0).ms, end - 60'000) : end - 60'000;
+
+    const TrendReduction reduced = history.reduce(begin, end, plotColumns());
+    const TrendDisplay shown = host.display();
+    const double factor = shown.factor;
+    // The first stays, empty or not, for the legend.
+    while (valueSeries.size() < std::max<std::size_t>(reduced.segments.size(), 1)) {
+        auto *series = new QLineSeries;
+        series->setName(valueName);
+        QPen pen(kValueColour);
+        pen.setWidthF(1.5);
+        series->setPen(pen);
+        chart->addSeries(series);
+        series->attachAxis(axisX);
+        series->attachAxis(axisY);
+        valueSeries.push_back(series);
+    }
+    bool any = reduced.count > 0;
+    double low = any ? reduced.minimum * factor : 0;
+    double high = any ? reduced.maximum * factor : 1;
+    // Every axis change makes a series rebuild its outline, which is what a
+    // redraw costs with a full history: empty the value lines while the axes
+    // move and fill them once at the end.
+    for (QLineSeries *series : valueSeries)
+        series->clear();
+    for (std::size_t i = 0; i < limitSeries.size(); ++i) {
+        const bool shown = outputChecks[i / 2]->isChecked();
+        limitSeries[i]->setVisible(shown);
+        const double value = double(host.limitValue(int(i))) * factor;
+        limitSeries[i]->replace({QPointF(double(begin), value), QPointF(double(end), value)});
+        if (shown && !any) {
+            low = high = value;
+            any = true;
+        } else if (shown) {
+            low = std::min(low, value);
+            high = std::max(high, value);
+        }
+    }
+    const double margin = high > low ? (high - low) * 0.05 : std::max(std::abs(high) * 0.05, 1.0);
+    axisX->setRange(QDateTime::fromMSecsSinceEpoch(begin), QDateTime::fromMSecsSinceEpoch(end));
+    axisX->setFormat(end - begin > 6 * 3'600'000 ? QStringLiteral("dd.MM. HH:mm") : QStringLiteral("HH:mm:ss"));
+    axisY->setRange(low - margin, high + margin);
+    axisY->applyNiceNumbers();
+    axisY->setLabelFormat(QStringLiteral("%.") + QString::number(std::clamp(shown.decimals, 0, 6)) + u'f');
+    axisY->setTitleText((shown.isPressure ? pressureCaption : heightCaption) + QStringLiteral(" [")
+                        + shown.unitText + u']');
+    showLegendEntries();
+    for (std::size_t i = 0; i < reduced.segments.size(); ++i) {
+        QList<QPointF> points;
+        points.reserve(qsizetype(reduced.segments[i].size()));
+        for (const TrendPoint &p : reduced.segments[i])
+            points.append(QPointF(p.ms, p.pascal * factor));
+        valueSeries[i]->replace(points);
+    }
+
+    // The readout in the unit and language shown now.
+    if (pointerMs)
+        showPointer(pointerMs);
+    // Nothing to show and nothing coming: say how to get a trend.
+    emptyLabel->setVisible(reduced.count == 0 && !host.liveValueOn());
+    placeEmptyLabel();
+    if (reduced.count == 0) {
+        statsLabel->setText(minimumCaption + QStringLiteral("-   ") + maximumCaption + QStringLiteral("-   ")
+                            + meanCaption + u'-');
+    } else {
+        statsLabel->setText(minimumCaption + shownWithUnit(float(reduced.minimum)) + QStringLiteral("   ")
+                            + maximumCaption + shownWithUnit(float(reduced.maximum)) + QStringLiteral("   ")
+                            + meanCaption + shownWithUnit(float(reduced.mean)));
+    }
+}
+
+void TTrendWindow::showLegendEntries()
+{
+    for (std::size_t i = 0; i < valueSeries.size(); ++i)
+        for (QLegendMarker *marker : chart->legend()->markers(valueSeries[i]))
+            marker->setVisible(i == 0);
+    for (std::size_t i = 0; i < limitSeries.size(); ++i)
+        for (QLegendMarker *marker : chart->legend()->markers(limitSeries[i]))
+            marker->setVisible(outputChecks[i / 2]->isChecked());
+}
+
+void TTrendWindow::placeEmptyLabel()
+{
+    emptyLabel->adjustSize();
+    emptyLabel->move((chartView->width() - emptyLabel->width()) / 2, (chartView->height() - emptyLabel->height()) / 2);
+}
+
+void TTrendWindow::zoomTime(double factor)
+{
+    const int64_t end = axisX->max().toMSecsSinceEpoch();
+    const int64_t shown = end - axisX->min().toMSecsSinceEpoch() + 1;
+    // From ten seconds to a day and a bit, the history's reach.
+    zoomMs = std::clamp(int64_t(double(shown) * factor), int64_t(10'000), int64_t(25 * 3'600'000));
+    if (!following())
+        lookEnd = end;
+    redraw();
+}
+
+void TTrendWindow::panTime(int64_t ms)
+{
+    const int64_t end = axisX->max().toMSecsSinceEpoch() + ms;
+    const int64_t newest = host.now();
+    // Past the newest value: follow it again (unless paused).
+    if (end >= newest && !paused())
+        lookEnd.reset();
+    else
+        lookEnd = std::min(end, newest);
+    redraw();
+}
+
+void TTrendWindow::goLive()
+{
+    lookEnd.reset();
+    zoomMs = 0;
+    pauseButton->setChecked(false);
+    redraw();
+}
+
+void TTrendWindow::historyChanged()
+{
+    if (following() && isVisible())
+        redraw();
+}
+
+void TTrendWindow::recordingChanged() { showRecordingState(); }
+
+QString TTrendWindow::pointerText(int64_t ms) const
+{
+    const TrendSample *sample = history.nearestValue(ms, TrendHistory::kJoinMs);
+    if (!sample)
+        return {};
+    return pointerCaption + QDateTime::fromMSecsSinceEpoch(sample->ms).toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("  ")
+           + shownWithUnit(sample->pascal);
+}
+
+void TTrendWindow::showPointer(std::optional<int64_t> ms)
+{
+    pointerMs = ms;
+    pointerLabel->setText(ms ? pointerText(*ms) : QString());
+}
+
+bool TTrendWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == chartView && event->type() == QEvent::KeyPress) {
+        const int64_t shown = axisX->max().toMSecsSinceEpoch() - axisX->min().toMSecsSinceEpoch() + 1;
+        switch (static_cast<QKeyEvent *>(event)->key()) {
+        case Qt::Key_Plus:
+            zoomTime(0.5);
+            return true;
+        case Qt::Key_Minus:
+            zoomTime(2);
+            return true;
+        case Qt::Key_Left:
+            panTime(-shown / 10);
+            return true;
+        case Qt::Key_Right:
+            panTime(shown / 10);
+            return true;
+        case Qt::Key_PageUp:
+            panTime(-shown);
+            return true;
+        case Qt::Key_PageDown:
+            panTime(shown);
+            return true;
+        case Qt::Key_End:
+            goLive();
+            return true;
+        default:
+            break;
+        }
+    }
+    if (watched == chartView->viewport() && event->type() == QEvent::Wheel) {
+        const int steps = static_cast<QWheelEvent *>(event)->angleDelta().y();
+        if (steps != 0)
+            zoomTime(steps > 0 ? 0.5 : 2);
+        return true;
+    }
+    if (watched == chartView->viewport() && event->type() == QEvent::MouseMove) {
+        const QPointF scenePos = chartView->mapToScene(static_cast<QMouseEvent *>(event)->position().toPoint());
+        const QPointF chartPos = chart->mapFromScene(scenePos);
+        if (chart->plotArea().contains(chartPos))
+            showPointer(int64_t(chart->mapToValue(chartPos, limitSeries[0]).x()));
+        else
+            showPointer(std::nullopt);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TTrendWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    redraw();
+}
+
+void TTrendWindow::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (isVisible())
+        redraw();
+}
+
+bool TTrendWindow::startRecording(const QString &path)
+{
+    if (!host.startRecording(path)) {
+        showRecordingState();
+        host.showMessage(this, host.translate(QStringLiteral("Cannot open file")) + QChar(13) + path,
+                    host.translate(QStringLiteral("Error")));
+        return false;
+    }
+    showRecordingState();
+    return true;
+}
+
+void TTrendWindow::stopRecording()
+{
+    host.stopRecording();
+    showRecordingState();
+}
+
+void TTrendWindow::showRecordingState()
+{
+    const TrendRecording recording = host.recording();
+    const bool on = recording.active;
+    recordButton->setEnabled(!on);
+    stopButton->setEnabled(on);
+    // Called for every line written: the texts come from retranslate().
+    if (recording.path.isEmpty()) {
+        recordingLabel->setText(recordingTexts[0]);
+        return;
+    }
+    const QString &title = on ? recordingTexts[1] : recording.failed ? recordingTexts[3] : recordingTexts[2];
+    recordingLabel->setText(title + QFileInfo(recording.path).fileName() + QStringLiteral(", ")
+                            + host.pluralForm(recordingTexts[4], int(recording.lines)));
+    recordingLabel->setToolTip(recording.path);
+}
+
+void TTrendWindow::chooseRecordingFile()
+{
+    const QString path = host.chooseSaveFile(this, host.translate(QStringLiteral("Record")),
+                                               QStringLiteral("CSV (*.csv);;") + host.translate(QStringLiteral("All files"))
+                                                   + QStringLiteral(" (*)"),
+                                               QStringLiteral("csv"));
+    if (!path.isEmpty())
+        startRecording(path);
+}
+
+bool TTrendWindow::saveImage(const QString &path)
+{
+    return chartView->grab().save(path, "PNG");
+}
+
+void TTrendWindow::chooseImageFile()
+{
+    const QString path = host.chooseSaveFile(this, host.translate(QStringLiteral("Save image")),
+                                               QStringLiteral("PNG (*.png)"), QStringLiteral("png"));
+    if (!path.isEmpty() && !saveImage(path))
+        host.showMessage(this, host.translate(QStringLiteral("Cannot open file")) + QChar(13) + path,
+                    host.translate(QStringLiteral("Error")));
+}
