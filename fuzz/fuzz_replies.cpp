@@ -114,6 +114,9 @@ template <typename Step> bool attempt(Step &&step)
         return false;
     } catch (const config::ConfigError &) {
         return false;
+    } catch (const display::ZeroCorrectionError &) {
+        // A reading that is no finite number ends the correction, as meant.
+        return false;
     }
 }
 
