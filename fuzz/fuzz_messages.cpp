@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 namespace {
@@ -38,9 +39,15 @@ bool staysInFolder(const QString &path)
         return true;
     if (!path.startsWith(folder()))
         return false;
+    // A sub-folder part is allowed; no part may step out or name the folder itself.
     const QString name = path.mid(folder().size());
-    return !name.contains(u'/') && !name.contains(u'\\') && name != QStringLiteral("..") &&
-           name != QStringLiteral(".");
+    if (name.isEmpty() || name.contains(QChar(0)))
+        return false;
+    const QStringList parts = name.split(QRegularExpression(QStringLiteral("[/\\\\]")));
+    for (const QString &part : parts)
+        if (part == QStringLiteral(".."))
+            return false;
+    return !parts.last().isEmpty() && parts.last() != QStringLiteral(".");
 }
 
 } // namespace
