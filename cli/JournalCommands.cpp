@@ -33,13 +33,8 @@ QDateTime parseSince(const std::string &text)
 // The journal of --journal, QZ5801_JOURNAL or the default; false with the reason on the sink.
 bool openJournal(const Options &options, std::unique_ptr<journal::Journal> &out, Sink &sink)
 {
-    QString problem;
-    const std::optional<journal::Address> address = journal::chooseAddress(
-        options.journalAddress ? QString::fromLocal8Bit(options.journalAddress->c_str()) : QString(), &problem);
     try {
-        if (!address)
-            throw journal::JournalError(("Cannot use the journal: " + problem).toStdString());
-        out = std::make_unique<journal::Journal>(*address);
+        out = openJournalOf(options, "Cannot use the journal: ");
         return true;
     } catch (const journal::JournalError &e) {
         sink.fail(e.what());

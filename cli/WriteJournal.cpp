@@ -20,6 +20,29 @@ std::string lastTransaction(const TFix64 &link)
     return "command " + std::to_string(r[3]);
 }
 
+std::unique_ptr<journal::Journal> openJournalOf(const Options &options, const std::string &prefix)
+{
+    QString problem;
+    const std::optional<journal::Address> address = journal::chooseAddress(
+        options.journalAddress ? QString::fromLocal8Bit(options.journalAddress->c_str()) : QString(), &problem);
+    if (!address)
+        throw journal::JournalError(prefix + problem.toStdString());
+    return std::make_unique<journal::Journal>(*address);
+}
+
+void WriteJournal::describe(journal::Entry &e) const
+{
+    journal::stampEntry(e, QStringLiteral("qz5801-cli"), QStringLiteral(QZ_VERSION));
+    e.operation = QLatin1String(operation);
+    if (target.serial)
+        e.serial = *target.serial;
+    e.location = QString::fromStdString(target.location);
+    if (!file.empty()) {
+        e.fileName = QFileInfo(QString::fromLocal8Bit(file.c_str())).absoluteFilePath();
+        e.fileSha256 = QString::fromLatin1(fileSha256);
+    }
+}
+
 WriteJournal::WriteJournal(const Options &options, const Target &target, const char *operation, std::string file,
                            QByteArray fileSha256)
     : options(options), target(target), operation(operation), file(std::move(file)), fileSha256(std::move(fileSha256))
@@ -32,13 +55,8 @@ bool WriteJournal::open(Sink &sink)
 {
     if (options.noJournal || options.dryRun || book)
         return true;
-    QString problem;
-    const std::optional<journal::Address> address = journal::chooseAddress(
-        options.journalAddress ? QString::fromLocal8Bit(options.journalAddress->c_str()) : QString(), &problem);
     try {
-        if (!address)
-            throw journal::JournalError(("Cannot use the journal: " + problem).toStdString());
-        book = std::make_unique<journal::Journal>(*address);
+        book = openJournalOf(options, "Cannot use the journal: ");
         return true;
     } catch (const journal::JournalError &e) {
         sink.err(e.what());
@@ -65,15 +83,7 @@ bool WriteJournal::begin(TFix64 &link, const std::vector<uint8_t> &before, const
         }
     }
     journal::Entry e;
-    journal::stampEntry(e, QStringLiteral("qz5801-cli"), QStringLiteral(QZ_VERSION));
-    e.operation = QLatin1String(operation);
-    if (target.serial)
-        e.serial = *target.serial;
-    e.location = QString::fromStdString(target.location);
-    if (!file.empty()) {
-        e.fileName = QFileInfo(QString::fromLocal8Bit(file.c_str())).absoluteFilePath();
-        e.fileSha256 = QString::fromLatin1(fileSha256);
-    }
+    describe(e);
     e.before = journal::configurationContent(before);
     e.requested = journal::configurationContent(requestedImage);
     e.restoredFrom = restoredFrom;
@@ -139,25 +149,10 @@ void WriteJournal::addUnsent(int result, const std::string &why, Sink &sink)
     if (options.noJournal || options.dryRun)
         return;
     try {
-        if (!book) {
-            QString problem;
-            const std::optional<journal::Address> address = journal::chooseAddress(
-                options.journalAddress ? QString::fromLocal8Bit(options.journalAddress->c_str()) : QString(),
-                &problem);
-            if (!address)
-                throw journal::JournalError(problem.toStdString());
-            book = std::make_unique<journal::Journal>(*address);
-        }
+        if (!book)
+            book = openJournalOf(options, {});
         journal::Entry e;
-        journal::stampEntry(e, QStringLiteral("qz5801-cli"), QStringLiteral(QZ_VERSION));
-        e.operation = QLatin1String(operation);
-        if (target.serial)
-            e.serial = *target.serial;
-        e.location = QString::fromStdString(target.location);
-        if (!file.empty()) {
-            e.fileName = QFileInfo(QString::fromLocal8Bit(file.c_str())).absoluteFilePath();
-            e.fileSha256 = QString::fromLatin1(fileSha256);
-        }
+        describe(e);
         e.result = journal::Result(result);
         e.detail = QString::fromLocal8Bit(why.c_str());
         book->add(e);

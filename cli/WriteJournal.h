@@ -16,6 +16,7 @@
 
 namespace journal {
 class Journal;
+struct Entry;
 }
 
 namespace cli {
@@ -56,6 +57,8 @@ private:
     void complete(int result, const std::vector<uint8_t> *after, const std::string &detail, Sink &sink);
     // A record of an attempt that sent nothing, made in one step.
     void addUnsent(int result, const std::string &why, Sink &sink);
+    // The fields every record of this write shares.
+    void describe(journal::Entry &e) const;
 
     const Options &options;
     Target target;
@@ -66,6 +69,10 @@ private:
     qint64 recordId = 0;
     std::vector<uint8_t> requested;
 };
+
+// The journal --journal, QZ5801_JOURNAL or the default names; a journal
+// error (its text after `prefix` when the address is unusable) otherwise.
+std::unique_ptr<journal::Journal> openJournalOf(const Options &options, const std::string &prefix);
 
 // "command 2", "write 67/27": the request a link sent last.
 std::string lastTransaction(const TFix64 &link);
