@@ -162,7 +162,11 @@ void TOperatorTools::polled(int outcome, float pascal)
     const QDateTime now = clock();
     if (outcome == display::Poll::Value) {
         setConnection(ConnectionState::Connected);
-        history.append(now.toMSecsSinceEpoch(), pascal);
+        const std::array<bool, 3> lampsOn = {w.AHMLed1->value() > w.AHMLed1->minimum(),
+                                             w.AHMLed2->value() > w.AHMLed2->minimum(),
+                                             w.AHMLed3->value() > w.AHMLed3->minimum()};
+        history.append(now.toMSecsSinceEpoch(), pascal,
+                       uint8_t(lampsOn[0] | lampsOn[1] << 1 | lampsOn[2] << 2));
         nameLiveValue(w);
         if (recorder.active()) {
             RecordedValue value;
@@ -170,8 +174,7 @@ void TOperatorTools::polled(int outcome, float pascal)
             value.pascal = pascal;
             value.shownNumber = display::shownNumber(pascal, w);
             value.unit = w.unitText;
-            value.lamps = {w.AHMLed1->value() > w.AHMLed1->minimum(), w.AHMLed2->value() > w.AHMLed2->minimum(),
-                           w.AHMLed3->value() > w.AHMLed3->minimum()};
+            value.lamps = lampsOn;
             // A file that cannot be written stops the recording and says so
             // in the bar and the trend; the poll goes on without waiting.
             recorder.write(value);

@@ -4,6 +4,9 @@
 #include <cmath>
 #include <limits>
 
+// A day of samples at 16 bytes each; the lamps ride in the padding.
+static_assert(sizeof(TrendSample) == 16);
+
 TrendHistory::TrendHistory(std::size_t capacity) : limit(std::max<std::size_t>(capacity, 1))
 {
     // Reserved, not filled: the pages of a day's ring are touched only as
@@ -11,15 +14,15 @@ TrendHistory::TrendHistory(std::size_t capacity) : limit(std::max<std::size_t>(c
     ring.reserve(limit);
 }
 
-void TrendHistory::append(int64_t ms, float pascal)
+void TrendHistory::append(int64_t ms, float pascal, uint8_t lamps)
 {
     if (count > 0)
         ms = std::max(ms, at(count - 1).ms);
     if (count < limit) {
-        ring.push_back(TrendSample{ms, pascal});
+        ring.push_back(TrendSample{ms, pascal, lamps});
         ++count;
     } else {
-        ring[first] = TrendSample{ms, pascal};
+        ring[first] = TrendSample{ms, pascal, lamps};
         first = (first + 1) % ring.size();
     }
 }

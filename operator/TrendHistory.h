@@ -9,6 +9,7 @@
 struct TrendSample {
     int64_t ms = 0;  // milliseconds since the epoch
     float pascal = 0; // not-a-number: a gap (no value at this time)
+    uint8_t lamps = 0; // bit i: output i + 1 was on after this poll (in the padding: no memory)
 };
 
 // A polyline of the chart in Pa: x in milliseconds since the epoch.
@@ -36,7 +37,7 @@ public:
     explicit TrendHistory(std::size_t capacity = kDefaultCapacity);
 
     // A time before the last one is taken as the last one: the ring stays in order.
-    void append(int64_t ms, float pascal);
+    void append(int64_t ms, float pascal, uint8_t lamps = 0);
     void appendGap(int64_t ms);
     void clear();
 

@@ -1297,6 +1297,28 @@ private slots:
         QCOMPARE(names, announced);
     }
 
+    // The trend keeps, with each value, the lamps the window showed for it:
+    // the hysteresis makes them more than a function of the value.
+    void theHistoryKeepsTheLampsOfEachPoll()
+    {
+        TMainF &w = connectedWindow();
+        w.checkActualValue->setChecked(true);
+        // output 1: Compression 20..60 kPa (on below), 2: Extraction 40..80 (on above), 3: Correct value 30..70
+        const std::vector<std::pair<float, uint8_t>> polls = {
+            {10000, 0b001}, {45000, 0b101}, {90000, 0b010}, {50000, 0b110}, {45000, 0b110}, {35000, 0b100}};
+        for (const auto &[reading, lamps] : polls) {
+            qzsim_push_reading(reading);
+            tick(w);
+            const TrendHistory &history = w.operatorTools->history;
+            QVERIFY(history.size() > 0);
+            const TrendSample &last = history.at(history.size() - 1);
+            QCOMPARE(last.pascal, reading);
+            QCOMPARE(int(last.lamps), int(lamps));
+            QCOMPARE(int(last.lamps), (w.AHMLed1->value() > 0) | (w.AHMLed2->value() > 0) << 1
+                                          | (w.AHMLed3->value() > 0) << 2);
+        }
+    }
+
     void lampsAndLiveValueAreReadable_data()
     {
         QTest::addColumn<int>("language");
