@@ -66,16 +66,3 @@ QString licenceText()
                                     "Own source code under the MIT licence."))
            + u' ' + translate(QStringLiteral("Built with")) + u' ' + libraries;
 }
-
-QIcon programIcon()
-{
-    // Decoded once: the application and the About window share it. Never
-    // destroyed, so no pixmap outlives the application object.
-    static const QIcon *const icon = [] {
-        auto *made = new QIcon;
-        for (int size : {16, 24, 32, 48, 64, 128, 256})
-            made->addFile(QStringLiteral(":/icons/qz5801-%1.png").arg(size), QSize(size, size));
-        return made;
-    }();
-    return *icon;
-}

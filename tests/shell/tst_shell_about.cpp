@@ -18,20 +18,43 @@ private slots:
     void programIconHasEverySize_data()
     {
         QTest::addColumn<int>("size");
+        QTest::addColumn<bool>("offered");
+        // Window systems are offered the title and task bar sizes: the X11
+        // window icon carries each offered size before the window appears.
         for (int size : {16, 24, 32, 48, 64, 128, 256})
-            QTest::newRow(qPrintable(QString::number(size))) << size;
+            QTest::newRow(qPrintable(QString::number(size))) << size << (size <= 64);
     }
 
     void programIconHasEverySize()
     {
         // A missing or mistyped resource gives an icon that paints nothing.
         QFETCH(int, size);
+        QFETCH(bool, offered);
         const QIcon icon = programIcon();
-        QVERIFY(icon.availableSizes().contains(QSize(size, size)));
+        QCOMPARE(icon.availableSizes().contains(QSize(size, size)), offered);
         const QImage image = icon.pixmap(QSize(size, size), 1.0).toImage();
         QCOMPARE(image.size(), QSize(size, size));
         const QRgb centre = image.pixel(size / 2, size / 2);
         QVERIFY2(qAlpha(centre) == 255, "the icon's dial is transparent");
+        // drawn from its own image, not scaled from another size
+        const QImage own(QStringLiteral(":/icons/qz5801-%1.png").arg(size));
+        QCOMPARE(image.convertToFormat(QImage::Format_ARGB32_Premultiplied),
+                 own.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    }
+
+    // Sizes between the images are scaled down from the next larger one; a
+    // disabled icon is the style's greyed form, not the normal one.
+    void programIconScalesAndGreys()
+    {
+        const QIcon icon = programIcon();
+        const QImage twenty = icon.pixmap(QSize(20, 20), 1.0).toImage();
+        QCOMPARE(twenty.size(), QSize(20, 20));
+        QCOMPARE(qAlpha(twenty.pixel(10, 10)), 255);
+        QCOMPARE(icon.pixmap(QSize(1000, 1000), 1.0).size(), QSize(256, 256));
+        QCOMPARE(icon.actualSize(QSize(40, 30)), QSize(30, 30));
+        QVERIFY(icon.pixmap(QSize(32, 32), 1.0, QIcon::Disabled).toImage()
+                != icon.pixmap(QSize(32, 32), 1.0).toImage());
+        QVERIFY(icon.pixmap(QSize(0, 0), 1.0).isNull());
     }
 
     void aboutWindowCarriesTheProgramIcon()
