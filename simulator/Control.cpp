@@ -22,9 +22,11 @@ extern "C" {
 MPUSB_EXPORT void qzsim_reset(void)
 {
     State &s = state();
-    for (auto &d : s.devices) {
-        std::lock_guard lock(d->mutex);
-        d->reset();
+    for (uint32_t i = 0; i < QZSIM_MAX_DEVICES; ++i) {
+        if (Device *d = s.existing(i)) {
+            std::lock_guard lock(d->mutex);
+            d->reset();
+        }
     }
     std::lock_guard lock(s.mutex);
     s.reset();
@@ -41,9 +43,11 @@ MPUSB_EXPORT void qzsim_set_device_count(uint32_t count)
             ++s.generation;
         s.deviceCount = count;
     }
-    for (auto &d : s.devices) {
-        std::lock_guard lock(d->mutex);
-        d->replyPending = false;
+    for (uint32_t i = 0; i < QZSIM_MAX_DEVICES; ++i) {
+        if (Device *d = s.existing(i)) {
+            std::lock_guard lock(d->mutex);
+            d->replyPending = false;
+        }
     }
 }
 
@@ -143,9 +147,11 @@ MPUSB_EXPORT void qzsim_clear_logs(void)
         s.requests.clear();
         s.callLog.clear();
     }
-    for (auto &d : s.devices) {
-        std::lock_guard lock(d->mutex);
-        d->requestNumber = 0;
+    for (uint32_t i = 0; i < QZSIM_MAX_DEVICES; ++i) {
+        if (Device *d = s.existing(i)) {
+            std::lock_guard lock(d->mutex);
+            d->requestNumber = 0;
+        }
     }
 }
 

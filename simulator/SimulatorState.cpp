@@ -208,12 +208,22 @@ bool Device::answer(const uint8_t *req, State &state)
 State::State()
 {
     instanceLatencyMs.fill(-1);
-    for (uint32_t i = 0; i < QZSIM_MAX_DEVICES; ++i) {
-        devices[i] = std::make_unique<Device>();
-        devices[i]->instance = i;
-        devices[i]->factoryImage();
-    }
     fromEnvironment();
+}
+
+Device &State::device(uint32_t instance)
+{
+    if (Device *d = existing(instance))
+        return *d;
+    std::lock_guard lock(making);
+    if (!devices[instance]) {
+        auto d = std::make_unique<Device>();
+        d->instance = instance;
+        d->factoryImage();
+        devices[instance] = std::move(d);
+        made[instance].store(devices[instance].get(), std::memory_order_release);
+    }
+    return *devices[instance];
 }
 
 void State::fromEnvironment()

@@ -9,6 +9,7 @@
 #include "qzsim.h"
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -64,6 +65,8 @@ struct State {
     // Pipes, device count, values, logs. Taken after a device's lock, never before one.
     std::mutex mutex;
     std::array<std::unique_ptr<Device>, QZSIM_MAX_DEVICES> devices;
+    std::array<std::atomic<Device *>, QZSIM_MAX_DEVICES> made{};
+    std::mutex making; // only while a device is made; no other lock is taken under it
     uint32_t deviceCount = 1;
     // Plugged in late: the count reads 0 this many times, then attachedCount.
     uint32_t attachAfter = 0;
@@ -84,7 +87,11 @@ struct State {
 
     State();
 
-    Device &device(uint32_t instance) { return *devices[instance]; }
+    // Made on first use: sixteen memories filled at load would be a megabyte
+    // in every process that loads the simulator, for the one or two it uses.
+    Device &device(uint32_t instance);
+    // The instance if it was used yet, else null (a fresh one is in its factory state).
+    Device *existing(uint32_t instance) const { return made[instance].load(std::memory_order_acquire); }
 
     // Settings for a simulator loaded into another process (the window, the
     // command-line companion), where the control functions cannot be reached.
