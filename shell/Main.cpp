@@ -78,6 +78,9 @@ void useDesignStyle()
 
 TMainF::TMainF(QWidget *parent) : QMainWindow(parent)
 {
+    // Set before the controls exist, they are made in it: set after, it is
+    // handed down to each of them again.
+    setFont(sansSerif(13, false));
     setupUi(this);
 
     StatusBar1 = new QLabel(QStringLiteral("Start..."), statusbar);
@@ -122,7 +125,6 @@ TMainF::~TMainF()
 
 void TMainF::applyDesignFonts()
 {
-    setFont(sansSerif(13, false));
     for (QWidget *w : std::initializer_list<QWidget *>{Panel1, Panel2, Panel3, Panel4, captionPressureUnits,
                                                        captionUnitsOfLength, checkActualValue, buttonZeroCorrection,
                                                        BitBtnDeviceInfo, buttonreadConfiguration,

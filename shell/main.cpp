@@ -1,5 +1,6 @@
 // Program entry: one copy per session, the main window and the About window.
 #include "Dialogs.h"
+#include "EndOnSignal.h"
 #include "Main.h"
 #include "Oprog.h"
 #include "SingleInstance.h"
@@ -18,6 +19,7 @@ int main(int argc, char *argv[])
     // lets Qt follow the screen's density; both are left as they are set.
     if (!qEnvironmentVariableIsSet("QT_ENABLE_HIGHDPI_SCALING"))
         qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+    catchEndSignals();
     // A second copy ends here, before it opens the display or reads anything.
     if (!holdSingleInstanceLock())
         return 0;
@@ -31,6 +33,7 @@ int main(int argc, char *argv[])
         TMainF mainWindow;
         mainWindow.aboutWindow = new TOProgramu(&mainWindow);
         new TWindowJournal(mainWindow);
+        closeOnEndSignals(mainWindow);
         mainWindow.show();
         QApplication::exec();
     } catch (const AnotherCopyRunning &) {
