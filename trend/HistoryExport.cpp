@@ -48,8 +48,9 @@ Saved saveWhole(const QString &path, const std::function<bool(QIODevice &)> &wri
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return Saved::CannotOpen;
-    // Not committed, the temporary file goes with the object.
-    if (!write(file))
+    // Flushed here: the commit does not see a buffer that failed to reach
+    // the disk. Not committed, the temporary file goes with the object.
+    if (!write(file) || !file.flush() || file.error() != QFileDevice::NoError)
         return Saved::CannotWrite;
     return file.commit() ? Saved::Yes : Saved::CannotWrite;
 }
