@@ -4,15 +4,6 @@
 
 namespace {
 
-QString csvField(const QString &text)
-{
-    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n') && !text.contains(u'\r'))
-        return text;
-    QString quoted = text;
-    quoted.replace(QStringLiteral("\""), QStringLiteral("\"\""));
-    return u'"' + quoted + u'"';
-}
-
 // Where the last whole line of the file ends: after its last line feed, or 0.
 qint64 endOfLastLine(QFile &file)
 {
@@ -34,23 +25,6 @@ qint64 endOfLastLine(QFile &file)
 }
 
 } // namespace
-
-QString TRecorder::isoTimeWithOffset(const QDateTime &time)
-{
-    const int offset = time.offsetFromUtc();
-    const int minutes = (offset < 0 ? -offset : offset) / 60;
-    return time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) + (offset < 0 ? u'-' : u'+')
-           + QStringLiteral("%1:%2").arg(minutes / 60, 2, 10, QChar(u'0')).arg(minutes % 60, 2, 10, QChar(u'0'));
-}
-
-QString TRecorder::csvLine(const RecordedValue &value)
-{
-    QStringList fields{isoTimeWithOffset(value.time), QString::number(double(value.pascal), 'g', 9),
-                       csvField(value.shownNumber), csvField(value.unit)};
-    for (bool lamp : value.lamps)
-        fields << (lamp ? QStringLiteral("1") : QStringLiteral("0"));
-    return fields.join(u',');
-}
 
 bool TRecorder::start(const QString &path)
 {
@@ -117,7 +91,7 @@ bool TRecorder::write(const RecordedValue &value)
 
 bool TRecorder::writeLine(const QString &line)
 {
-    const QByteArray bytes = (line + QStringLiteral("\r\n")).toUtf8();
+    const QByteArray bytes = (line + QLatin1String(record::kLineEnd)).toUtf8();
     if (file.write(bytes) != bytes.size() || !file.flush()) {
         error = file.errorString();
         // Whatever part of the line got in goes again: readers see whole lines only.

@@ -4,25 +4,17 @@
 // off again, and an earlier run's broken last line is cut before appending.
 #pragma once
 
+#include "RecordFormat.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QObject>
 #include <QString>
 
-#include <array>
-
-struct RecordedValue {
-    QDateTime time;          // local time
-    float pascal = 0;
-    QString shownNumber;     // as the window shows it
-    QString unit;
-    std::array<bool, 3> lamps{};
-};
-
 class TRecorder : public QObject {
     Q_OBJECT
 public:
-    static constexpr const char *kHeader = "time,pressure_pa,value,unit,output1,output2,output3";
+    static constexpr const char *kHeader = record::kHeader;
 
     using QObject::QObject;
 
@@ -43,9 +35,9 @@ public:
     QString errorText() const { return error; }
 
     // "2026-12-10T15:04:05.123+01:00": local time to the millisecond with its offset from UTC.
-    static QString isoTimeWithOffset(const QDateTime &time);
+    static QString isoTimeWithOffset(const QDateTime &time) { return record::isoTimeWithOffset(time); }
     // One CSV line, without the line end.
-    static QString csvLine(const RecordedValue &value);
+    static QString csvLine(const RecordedValue &value) { return record::csvLine(value); }
 
 signals:
     // Started, stopped, failed or one more line written.

@@ -130,6 +130,7 @@ TTrendWindow::TTrendWindow(TrendHost &trendHost, QWidget *parent)
     recording->addWidget(stopButton);
     recording->addWidget(recordingLabel, 1);
     recording->addWidget(saveImageButton);
+    addExportButton(recording);
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(controls);
@@ -183,6 +184,7 @@ void TTrendWindow::retranslate()
     recordButton->setToolTip(QKeySequence(Qt::CTRL | Qt::Key_R).toString(QKeySequence::NativeText));
     stopButton->setText(host.translate(QStringLiteral("Stop")));
     saveImageButton->setText(host.translateWithEllipsis(QStringLiteral("Save image")));
+    retranslateSaving();
     chartView->setAccessibleName(host.translate(QStringLiteral("Trend")));
     emptyLabel->setText(host.translate(QStringLiteral("Switch on Actual value to see the trend")));
     recordingTexts = {host.translate(QStringLiteral("Not recording")),
@@ -476,18 +478,4 @@ void TTrendWindow::chooseRecordingFile()
                                                QStringLiteral("csv"));
     if (!path.isEmpty())
         startRecording(path);
-}
-
-bool TTrendWindow::saveImage(const QString &path)
-{
-    return chartView->grab().save(path, "PNG");
-}
-
-void TTrendWindow::chooseImageFile()
-{
-    const QString path = host.chooseSaveFile(this, host.translate(QStringLiteral("Save image")),
-                                               QStringLiteral("PNG (*.png)"), QStringLiteral("png"));
-    if (!path.isEmpty() && !saveImage(path))
-        host.showMessage(this, host.translate(QStringLiteral("Cannot open file")) + QChar(13) + path,
-                    host.translate(QStringLiteral("Error")));
 }

@@ -16,6 +16,9 @@ class QChart;
 class QChartView;
 class QCheckBox;
 class QComboBox;
+class QAction;
+class QHBoxLayout;
+class QImage;
 class QDateTimeAxis;
 class QLabel;
 class QLineSeries;
@@ -44,7 +47,12 @@ public:
 
     bool startRecording(const QString &path);
     void stopRecording();
+    // Both say what failed (and keep the old file) or return true.
     bool saveImage(const QString &path);
+    // The span shown or everything the history holds, as the recording writes it.
+    bool exportHistory(const QString &path, bool everything);
+    // The chart with the title and time range above it and the span's figures below.
+    QImage picture() const;
     bool paused() const;
 
     // The pointer at a time: the nearest value's time and value, or empty.
@@ -66,6 +74,9 @@ public:
     QPushButton *recordButton = nullptr;
     QPushButton *stopButton = nullptr;
     QPushButton *saveImageButton = nullptr;
+    QPushButton *exportButton = nullptr; // its menu: the span shown, everything
+    QAction *exportShownAction = nullptr;
+    QAction *exportAllAction = nullptr;
     QLabel *spanCaption = nullptr;
     QLabel *statsLabel = nullptr;
     QLabel *pointerLabel = nullptr;
@@ -82,6 +93,11 @@ protected:
 private:
     void chooseRecordingFile();
     void chooseImageFile();
+    void chooseExportFile(bool everything);
+    void addExportButton(QHBoxLayout *row);
+    void retranslateSaving();
+    // Says why a save failed; the old file is still there.
+    void tellSaveFailed(int saved, const QString &path);
     QString shownWithUnit(float pascal) const;
     void showRecordingState();
     int plotColumns() const;

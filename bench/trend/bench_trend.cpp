@@ -1,6 +1,6 @@
 // The trend with a full day of history: reducing it to the chart's columns,
 // the trend window's redraw (series and axes) and a full paint of the chart,
-// and the memory the history takes.
+// the export of the whole day to a CSV file, and the memory the history takes.
 #include "Dialogs.h"
 #include "Main.h"
 #include "OperatorTools.h"
@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtCharts/QChartView>
@@ -88,6 +89,26 @@ void BM_redrawDay(benchmark::State &state)
 }
 BENCHMARK(BM_redrawDay)->Args({800, 0})->Args({800, 1})->Args({1920, 0})->Args({1920, 1})
     ->ArgNames({"width", "paint"})->Unit(benchmark::kMillisecond);
+
+// The whole day as the recording writes it, into a file beside a temporary
+// one that then replaces it, as the trend window's "Export..." does.
+void BM_exportDay(benchmark::State &state)
+{
+    TOperatorTools &tools = *mainWindow->operatorTools;
+    tools.history.clear();
+    fillDay(tools.history);
+    tools.clock = [] { return QDateTime::fromMSecsSinceEpoch(kStart + 86'400'000); };
+    tools.showTrend();
+    TTrendWindow &trend = *static_cast<TTrendWindow *>(tools.trendWindow);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("day.csv"));
+    for (auto _ : state) {
+        if (!trend.exportHistory(path, true))
+            state.SkipWithError("the export failed");
+    }
+    state.counters["bytes"] = double(QFileInfo(path).size());
+}
+BENCHMARK(BM_exportDay)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

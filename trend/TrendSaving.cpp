@@ -1,0 +1,138 @@
+// What the trend window saves: the history as CSV and the chart as a picture
+// with its title, time range and figures. A failed save keeps the old file.
+#include "HistoryExport.h"
+#include "TrendWindow.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QtCharts/QChart>
+#include <QtCharts/QChartView>
+#include <QtCharts/QDateTimeAxis>
+#include <QtCharts/QLegend>
+
+#include <cstdint>
+
+void TTrendWindow::addExportButton(QHBoxLayout *row)
+{
+    exportButton = new QPushButton(this);
+    exportButton->setObjectName(QStringLiteral("trendExport"));
+    auto *menu = new QMenu(exportButton);
+    exportShownAction = menu->addAction(QString());
+    exportShownAction->setObjectName(QStringLiteral("trendExportShown"));
+    exportAllAction = menu->addAction(QString());
+    exportAllAction->setObjectName(QStringLiteral("trendExportAll"));
+    // Space or Enter on the button opens the menu, the arrows choose.
+    exportButton->setMenu(menu);
+    connect(exportShownAction, &QAction::triggered, this, [this] { chooseExportFile(false); });
+    connect(exportAllAction, &QAction::triggered, this, [this] { chooseExportFile(true); });
+    row->addWidget(exportButton);
+}
+
+void TTrendWindow::retranslateSaving()
+{
+    exportButton->setText(host.translateWithEllipsis(QStringLiteral("Export")));
+    exportButton->setAccessibleName(host.translate(QStringLiteral("Export")));
+    exportShownAction->setText(host.translate(QStringLiteral("Span shown")));
+    exportAllAction->setText(host.translate(QStringLiteral("Everything")));
+    saveImageButton->setAccessibleName(host.translate(QStringLiteral("Save image")));
+}
+
+void TTrendWindow::tellSaveFailed(int saved, const QString &path)
+{
+    const QString text = saved == int(trendexport::Saved::CannotOpen) ? QStringLiteral("Cannot open file")
+                                                                      : QStringLiteral("File cannot be written");
+    host.showMessage(this, host.translate(text) + QChar(13) + path, host.translate(QStringLiteral("Error")));
+}
+
+bool TTrendWindow::exportHistory(const QString &path, bool everything)
+{
+    const int64_t from = everything ? INT64_MIN : axisX->min().toMSecsSinceEpoch();
+    const int64_t to = everything ? INT64_MAX : axisX->max().toMSecsSinceEpoch();
+    const QByteArray lines = trendexport::historyCsv(
+        history, from, to, [this](float pascal) { return host.shownNumber(pascal); }, host.display().unitText);
+    const trendexport::Saved saved = trendexport::saveWhole(
+        path, [&lines](QIODevice &file) { return file.write(lines) == lines.size(); });
+    if (saved != trendexport::Saved::Yes) {
+        tellSaveFailed(int(saved), path);
+        return false;
+    }
+    return true;
+}
+
+void TTrendWindow::chooseExportFile(bool everything)
+{
+    const QString path = host.chooseSaveFile(this, host.translate(QStringLiteral("Export")),
+                                             QStringLiteral("CSV (*.csv);;") + host.translate(QStringLiteral("All files"))
+                                                 + QStringLiteral(" (*)"),
+                                             QStringLiteral("csv"));
+    if (!path.isEmpty())
+        exportHistory(path, everything);
+}
+
+QImage TTrendWindow::picture() const
+{
+    // The legend is part of the chart's own picture.
+    chart->legend()->setVisible(true);
+    const QPixmap chartPicture = chartView->grab();
+    const qreal scale = chartPicture.devicePixelRatio();
+    const int width = int(chartPicture.width() / scale);
+    const int chartHeight = int(chartPicture.height() / scale);
+
+    QFont titleFont = font();
+    titleFont.setBold(true);
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.25);
+    const QFontMetrics titleMetrics(titleFont);
+    const QFontMetrics textMetrics(font());
+    constexpr int kMargin = 8;
+    const int headerHeight = kMargin + titleMetrics.height() + textMetrics.height() + kMargin / 2;
+    const int footerHeight = kMargin / 2 + textMetrics.height() + kMargin;
+
+    const QString timeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+    const QString range = axisX->min().toString(timeFormat) + QStringLiteral(" \u2013 ")
+                          + axisX->max().toString(timeFormat);
+
+    QImage image(QSize(width, headerHeight + chartHeight + footerHeight) * scale, QImage::Format_RGB32);
+    image.setDevicePixelRatio(scale);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setPen(Qt::black);
+    const int textWidth = width - 2 * kMargin;
+    painter.setFont(titleFont);
+    painter.drawText(QRect(kMargin, kMargin, textWidth, titleMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                     titleMetrics.elidedText(windowTitle(), Qt::ElideRight, textWidth));
+    painter.setFont(font());
+    painter.drawText(QRect(kMargin, kMargin + titleMetrics.height(), textWidth, textMetrics.height()),
+                     Qt::AlignLeft | Qt::AlignVCenter, range);
+    painter.drawPixmap(0, headerHeight, chartPicture);
+    painter.drawText(QRect(kMargin, headerHeight + chartHeight + kMargin / 2, textWidth, textMetrics.height()),
+                     Qt::AlignLeft | Qt::AlignVCenter,
+                     textMetrics.elidedText(statsLabel->text(), Qt::ElideRight, textWidth));
+    painter.end();
+    return image;
+}
+
+bool TTrendWindow::saveImage(const QString &path)
+{
+    const QImage image = picture();
+    const trendexport::Saved saved =
+        trendexport::saveWhole(path, [&image](QIODevice &file) { return image.save(&file, "PNG"); });
+    if (saved != trendexport::Saved::Yes) {
+        tellSaveFailed(int(saved), path);
+        return false;
+    }
+    return true;
+}
+
+void TTrendWindow::chooseImageFile()
+{
+    const QString path = host.chooseSaveFile(this, host.translate(QStringLiteral("Save image")),
+                                             QStringLiteral("PNG (*.png)"), QStringLiteral("png"));
+    if (!path.isEmpty())
+        saveImage(path);
+}
