@@ -46,7 +46,7 @@ const QStringList &toolKeys()
         "Save image", "Minimum", "Maximum", "Mean", "At pointer", "Not recording", "Recording", "Recorded",
         "%i line|%i lines", "Recording stopped, file cannot be written", "All files",
         "The trend cannot be opened", "Resume", "Switch on Actual value to see the trend",
-        "dashed", "dash-dot", "Live",
+        "dashed", "dash-dot", "Live", "Cursor", "no value", "Legend", "Output states",
         // the write journal
         "Not journaled"};
     return keys;
