@@ -78,6 +78,9 @@ public:
     QGraphicsLineItem *cursorLine = nullptr; // on the chart, at the cursor's time
 
     int redraws = 0;
+    // Called with each accessible name or description told to a screen reader
+    // (Qt passes such events on only to a running one); for tests.
+    std::function<void(QWidget *, const QString &)> announced;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -3,6 +3,7 @@
 #include "OutputLanes.h"
 #include "TrendWindow.h"
 
+#include <QAccessible>
 #include <QDateTime>
 #include <QGraphicsLineItem>
 #include <QLabel>
@@ -15,6 +16,30 @@
 #include <QtCharts/QLineSeries>
 
 #include <cmath>
+
+namespace {
+
+// Qt 6.4 changes a name or a description without telling a screen reader: a
+// change is told here, once, so the cursor's new place is heard.
+void say(QWidget *widget, QAccessible::Event what, const QString &text,
+         const std::function<void(QWidget *, const QString &)> &observer)
+{
+    if (what == QAccessible::NameChanged) {
+        if (widget->accessibleName() == text)
+            return;
+        widget->setAccessibleName(text);
+    } else {
+        if (widget->accessibleDescription() == text)
+            return;
+        widget->setAccessibleDescription(text);
+    }
+    QAccessibleEvent event(widget, what);
+    QAccessible::updateAccessibility(&event);
+    if (observer)
+        observer(widget, text);
+}
+
+} // namespace
 
 void TTrendWindow::translateCursorAndLanes()
 {
@@ -96,7 +121,7 @@ void TTrendWindow::showCursor()
     pointerLabel->setText(readout.join(QStringLiteral("  ")));
     // Said as a sentence: the parts apart.
     cursorReadoutText = readout.join(QStringLiteral(", "));
-    pointerLabel->setAccessibleName(cursorReadoutText);
+    say(pointerLabel, QAccessible::NameChanged, cursorReadoutText, announced);
     followPlotArea();
     describeChart();
 }
@@ -131,8 +156,7 @@ void TTrendWindow::describeChart()
     QString text = legendCaption + entries.join(QStringLiteral("; "));
     if (!cursorReadoutText.isEmpty())
         text = cursorReadoutText + QStringLiteral(". ") + text;
-    // A change is announced (Qt sends it with the new description).
-    chartView->setAccessibleDescription(text);
+    say(chartView, QAccessible::DescriptionChanged, text, announced);
 }
 
 void TTrendWindow::describeLanes()
@@ -150,5 +174,5 @@ void TTrendWindow::describeLanes()
             if (lanes->laneShown(int(i)))
                 states << ((newest->lamps >> i) & 1 ? cursorTexts.lampOn[i] : cursorTexts.lampOff[i]);
     }
-    lanes->setAccessibleDescription(states.join(QStringLiteral(", ")));
+    say(lanes, QAccessible::DescriptionChanged, states.join(QStringLiteral(", ")), announced);
 }
