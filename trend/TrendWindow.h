@@ -105,6 +105,7 @@ private:
     void showCursor();
     // The lanes and the cursor's line where the plot is now.
     void followPlotArea();
+    void placeCursorLine();
     // The chart for a screen reader: the cursor's readout and the legend's entries.
     void describeChart();
     void describeLanes();

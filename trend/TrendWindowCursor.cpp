@@ -122,7 +122,7 @@ void TTrendWindow::showCursor()
     // Said as a sentence: the parts apart.
     cursorReadoutText = readout.join(QStringLiteral(", "));
     say(pointerLabel, QAccessible::NameChanged, cursorReadoutText, announced);
-    followPlotArea();
+    placeCursorLine();
     describeChart();
 }
 
@@ -137,8 +137,13 @@ void TTrendWindow::followPlotArea()
     const QPoint offset = chartView->viewport()->mapTo(this, QPoint()) - lanes->mapTo(this, QPoint());
     lanes->showSpan(history, begin, end, left.x() + offset.x(), right.x() - left.x());
     describeLanes();
+    placeCursorLine();
+}
 
-    if (!cursor || cursor->ms < begin || cursor->ms > end) {
+void TTrendWindow::placeCursorLine()
+{
+    const QRectF plot = chart->plotArea();
+    if (!cursor || cursor->ms < axisX->min().toMSecsSinceEpoch() || cursor->ms > axisX->max().toMSecsSinceEpoch()) {
         cursorLine->hide();
         return;
     }

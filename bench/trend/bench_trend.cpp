@@ -1,9 +1,10 @@
-// The trend with a full day of history: reducing it to the chart's columns,
-// the trend window's redraw (series and axes) and a full paint of the chart,
+// The trend with a full day of history: reducing it to the chart's columns
+// and the output lanes' runs, the trend window's redraw (series and axes) and a full paint of the chart,
 // and the memory the history takes.
 #include "Dialogs.h"
 #include "Main.h"
 #include "OperatorTools.h"
+#include "OutputLaneRuns.h"
 #include "TrendHistory.h"
 #include "TrendWindow.h"
 
@@ -41,14 +42,17 @@ long residentKiB()
 
 const int64_t kStart = 1'800'000'000'000;
 
-// A day of a noisy sine at one value a second, with a gap every two hours.
+// A day of a noisy sine at one value a second, with a gap every two hours;
+// outputs 1 and 2 on below and above a value, output 3 every other quarter hour.
 void fillDay(TrendHistory &history)
 {
     for (int64_t s = 0; s < int64_t(TrendHistory::kDefaultCapacity); ++s) {
+        const float value = float(50000 + 30000 * std::sin(double(s) / 3000.0) + double(s * 7919 % 500));
+        const auto lamps = uint8_t((value < 30000 ? 1 : 0) | (value > 70000 ? 2 : 0) | ((s / 900) % 2 ? 4 : 0));
         if (s % 7200 == 3600)
             history.appendGap(kStart + s * 1000);
         else
-            history.append(kStart + s * 1000, float(50000 + 30000 * std::sin(double(s) / 3000.0) + (s * 7919 % 500)));
+            history.append(kStart + s * 1000, value, lamps);
     }
 }
 
@@ -65,6 +69,18 @@ void BM_reduceDay(benchmark::State &state)
     }
 }
 BENCHMARK(BM_reduceDay)->Arg(800)->Arg(1920)->Unit(benchmark::kMillisecond);
+
+void BM_laneRunsDay(benchmark::State &state)
+{
+    TrendHistory history;
+    fillDay(history);
+    const int columns = int(state.range(0));
+    for (auto _ : state) {
+        LaneRuns runs = outputLaneRuns(history, kStart, kStart + 86'400'000, columns);
+        benchmark::DoNotOptimize(runs);
+    }
+}
+BENCHMARK(BM_laneRunsDay)->Arg(800)->Arg(1920)->Unit(benchmark::kMillisecond);
 
 void BM_redrawDay(benchmark::State &state)
 {
