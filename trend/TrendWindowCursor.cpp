@@ -57,7 +57,7 @@ void TTrendWindow::translateCursorAndLanes()
     legendCaption = host.translateWithColon(QStringLiteral("Legend"));
     lanes->setCaptions(laneCaptions);
     lanes->setAccessibleName(host.translate(QStringLiteral("Output states")));
-    pointerLabel->setAccessibleDescription(cursorTexts.caption.trimmed());
+    pointerLabel->setAccessibleDescription(host.translate(QStringLiteral("Cursor")));
 }
 
 QString TTrendWindow::pointerText(int64_t ms) const
