@@ -105,6 +105,27 @@ void BM_redrawDay(benchmark::State &state)
 BENCHMARK(BM_redrawDay)->Args({800, 0})->Args({800, 1})->Args({1920, 0})->Args({1920, 1})
     ->ArgNames({"width", "paint"})->Unit(benchmark::kMillisecond);
 
+// A step of the cursor by key over a day shown whole: the readout, the line
+// and what a screen reader is told, without a redraw.
+void BM_cursorStepDay(benchmark::State &state)
+{
+    TOperatorTools &tools = *mainWindow->operatorTools;
+    tools.history.clear();
+    fillDay(tools.history);
+    tools.clock = [] { return QDateTime::fromMSecsSinceEpoch(kStart + 86'400'000); };
+    tools.showTrend();
+    TTrendWindow &trend = *static_cast<TTrendWindow *>(tools.trendWindow);
+    trend.resize(1920, 600);
+    trend.spanBox->setCurrentIndex(3); // everything
+    QApplication::processEvents();
+    for (auto _ : state) {
+        trend.moveCursor(-1);
+        if (trend.cursorPlace() && trend.cursorPlace()->ms < kStart + 1000)
+            trend.showPointer(std::nullopt);
+    }
+}
+BENCHMARK(BM_cursorStepDay)->Unit(benchmark::kMicrosecond);
+
 } // namespace
 
 int main(int argc, char **argv)
