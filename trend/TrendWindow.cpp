@@ -1,10 +1,12 @@
 #include "TrendWindow.h"
 
+#include "OutputLanes.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QGraphicsLineItem>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QKeyEvent>
@@ -75,6 +77,13 @@ TTrendWindow::TTrendWindow(TrendHost &trendHost, QWidget *parent)
     chartView->viewport()->setMouseTracking(true);
     chartView->viewport()->installEventFilter(this);
 
+    cursorLine = new QGraphicsLineItem(chart);
+    cursorLine->setPen(QPen(QColor(0x40, 0x40, 0x40), 1));
+    cursorLine->setZValue(20);
+    cursorLine->hide();
+    lanes = new OutputLanes({kOutputColours[0], kOutputColours[1], kOutputColours[2]}, this);
+    connect(chart, &QChart::plotAreaChanged, this, [this] { followPlotArea(); });
+
     emptyLabel = new QLabel(chartView);
     emptyLabel->setObjectName(QStringLiteral("trendEmpty"));
     emptyLabel->setAlignment(Qt::AlignCenter);
@@ -94,7 +103,10 @@ TTrendWindow::TTrendWindow(TrendHost &trendHost, QWidget *parent)
         outputChecks[i]->setChecked(true);
         outputChecks[i]->setIcon(swatch(kOutputColours[i]));
         controls->addWidget(outputChecks[i]);
-        connect(outputChecks[i], &QCheckBox::toggled, this, [this] { redraw(); });
+        connect(outputChecks[i], &QCheckBox::toggled, this, [this, i](bool on) {
+            lanes->setLaneShown(int(i), on);
+            redraw();
+        });
     }
     controls->addStretch(1);
     pauseButton = new QPushButton(this);
@@ -135,6 +147,7 @@ TTrendWindow::TTrendWindow(TrendHost &trendHost, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(controls);
     layout->addWidget(chartView, 1);
+    layout->addWidget(lanes);
     layout->addWidget(statsLabel);
     layout->addWidget(pointerLabel);
     layout->addLayout(recording);
@@ -195,7 +208,6 @@ void TTrendWindow::retranslate()
     minimumCaption = host.translateWithColon(QStringLiteral("Minimum"));
     maximumCaption = host.translateWithColon(QStringLiteral("Maximum"));
     meanCaption = host.translateWithColon(QStringLiteral("Mean"));
-    pointerCaption = host.translateWithColon(QStringLiteral("At pointer"));
     pressureCaption = host.translate(QStringLiteral("Pressure"));
     heightCaption = host.translate(QStringLiteral("Height of the liquid column"));
     valueName = host.translate(QStringLiteral("Actual value"));
@@ -208,6 +220,7 @@ void TTrendWindow::retranslate()
     for (std::size_t i = 0; i < limitSeries.size(); ++i)
         limitSeries[i]->setName(host.translate(QStringLiteral("Output")) + QStringLiteral(" %1: ").arg(i / 2 + 1)
                                 + sides[i % 2] + QStringLiteral(" (") + dashes[i % 2] + u')');
+    translateCursorAndLanes();
     showRecordingState();
     redraw();
 }
@@ -289,9 +302,8 @@ void TTrendWindow::redraw()
         valueSeries[i]->replace(points);
     }
 
-    // The readout in the unit and language shown now.
-    if (pointerMs)
-        showPointer(pointerMs);
+    showCursor();
+    followPlotArea();
     // Nothing to show and nothing coming: say how to get a trend.
     emptyLabel->setVisible(reduced.count == 0 && !host.liveValueOn());
     placeEmptyLabel();
@@ -313,6 +325,7 @@ void TTrendWindow::showLegendEntries()
     for (std::size_t i = 0; i < limitSeries.size(); ++i)
         for (QLegendMarker *marker : chart->legend()->markers(limitSeries[i]))
             marker->setVisible(outputChecks[i / 2]->isChecked());
+    describeChart();
 }
 
 void TTrendWindow::placeEmptyLabel()
@@ -360,37 +373,33 @@ void TTrendWindow::historyChanged()
 
 void TTrendWindow::recordingChanged() { showRecordingState(); }
 
-QString TTrendWindow::pointerText(int64_t ms) const
-{
-    const TrendSample *sample = history.nearestValue(ms, TrendHistory::kJoinMs);
-    if (!sample)
-        return {};
-    return pointerCaption + QDateTime::fromMSecsSinceEpoch(sample->ms).toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("  ")
-           + shownWithUnit(sample->pascal);
-}
-
-void TTrendWindow::showPointer(std::optional<int64_t> ms)
-{
-    pointerMs = ms;
-    pointerLabel->setText(ms ? pointerText(*ms) : QString());
-}
-
 bool TTrendWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == chartView && event->type() == QEvent::KeyPress) {
         const int64_t shown = axisX->max().toMSecsSinceEpoch() - axisX->min().toMSecsSinceEpoch() + 1;
-        switch (static_cast<QKeyEvent *>(event)->key()) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        switch (key->key()) {
         case Qt::Key_Plus:
             zoomTime(0.5);
             return true;
         case Qt::Key_Minus:
             zoomTime(2);
             return true;
+        // The cursor steps by a sample; with Ctrl the view moves by a tenth.
         case Qt::Key_Left:
-            panTime(-shown / 10);
+            if (key->modifiers() & Qt::ControlModifier)
+                panTime(-shown / 10);
+            else
+                moveCursor(-1);
             return true;
         case Qt::Key_Right:
-            panTime(shown / 10);
+            if (key->modifiers() & Qt::ControlModifier)
+                panTime(shown / 10);
+            else
+                moveCursor(1);
+            return true;
+        case Qt::Key_Home:
+            cursorToOldest();
             return true;
         case Qt::Key_PageUp:
             panTime(-shown);

@@ -2,6 +2,8 @@
 // the outputs' switching values, the span's figures, and the recording.
 #pragma once
 
+#include "TrendCursor.h"
+#include "TrendExport.h"
 #include "TrendHistory.h"
 #include "TrendView.h"
 
@@ -20,16 +22,12 @@ class QAction;
 class QHBoxLayout;
 class QImage;
 class QDateTimeAxis;
+class QGraphicsLineItem;
 class QLabel;
 class QLineSeries;
 class QPushButton;
 class QValueAxis;
-
-#if defined(QZ_TREND_LIBRARY)
-#define QZ_TREND_EXPORT Q_DECL_EXPORT
-#else
-#define QZ_TREND_EXPORT Q_DECL_IMPORT
-#endif
+class OutputLanes;
 
 class QZ_TREND_EXPORT TTrendWindow : public QWidget, public TrendView {
     Q_OBJECT
@@ -55,10 +53,15 @@ public:
     QImage picture() const;
     bool paused() const;
 
-    // The pointer at a time: the nearest value's time and value, or empty.
+    // The readout for the sample nearest to a time (within the join distance), or empty.
     QString pointerText(int64_t ms) const;
-    // The readout for the pointer at ms (none: cleared), kept in step with unit and language.
+    // The cursor on the sample nearest to ms (none: cleared), as the mouse moves it.
     void showPointer(std::optional<int64_t> ms);
+    // The cursor `steps` samples on (negative: back), the view panned to keep it shown.
+    void moveCursor(int steps);
+    // The cursor on the oldest sample shown.
+    void cursorToOldest();
+    std::optional<CursorPlace> cursorPlace() const { return cursor; }
 
     // ---- Controls ----
     QChart *chart = nullptr;
@@ -82,8 +85,13 @@ public:
     QLabel *pointerLabel = nullptr;
     QLabel *emptyLabel = nullptr; // over the chart while it has no value to show
     QLabel *recordingLabel = nullptr;
+    OutputLanes *lanes = nullptr;          // the outputs' states under the chart
+    QGraphicsLineItem *cursorLine = nullptr; // on the chart, at the cursor's time
 
     int redraws = 0;
+    // Called with each accessible name or description told to a screen reader
+    // (Qt passes such events on only to a running one); for tests.
+    std::function<void(QWidget *, const QString &)> announced;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -109,16 +117,28 @@ private:
     bool following() const { return !lookEnd && !paused(); }
     // Each line in the legend once: the value's first stretch, and the shown outputs' lines.
     void showLegendEntries();
+    // The cursor's readout, line and what a screen reader hears of it, in the unit and language shown now.
+    void showCursor();
+    // The lanes and the cursor's line where the plot is now.
+    void followPlotArea();
+    void placeCursorLine();
+    // The chart for a screen reader: the cursor's readout and the legend's entries.
+    void describeChart();
+    void describeLanes();
+    // The texts of the cursor, the lanes and the legend's description, at a change of language.
+    void translateCursorAndLanes();
 
     // The statistics' captions: the figures change every poll, the words only with the language.
     QString minimumCaption;
     QString maximumCaption;
     QString meanCaption;
-    QString pointerCaption;
     QString pressureCaption;
     QString heightCaption;
     QString valueName; // the value's entry in the legend
-    std::optional<int64_t> pointerMs; // where the pointer stands over the plot
+    std::optional<CursorPlace> cursor; // the sample the cursor stands on
+    CursorTexts cursorTexts;
+    QString legendCaption;
+    QString cursorReadoutText; // the cursor's readout, said as a sentence
     // Not recording, recording, recorded, stopped on a failure, the line count's forms.
     std::array<QString, 5> recordingTexts;
     TrendHost &host;

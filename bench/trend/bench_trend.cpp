@@ -1,9 +1,11 @@
-// The trend with a full day of history: reducing it to the chart's columns,
-// the trend window's redraw (series and axes) and a full paint of the chart,
-// the export of the whole day to a CSV file, and the memory the history takes.
+// The trend with a full day of history: reducing it to the chart's columns
+// and the output lanes' runs, the trend window's redraw (series and axes) and
+// a full paint of the chart, a step of the cursor, the export of the whole day
+// to a CSV file, and the memory the history takes.
 #include "Dialogs.h"
 #include "Main.h"
 #include "OperatorTools.h"
+#include "OutputLaneRuns.h"
 #include "TrendHistory.h"
 #include "TrendWindow.h"
 
@@ -42,14 +44,17 @@ long residentKiB()
 
 const int64_t kStart = 1'800'000'000'000;
 
-// A day of a noisy sine at one value a second, with a gap every two hours.
+// A day of a noisy sine at one value a second, with a gap every two hours;
+// outputs 1 and 2 on below and above a value, output 3 every other quarter hour.
 void fillDay(TrendHistory &history)
 {
     for (int64_t s = 0; s < int64_t(TrendHistory::kDefaultCapacity); ++s) {
+        const float value = float(50000 + 30000 * std::sin(double(s) / 3000.0) + double(s * 7919 % 500));
+        const auto lamps = uint8_t((value < 30000 ? 1 : 0) | (value > 70000 ? 2 : 0) | ((s / 900) % 2 ? 4 : 0));
         if (s % 7200 == 3600)
             history.appendGap(kStart + s * 1000);
         else
-            history.append(kStart + s * 1000, float(50000 + 30000 * std::sin(double(s) / 3000.0) + (s * 7919 % 500)));
+            history.append(kStart + s * 1000, value, lamps);
     }
 }
 
@@ -66,6 +71,18 @@ void BM_reduceDay(benchmark::State &state)
     }
 }
 BENCHMARK(BM_reduceDay)->Arg(800)->Arg(1920)->Unit(benchmark::kMillisecond);
+
+void BM_laneRunsDay(benchmark::State &state)
+{
+    TrendHistory history;
+    fillDay(history);
+    const int columns = int(state.range(0));
+    for (auto _ : state) {
+        LaneRuns runs = outputLaneRuns(history, kStart, kStart + 86'400'000, columns);
+        benchmark::DoNotOptimize(runs);
+    }
+}
+BENCHMARK(BM_laneRunsDay)->Arg(800)->Arg(1920)->Unit(benchmark::kMillisecond);
 
 void BM_redrawDay(benchmark::State &state)
 {
@@ -109,6 +126,27 @@ void BM_exportDay(benchmark::State &state)
     state.counters["bytes"] = double(QFileInfo(path).size());
 }
 BENCHMARK(BM_exportDay)->Unit(benchmark::kMillisecond);
+
+// A step of the cursor by key over a day shown whole: the readout, the line
+// and what a screen reader is told, without a redraw.
+void BM_cursorStepDay(benchmark::State &state)
+{
+    TOperatorTools &tools = *mainWindow->operatorTools;
+    tools.history.clear();
+    fillDay(tools.history);
+    tools.clock = [] { return QDateTime::fromMSecsSinceEpoch(kStart + 86'400'000); };
+    tools.showTrend();
+    TTrendWindow &trend = *static_cast<TTrendWindow *>(tools.trendWindow);
+    trend.resize(1920, 600);
+    trend.spanBox->setCurrentIndex(3); // everything
+    QApplication::processEvents();
+    for (auto _ : state) {
+        trend.moveCursor(-1);
+        if (trend.cursorPlace() && trend.cursorPlace()->ms < kStart + 1000)
+            trend.showPointer(std::nullopt);
+    }
+}
+BENCHMARK(BM_cursorStepDay)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -78,6 +78,9 @@ bool shoot(int language, const QString &suffix, const QString &outDir)
         w.Timer1Timer();
     }
     trend.redraw();
+    // the cursor a little before the switched-off stretch
+    for (int step = 0; step < 240; ++step)
+        trend.moveCursor(-1);
     QApplication::processEvents();
     ok = trend.grab().save(outDir + QStringLiteral("/trend-%1.png").arg(suffix)) && ok;
     trend.stopRecording();

@@ -47,6 +47,7 @@ const QStringList &toolKeys()
         "%i line|%i lines", "Recording stopped, file cannot be written", "All files",
         "The trend cannot be opened", "Resume", "Switch on Actual value to see the trend",
         "dashed", "dash-dot", "Live", "Export", "Span shown", "File cannot be written",
+        "Cursor", "no value", "Legend", "Output states",
         // the write journal
         "Not journaled"};
     return keys;

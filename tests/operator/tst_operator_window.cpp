@@ -323,9 +323,10 @@ private slots:
         trend.pauseButton->setChecked(false);
         QCOMPARE(float(drawnValues(trend).last().y()), 0.030f);
 
-        // the pointer tells the nearest value
+        // the pointer tells the nearest value and the outputs then
         const int64_t lastMs = w.operatorTools->history.at(124).ms;
-        QCOMPARE(trend.pointerText(lastMs - 300), QStringLiteral("At pointer: 09:02:05  0.030 kPa"));
+        QCOMPARE(trend.pointerText(lastMs - 300),
+                 QStringLiteral("Cursor: 09:02:05.000  0.030 kPa  Output 1: on, Output 2: off, Output 3: off"));
         QVERIFY(trend.pointerText(lastMs + 60'000).isEmpty());
     }
 
@@ -377,7 +378,8 @@ private slots:
         QMouseEvent move(QEvent::MouseMove, at, trend.chartView->viewport()->mapToGlobal(at), Qt::NoButton,
                          Qt::NoButton, Qt::NoModifier);
         QCoreApplication::sendEvent(trend.chartView->viewport(), &move);
-        const QRegularExpression shape(QStringLiteral("^(.+): \\d\\d:\\d\\d:\\d\\d  (\\S+) (\\S+)$"));
+        const QRegularExpression shape(
+            QStringLiteral("^(.+): \\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d  (\\S+) (\\S+)  (.+)$"));
         QRegularExpressionMatch read = shape.match(trend.pointerLabel->text());
         QVERIFY2(read.hasMatch(), qPrintable(trend.pointerLabel->text()));
         QCOMPARE(read.captured(2), QStringLiteral("50.000"));
@@ -393,8 +395,9 @@ private slots:
         w.translateMainWindow();
         read = shape.match(trend.pointerLabel->text());
         QVERIFY2(read.hasMatch(), qPrintable(trend.pointerLabel->text()));
-        QCOMPARE(read.captured(1), QStringLiteral("Pod ukazatelem"));
+        QCOMPARE(read.captured(1), QStringLiteral("Kurzor"));
         QCOMPARE(read.captured(3), QStringLiteral("Pa"));
+        QCOMPARE(read.captured(4), QStringLiteral("Výstup 1: rozepnuto, Výstup 2: rozepnuto, Výstup 3: sepnuto"));
 
         // off the plot: nothing, and nothing comes back with the next value
         QMouseEvent away(QEvent::MouseMove, QPoint(0, 0), trend.chartView->viewport()->mapToGlobal(QPoint(0, 0)),
@@ -455,10 +458,10 @@ private slots:
         QTest::newRow("zoom out") << QStringList{"-"} << 1200 << 0 << true;
         QTest::newRow("wheel") << QStringList{"wheel+", "wheel+"} << 150 << 0 << true;
         QTest::newRow("no closer than 10 s") << QStringList(8, "+") << 10 << 0 << true;
-        QTest::newRow("a step back") << QStringList{"Left"} << 600 << 60 << false;
-        QTest::newRow("a page back") << QStringList{"PgUp", "Left"} << 600 << 660 << false;
+        QTest::newRow("a step back") << QStringList{"Ctrl+Left"} << 600 << 60 << false;
+        QTest::newRow("a page back") << QStringList{"PgUp", "Ctrl+Left"} << 600 << 660 << false;
         QTest::newRow("back and forward again") << QStringList{"PgUp", "PgDown"} << 600 << 0 << true;
-        QTest::newRow("not past the newest") << QStringList{"Right", "Right"} << 600 << 0 << true;
+        QTest::newRow("not past the newest") << QStringList{"Ctrl+Right", "Ctrl+Right"} << 600 << 0 << true;
         QTest::newRow("zoomed while back") << QStringList{"PgUp", "+"} << 300 << 600 << false;
         QTest::newRow("End") << QStringList{"PgUp", "+", "End"} << 600 << 0 << true;
         QTest::newRow("Live button") << QStringList{"PgUp", "Live"} << 600 << 0 << true;
@@ -479,7 +482,7 @@ private slots:
         }
         QVERIFY(!trend.liveButton->isEnabled());
         const std::map<QString, Qt::Key> named{{"+", Qt::Key_Plus},       {"-", Qt::Key_Minus},
-                                               {"Left", Qt::Key_Left},    {"Right", Qt::Key_Right},
+                                               {"Ctrl+Left", Qt::Key_Left}, {"Ctrl+Right", Qt::Key_Right},
                                                {"PgUp", Qt::Key_PageUp},  {"PgDown", Qt::Key_PageDown},
                                                {"End", Qt::Key_End}};
         for (const QString &key : keys) {
@@ -493,7 +496,8 @@ private slots:
                                   Qt::NoScrollPhase, false);
                 QCoreApplication::sendEvent(trend.chartView->viewport(), &wheel);
             } else {
-                QTest::keyClick(trend.chartView, named.at(key));
+                QTest::keyClick(trend.chartView, named.at(key),
+                                key.startsWith(QLatin1String("Ctrl+")) ? Qt::ControlModifier : Qt::NoModifier);
             }
         }
         const auto shownSpan = [&trend] {
