@@ -1,5 +1,7 @@
 #include "TrendWindow.h"
 
+#include "TimeAxis.h"
+
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,7 +18,6 @@
 #include <QVBoxLayout>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
-#include <QtCharts/QDateTimeAxis>
 #include <QtCharts/QLegend>
 #include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
@@ -50,9 +51,7 @@ TTrendWindow::TTrendWindow(TrendHost &trendHost, QWidget *parent)
     chart = new QChart;
     chart->legend()->setAlignment(Qt::AlignBottom);
     chart->setMargins(QMargins(4, 4, 4, 4));
-    axisX = new QDateTimeAxis;
-    axisX->setFormat(QStringLiteral("HH:mm:ss"));
-    axisX->setTickCount(6);
+    axisX = new TTimeAxis;
     axisY = new QValueAxis;
     chart->addAxis(axisX, Qt::AlignBottom);
     chart->addAxis(axisY, Qt::AlignLeft);
@@ -271,8 +270,7 @@ void TTrendWindow::redraw()
         }
     }
     const double margin = high > low ? (high - low) * 0.05 : std::max(std::abs(high) * 0.05, 1.0);
-    axisX->setRange(QDateTime::fromMSecsSinceEpoch(begin), QDateTime::fromMSecsSinceEpoch(end));
-    axisX->setFormat(end - begin > 6 * 3'600'000 ? QStringLiteral("dd.MM. HH:mm") : QStringLiteral("HH:mm:ss"));
+    axisX->show(begin, end, plotColumns());
     axisY->setRange(low - margin, high + margin);
     axisY->applyNiceNumbers();
     axisY->setLabelFormat(QStringLiteral("%.") + QString::number(std::clamp(shown.decimals, 0, 6)) + u'f');
@@ -321,8 +319,8 @@ void TTrendWindow::placeEmptyLabel()
 
 void TTrendWindow::zoomTime(double factor)
 {
-    const int64_t end = axisX->max().toMSecsSinceEpoch();
-    const int64_t shown = end - axisX->min().toMSecsSinceEpoch() + 1;
+    const int64_t end = axisX->end();
+    const int64_t shown = end - axisX->begin() + 1;
     // From ten seconds to a day and a bit, the history's reach.
     zoomMs = std::clamp(int64_t(double(shown) * factor), int64_t(10'000), int64_t(25 * 3'600'000));
     if (!following())
@@ -332,7 +330,7 @@ void TTrendWindow::zoomTime(double factor)
 
 void TTrendWindow::panTime(int64_t ms)
 {
-    const int64_t end = axisX->max().toMSecsSinceEpoch() + ms;
+    const int64_t end = axisX->end() + ms;
     const int64_t newest = host.now();
     // Past the newest value: follow it again (unless paused).
     if (end >= newest && !paused())
@@ -376,7 +374,7 @@ void TTrendWindow::showPointer(std::optional<int64_t> ms)
 bool TTrendWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == chartView && event->type() == QEvent::KeyPress) {
-        const int64_t shown = axisX->max().toMSecsSinceEpoch() - axisX->min().toMSecsSinceEpoch() + 1;
+        const int64_t shown = axisX->end() - axisX->begin() + 1;
         switch (static_cast<QKeyEvent *>(event)->key()) {
         case Qt::Key_Plus:
             zoomTime(0.5);

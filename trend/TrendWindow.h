@@ -16,11 +16,11 @@ class QChart;
 class QChartView;
 class QCheckBox;
 class QComboBox;
-class QDateTimeAxis;
 class QLabel;
 class QLineSeries;
 class QPushButton;
 class QValueAxis;
+class TTimeAxis;
 
 #if defined(QZ_TREND_LIBRARY)
 #define QZ_TREND_EXPORT Q_DECL_EXPORT
@@ -55,7 +55,7 @@ public:
     // ---- Controls ----
     QChart *chart = nullptr;
     QChartView *chartView = nullptr;
-    QDateTimeAxis *axisX = nullptr;
+    TTimeAxis *axisX = nullptr; // ms since the epoch
     QValueAxis *axisY = nullptr;
     std::vector<QLineSeries *> valueSeries; // one per unbroken stretch of values
     std::array<QLineSeries *, 6> limitSeries{}; // lower 1, higher 1, lower 2, ...
