@@ -1,8 +1,10 @@
 #include "TrendWindow.h"
 
 #include "TimeAxis.h"
+#include "YRange.h"
 
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
@@ -133,7 +135,12 @@ TTrendWindow::TTrendWindow(TrendHost &trendHost, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(controls);
     layout->addWidget(chartView, 1);
-    layout->addWidget(statsLabel);
+    auto *figures = new QHBoxLayout;
+    figures->addWidget(statsLabel, 1);
+    yRange = new TYRange(host, *axisY, this);
+    connect(yRange, &TYRange::changed, this, [this] { redraw(); });
+    figures->addWidget(yRange);
+    layout->addLayout(figures);
     layout->addWidget(pointerLabel);
     layout->addLayout(recording);
 
@@ -205,6 +212,7 @@ void TTrendWindow::retranslate()
     for (std::size_t i = 0; i < limitSeries.size(); ++i)
         limitSeries[i]->setName(host.translate(QStringLiteral("Output")) + QStringLiteral(" %1: ").arg(i / 2 + 1)
                                 + sides[i % 2] + QStringLiteral(" (") + dashes[i % 2] + u')');
+    yRange->retranslate();
     showRecordingState();
     redraw();
 }
@@ -271,8 +279,13 @@ void TTrendWindow::redraw()
     }
     const double margin = high > low ? (high - low) * 0.05 : std::max(std::abs(high) * 0.05, 1.0);
     axisX->show(begin, end, plotColumns());
-    axisY->setRange(low - margin, high + margin);
-    axisY->applyNiceNumbers();
+    yRange->followUnit();
+    if (const auto fixed = yRange->fixedPascal()) {
+        axisY->setRange(fixed->first * factor, fixed->second * factor);
+    } else {
+        axisY->setRange(low - margin, high + margin);
+        axisY->applyNiceNumbers();
+    }
     axisY->setLabelFormat(QStringLiteral("%.") + QString::number(std::clamp(shown.decimals, 0, 6)) + u'f');
     axisY->setTitleText((shown.isPressure ? pressureCaption : heightCaption) + QStringLiteral(" [")
                         + shown.unitText + u']');
@@ -407,6 +420,11 @@ bool TTrendWindow::eventFilter(QObject *watched, QEvent *event)
             zoomTime(steps > 0 ? 0.5 : 2);
         return true;
     }
+    const QEvent::Type type = event->type();
+    if (watched == chartView->viewport()
+        && (type == QEvent::MouseButtonPress || type == QEvent::MouseMove || type == QEvent::MouseButtonRelease)
+        && dragEvent(static_cast<QMouseEvent *>(event)))
+        return true;
     if (watched == chartView->viewport() && event->type() == QEvent::MouseMove) {
         const QPointF scenePos = chartView->mapToScene(static_cast<QMouseEvent *>(event)->position().toPoint());
         const QPointF chartPos = chart->mapFromScene(scenePos);
@@ -416,6 +434,36 @@ bool TTrendWindow::eventFilter(QObject *watched, QEvent *event)
             showPointer(std::nullopt);
     }
     return QWidget::eventFilter(watched, event);
+}
+
+bool TTrendWindow::dragEvent(QMouseEvent *event)
+{
+    const QPointF chartPos = chart->mapFromScene(chartView->mapToScene(event->position().toPoint()));
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+        if (event->button() == Qt::LeftButton && chart->plotArea().contains(chartPos)) {
+            drag.press(chartPos.x(), axisX->end());
+            chartView->setFocus(Qt::MouseFocusReason);
+            return true;
+        }
+        break;
+    case QEvent::MouseMove:
+        if (drag.active() && chart->plotArea().width() > 0) {
+            const double msPerPixel = double(axisX->end() - axisX->begin()) / chart->plotArea().width();
+            if (const auto end = drag.move(chartPos.x(), msPerPixel, QApplication::startDragDistance()))
+                panTime(*end - axisX->end());
+        }
+        break; // the pointer's readout goes on
+    case QEvent::MouseButtonRelease:
+        if (event->button() == Qt::LeftButton && drag.active()) {
+            drag.release();
+            return true;
+        }
+        break;
+    default:
+        break;
+    }
+    return false;
 }
 
 void TTrendWindow::showEvent(QShowEvent *event)

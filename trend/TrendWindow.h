@@ -2,6 +2,7 @@
 // the outputs' switching values, the span's figures, and the recording.
 #pragma once
 
+#include "DragPan.h"
 #include "TrendHistory.h"
 #include "TrendView.h"
 
@@ -18,9 +19,11 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineSeries;
+class QMouseEvent;
 class QPushButton;
 class QValueAxis;
 class TTimeAxis;
+class TYRange;
 
 #if defined(QZ_TREND_LIBRARY)
 #define QZ_TREND_EXPORT Q_DECL_EXPORT
@@ -68,6 +71,7 @@ public:
     QPushButton *saveImageButton = nullptr;
     QLabel *spanCaption = nullptr;
     QLabel *statsLabel = nullptr;
+    TYRange *yRange = nullptr; // automatic or fixed by two fields
     QLabel *pointerLabel = nullptr;
     QLabel *emptyLabel = nullptr; // over the chart while it has no value to show
     QLabel *recordingLabel = nullptr;
@@ -90,6 +94,8 @@ private:
     void zoomTime(double factor);
     void panTime(int64_t ms);
     void goLive();
+    // Press, move and release of the left button over the plot pan the time axis; true: taken.
+    bool dragEvent(QMouseEvent *event);
     bool following() const { return !lookEnd && !paused(); }
     // Each line in the legend once: the value's first stretch, and the shown outputs' lines.
     void showLegendEntries();
@@ -110,6 +116,7 @@ private:
     int64_t frozenEnd = 0;
     std::optional<int64_t> lookEnd; // the view's end while looking back
     int64_t zoomMs = 0;             // the span zoomed to; 0: the span box's
+    TDragPan drag;
 };
 
 // The library's entry point (TrendView.h): a trend window over the host.

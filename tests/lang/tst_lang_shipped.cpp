@@ -47,6 +47,9 @@ const QStringList &toolKeys()
         "%i line|%i lines", "Recording stopped, file cannot be written", "All files",
         "The trend cannot be opened", "Resume", "Switch on Actual value to see the trend",
         "dashed", "dash-dot", "Live",
+        // the trend's Y range
+        "Y axis", "Automatic", "Y axis automatic", "From", "To", "Y axis from", "Y axis to",
+        "From must be less than To",
         // the write journal
         "Not journaled"};
     return keys;
