@@ -448,6 +448,9 @@ bool TTrendWindow::dragEvent(QMouseEvent *event)
         }
         break;
     case QEvent::MouseMove:
+        // The release went elsewhere (the window lost the mouse): the drag is over.
+        if (!(event->buttons() & Qt::LeftButton))
+            drag.release();
         if (drag.active() && chart->plotArea().width() > 0) {
             const double msPerPixel = double(axisX->end() - axisX->begin()) / chart->plotArea().width();
             if (const auto end = drag.move(chartPos.x(), msPerPixel, QApplication::startDragDistance()))

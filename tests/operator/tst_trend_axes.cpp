@@ -2,6 +2,7 @@
 // the Y range fixed by two fields or automatic.
 #include "TimeAxis.h"
 #include "TrendWindow.h"
+#include "RangeNumber.h"
 #include "YRange.h"
 
 #include <QAccessible>
@@ -11,6 +12,7 @@
 #include <QHash>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QtCharts/QChart>
@@ -135,13 +137,15 @@ private slots:
         QTest::addColumn<QList<double>>("movesTo");
         QTest::addColumn<double>("backInPlots"); // how far the view ends before the newest value
         QTest::addColumn<bool>("live");
-        QTest::newRow("a click alone") << 0.5 << QList<double>{} << 0.0 << true;
-        QTest::newRow("within the drag distance") << 0.5 << QList<double>{0.5 + 2.0 / 600} << 0.0 << true;
-        QTest::newRow("back by half the plot") << 0.25 << QList<double>{0.5, 0.75} << 0.5 << false;
-        QTest::newRow("back, then forward less") << 0.2 << QList<double>{0.9, 0.6} << 0.4 << false;
-        QTest::newRow("back, then past the newest") << 0.5 << QList<double>{0.9, 0.1} << 0.0 << true;
-        QTest::newRow("forward from live") << 0.5 << QList<double>{0.2} << 0.0 << true;
-        QTest::newRow("pressed outside the plot") << -1.0 << QList<double>{0.9} << 0.0 << true;
+        QTest::addColumn<bool>("held"); // the button still down while moving
+        QTest::newRow("a click alone") << 0.5 << QList<double>{} << 0.0 << true << true;
+        QTest::newRow("within the drag distance") << 0.5 << QList<double>{0.5 + 2.0 / 600} << 0.0 << true << true;
+        QTest::newRow("back by half the plot") << 0.25 << QList<double>{0.5, 0.75} << 0.5 << false << true;
+        QTest::newRow("back, then forward less") << 0.2 << QList<double>{0.9, 0.6} << 0.4 << false << true;
+        QTest::newRow("back, then past the newest") << 0.5 << QList<double>{0.9, 0.1} << 0.0 << true << true;
+        QTest::newRow("forward from live") << 0.5 << QList<double>{0.2} << 0.0 << true << true;
+        QTest::newRow("pressed outside the plot") << -1.0 << QList<double>{0.9} << 0.0 << true << true;
+        QTest::newRow("released elsewhere") << 0.25 << QList<double>{0.75} << 0.0 << true << false;
     }
     void dragPansTheTimeAxis()
     {
@@ -149,13 +153,14 @@ private slots:
         QFETCH(QList<double>, movesTo);
         QFETCH(double, backInPlots);
         QFETCH(bool, live);
+        QFETCH(bool, held);
         TTrendWindow &t = openTrend();
         const qint64 span = t.axisX->end() - t.axisX->begin();
         QCOMPARE(t.axisX->end(), host->clock);
         const QPoint press = pressAt < 0 ? QPoint(2, 2) : plotPoint(pressAt);
         mouse(QEvent::MouseButtonPress, press, Qt::LeftButton, Qt::LeftButton);
         for (double to : movesTo) {
-            mouse(QEvent::MouseMove, plotPoint(to), Qt::NoButton, Qt::LeftButton);
+            mouse(QEvent::MouseMove, plotPoint(to), Qt::NoButton, held ? Qt::LeftButton : Qt::NoButton);
             // the pointer's readout goes on while dragging
             QVERIFY2(!t.pointerLabel->text().isEmpty(), "no readout under the pointer");
         }
@@ -210,8 +215,9 @@ private slots:
         // fixed where it stands: the fields show the range shown
         y.automaticCheck->setChecked(false);
         QCOMPARE(yRange(t), automatic);
-        QCOMPARE(y.fromEdit->text().toDouble(), automatic.first);
-        QCOMPARE(y.toEdit->text().toDouble(), automatic.second);
+        const QChar separator = QLocale::system().decimalPoint().front();
+        QCOMPARE(::readRangeNumber(y.fromEdit->text(), separator).value_or(NAN), automatic.first);
+        QCOMPARE(::readRangeNumber(y.toEdit->text(), separator).value_or(NAN), automatic.second);
         QVERIFY(y.fromEdit->isEnabled());
 
         // a first valid range, so that a refused one can be seen to leave it
