@@ -13,7 +13,7 @@
 #include <QPushButton>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
-#include <QtCharts/QDateTimeAxis>
+#include "TimeAxis.h"
 #include <QtCharts/QLegend>
 
 #include <cstdint>
@@ -52,8 +52,8 @@ void TTrendWindow::tellSaveFailed(int saved, const QString &path)
 
 bool TTrendWindow::exportHistory(const QString &path, bool everything)
 {
-    const int64_t from = everything ? INT64_MIN : axisX->min().toMSecsSinceEpoch();
-    const int64_t to = everything ? INT64_MAX : axisX->max().toMSecsSinceEpoch();
+    const int64_t from = everything ? INT64_MIN : axisX->begin();
+    const int64_t to = everything ? INT64_MAX : axisX->end();
     const QByteArray lines = trendexport::historyCsv(
         history, from, to, [this](float pascal) { return host.shownNumber(pascal); }, host.display().unitText);
     const trendexport::Saved saved = trendexport::saveWhole(
@@ -94,8 +94,8 @@ QImage TTrendWindow::picture() const
     const int footerHeight = kMargin / 2 + textMetrics.height() + kMargin;
 
     const QString timeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
-    const QString range = axisX->min().toString(timeFormat) + QStringLiteral(" \u2013 ")
-                          + axisX->max().toString(timeFormat);
+    const QString range = QDateTime::fromMSecsSinceEpoch(axisX->begin()).toString(timeFormat) + QStringLiteral(" \u2013 ")
+                          + QDateTime::fromMSecsSinceEpoch(axisX->end()).toString(timeFormat);
 
     QImage image(QSize(width, headerHeight + chartHeight + footerHeight) * scale, QImage::Format_RGB32);
     image.setDevicePixelRatio(scale);

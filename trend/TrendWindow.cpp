@@ -1,6 +1,9 @@
 #include "TrendWindow.h"
 
 #include "OutputLanes.h"
+#include "TimeAxis.h"
+#include "YRange.h"
+
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,7 +21,6 @@
 #include <QVBoxLayout>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
-#include <QtCharts/QDateTimeAxis>
 #include <QtCharts/QLegend>
 #include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
@@ -52,9 +54,7 @@ TTrendWindow::TTrendWindow(TrendHost &trendHost, QWidget *parent)
     chart = new QChart;
     chart->legend()->setAlignment(Qt::AlignBottom);
     chart->setMargins(QMargins(4, 4, 4, 4));
-    axisX = new QDateTimeAxis;
-    axisX->setFormat(QStringLiteral("HH:mm:ss"));
-    axisX->setTickCount(6);
+    axisX = new TTimeAxis;
     axisY = new QValueAxis;
     chart->addAxis(axisX, Qt::AlignBottom);
     chart->addAxis(axisY, Qt::AlignLeft);
@@ -148,7 +148,12 @@ TTrendWindow::TTrendWindow(TrendHost &trendHost, QWidget *parent)
     layout->addLayout(controls);
     layout->addWidget(chartView, 1);
     layout->addWidget(lanes);
-    layout->addWidget(statsLabel);
+    auto *figures = new QHBoxLayout;
+    figures->addWidget(statsLabel, 1);
+    yRange = new TYRange(host, *axisY, this);
+    connect(yRange, &TYRange::changed, this, [this] { redraw(); });
+    figures->addWidget(yRange);
+    layout->addLayout(figures);
     layout->addWidget(pointerLabel);
     layout->addLayout(recording);
 
@@ -221,6 +226,7 @@ void TTrendWindow::retranslate()
         limitSeries[i]->setName(host.translate(QStringLiteral("Output")) + QStringLiteral(" %1: ").arg(i / 2 + 1)
                                 + sides[i % 2] + QStringLiteral(" (") + dashes[i % 2] + u')');
     translateCursorAndLanes();
+    yRange->retranslate();
     showRecordingState();
     redraw();
 }
@@ -286,10 +292,14 @@ void TTrendWindow::redraw()
         }
     }
     const double margin = high > low ? (high - low) * 0.05 : std::max(std::abs(high) * 0.05, 1.0);
-    axisX->setRange(QDateTime::fromMSecsSinceEpoch(begin), QDateTime::fromMSecsSinceEpoch(end));
-    axisX->setFormat(end - begin > 6 * 3'600'000 ? QStringLiteral("dd.MM. HH:mm") : QStringLiteral("HH:mm:ss"));
-    axisY->setRange(low - margin, high + margin);
-    axisY->applyNiceNumbers();
+    axisX->show(begin, end, plotColumns());
+    yRange->followUnit();
+    if (const auto fixed = yRange->fixedPascal()) {
+        axisY->setRange(fixed->first * factor, fixed->second * factor);
+    } else {
+        axisY->setRange(low - margin, high + margin);
+        axisY->applyNiceNumbers();
+    }
     axisY->setLabelFormat(QStringLiteral("%.") + QString::number(std::clamp(shown.decimals, 0, 6)) + u'f');
     axisY->setTitleText((shown.isPressure ? pressureCaption : heightCaption) + QStringLiteral(" [")
                         + shown.unitText + u']');
@@ -336,8 +346,8 @@ void TTrendWindow::placeEmptyLabel()
 
 void TTrendWindow::zoomTime(double factor)
 {
-    const int64_t end = axisX->max().toMSecsSinceEpoch();
-    const int64_t shown = end - axisX->min().toMSecsSinceEpoch() + 1;
+    const int64_t end = axisX->end();
+    const int64_t shown = end - axisX->begin() + 1;
     // From ten seconds to a day and a bit, the history's reach.
     zoomMs = std::clamp(int64_t(double(shown) * factor), int64_t(10'000), int64_t(25 * 3'600'000));
     if (!following())
@@ -347,7 +357,7 @@ void TTrendWindow::zoomTime(double factor)
 
 void TTrendWindow::panTime(int64_t ms)
 {
-    const int64_t end = axisX->max().toMSecsSinceEpoch() + ms;
+    const int64_t end = axisX->end() + ms;
     const int64_t newest = host.now();
     // Past the newest value: follow it again (unless paused).
     if (end >= newest && !paused())
@@ -376,7 +386,7 @@ void TTrendWindow::recordingChanged() { showRecordingState(); }
 bool TTrendWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == chartView && event->type() == QEvent::KeyPress) {
-        const int64_t shown = axisX->max().toMSecsSinceEpoch() - axisX->min().toMSecsSinceEpoch() + 1;
+        const int64_t shown = axisX->end() - axisX->begin() + 1;
         const auto *key = static_cast<QKeyEvent *>(event);
         switch (key->key()) {
         case Qt::Key_Plus:
@@ -420,6 +430,11 @@ bool TTrendWindow::eventFilter(QObject *watched, QEvent *event)
             zoomTime(steps > 0 ? 0.5 : 2);
         return true;
     }
+    const QEvent::Type type = event->type();
+    if (watched == chartView->viewport()
+        && (type == QEvent::MouseButtonPress || type == QEvent::MouseMove || type == QEvent::MouseButtonRelease)
+        && dragEvent(static_cast<QMouseEvent *>(event)))
+        return true;
     if (watched == chartView->viewport() && event->type() == QEvent::MouseMove) {
         const QPointF scenePos = chartView->mapToScene(static_cast<QMouseEvent *>(event)->position().toPoint());
         const QPointF chartPos = chart->mapFromScene(scenePos);

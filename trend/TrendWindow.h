@@ -4,6 +4,7 @@
 
 #include "TrendCursor.h"
 #include "TrendExport.h"
+#include "DragPan.h"
 #include "TrendHistory.h"
 #include "TrendView.h"
 
@@ -21,13 +22,15 @@ class QComboBox;
 class QAction;
 class QHBoxLayout;
 class QImage;
-class QDateTimeAxis;
 class QGraphicsLineItem;
 class QLabel;
 class QLineSeries;
+class QMouseEvent;
 class QPushButton;
 class QValueAxis;
 class OutputLanes;
+class TTimeAxis;
+class TYRange;
 
 class QZ_TREND_EXPORT TTrendWindow : public QWidget, public TrendView {
     Q_OBJECT
@@ -66,7 +69,7 @@ public:
     // ---- Controls ----
     QChart *chart = nullptr;
     QChartView *chartView = nullptr;
-    QDateTimeAxis *axisX = nullptr;
+    TTimeAxis *axisX = nullptr; // ms since the epoch
     QValueAxis *axisY = nullptr;
     std::vector<QLineSeries *> valueSeries; // one per unbroken stretch of values
     std::array<QLineSeries *, 6> limitSeries{}; // lower 1, higher 1, lower 2, ...
@@ -82,6 +85,7 @@ public:
     QAction *exportAllAction = nullptr;
     QLabel *spanCaption = nullptr;
     QLabel *statsLabel = nullptr;
+    TYRange *yRange = nullptr; // automatic or fixed by two fields
     QLabel *pointerLabel = nullptr;
     QLabel *emptyLabel = nullptr; // over the chart while it has no value to show
     QLabel *recordingLabel = nullptr;
@@ -114,6 +118,8 @@ private:
     void zoomTime(double factor);
     void panTime(int64_t ms);
     void goLive();
+    // Press, move and release of the left button over the plot pan the time axis; true: taken.
+    bool dragEvent(QMouseEvent *event);
     bool following() const { return !lookEnd && !paused(); }
     // Each line in the legend once: the value's first stretch, and the shown outputs' lines.
     void showLegendEntries();
@@ -146,6 +152,7 @@ private:
     int64_t frozenEnd = 0;
     std::optional<int64_t> lookEnd; // the view's end while looking back
     int64_t zoomMs = 0;             // the span zoomed to; 0: the span box's
+    TDragPan drag;
 };
 
 // The library's entry point (TrendView.h): a trend window over the host.

@@ -10,7 +10,7 @@
 #include <QPen>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
-#include <QtCharts/QDateTimeAxis>
+#include "TimeAxis.h"
 #include <QtCharts/QLegend>
 #include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
@@ -66,7 +66,7 @@ QString TTrendWindow::pointerText(int64_t ms) const
     if (!place)
         return {};
     const TrendSample &sample = history.at(cursorIndex(history, *place));
-    const QString time = cursorTimeText(sample.ms, axisX->min().toMSecsSinceEpoch(), axisX->max().toMSecsSinceEpoch());
+    const QString time = cursorTimeText(sample.ms, axisX->begin(), axisX->end());
     return cursorReadout(sample, time, shownWithUnit(sample.pascal), cursorTexts).join(QStringLiteral("  "));
 }
 
@@ -78,8 +78,8 @@ void TTrendWindow::showPointer(std::optional<int64_t> ms)
 
 void TTrendWindow::moveCursor(int steps)
 {
-    const int64_t begin = axisX->min().toMSecsSinceEpoch();
-    const int64_t end = axisX->max().toMSecsSinceEpoch();
+    const int64_t begin = axisX->begin();
+    const int64_t end = axisX->end();
     const std::optional<CursorPlace> placed = stepCursor(history, cursor, steps, begin, end);
     if (!placed)
         return;
@@ -95,8 +95,8 @@ void TTrendWindow::moveCursor(int steps)
 
 void TTrendWindow::cursorToOldest()
 {
-    const std::size_t oldest = history.lowerBound(axisX->min().toMSecsSinceEpoch());
-    if (oldest >= history.size() || history.at(oldest).ms > axisX->max().toMSecsSinceEpoch())
+    const std::size_t oldest = history.lowerBound(axisX->begin());
+    if (oldest >= history.size() || history.at(oldest).ms > axisX->end())
         return;
     cursor = cursorPlaceOf(history, oldest);
     showCursor();
@@ -112,7 +112,7 @@ void TTrendWindow::showCursor()
             cursor = cursorPlaceOf(history, index);
             const TrendSample &sample = history.at(index);
             const QString time =
-                cursorTimeText(sample.ms, axisX->min().toMSecsSinceEpoch(), axisX->max().toMSecsSinceEpoch());
+                cursorTimeText(sample.ms, axisX->begin(), axisX->end());
             readout = cursorReadout(sample, time, shownWithUnit(sample.pascal), cursorTexts);
         } else {
             cursor.reset();
@@ -129,8 +129,8 @@ void TTrendWindow::showCursor()
 void TTrendWindow::followPlotArea()
 {
     const QRectF plot = chart->plotArea();
-    const int64_t begin = axisX->min().toMSecsSinceEpoch();
-    const int64_t end = axisX->max().toMSecsSinceEpoch();
+    const int64_t begin = axisX->begin();
+    const int64_t end = axisX->end();
     // The plot's left edge and width in the lanes' coordinates.
     const QPointF left = chartView->viewportTransform().map(chart->mapToScene(plot.topLeft()));
     const QPointF right = chartView->viewportTransform().map(chart->mapToScene(plot.topRight()));
@@ -143,7 +143,7 @@ void TTrendWindow::followPlotArea()
 void TTrendWindow::placeCursorLine()
 {
     const QRectF plot = chart->plotArea();
-    if (!cursor || cursor->ms < axisX->min().toMSecsSinceEpoch() || cursor->ms > axisX->max().toMSecsSinceEpoch()) {
+    if (!cursor || cursor->ms < axisX->begin() || cursor->ms > axisX->end()) {
         cursorLine->hide();
         return;
     }
@@ -167,9 +167,9 @@ void TTrendWindow::describeChart()
 void TTrendWindow::describeLanes()
 {
     // The states at the newest sample shown.
-    const std::size_t after = history.lowerBound(axisX->max().toMSecsSinceEpoch() + 1);
+    const std::size_t after = history.lowerBound(axisX->end() + 1);
     const TrendSample *newest = after > 0 ? &history.at(after - 1) : nullptr;
-    if (newest && newest->ms < axisX->min().toMSecsSinceEpoch())
+    if (newest && newest->ms < axisX->begin())
         newest = nullptr;
     QStringList states;
     if (!newest || std::isnan(newest->pascal)) {

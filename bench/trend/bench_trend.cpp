@@ -148,6 +148,34 @@ void BM_cursorStepDay(benchmark::State &state)
 }
 BENCHMARK(BM_cursorStepDay)->Unit(benchmark::kMicrosecond);
 
+// An hour of the day in view, an hour further on at each frame, as Page Up
+// and Page Down move it: the time axis' labels change at every frame.
+void BM_panDay(benchmark::State &state)
+{
+    TOperatorTools &tools = *mainWindow->operatorTools;
+    tools.history.clear();
+    fillDay(tools.history);
+    static int64_t end = kStart;
+    tools.clock = [] { return QDateTime::fromMSecsSinceEpoch(end); };
+    tools.showTrend();
+    TTrendWindow &trend = *static_cast<TTrendWindow *>(tools.trendWindow);
+    trend.resize(int(state.range(0)), 600);
+    trend.spanBox->setCurrentIndex(2); // 1 hour
+    QApplication::processEvents();
+    const bool paint = state.range(1) != 0;
+    int hour = 0;
+    for (auto _ : state) {
+        hour = (hour + 1) % 23;
+        end = kStart + int64_t(hour + 1) * 3'600'000 + 12'345;
+        trend.redraw();
+        if (paint) {
+            QPixmap image = trend.chartView->grab();
+            benchmark::DoNotOptimize(image);
+        }
+    }
+}
+BENCHMARK(BM_panDay)->Args({1920, 0})->Args({1920, 1})->ArgNames({"width", "paint"})->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 int main(int argc, char **argv)

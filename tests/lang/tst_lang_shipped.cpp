@@ -48,6 +48,9 @@ const QStringList &toolKeys()
         "The trend cannot be opened", "Resume", "Switch on Actual value to see the trend",
         "dashed", "dash-dot", "Live", "Export", "Span shown", "File cannot be written",
         "Cursor", "no value", "Legend", "Output states",
+        // the trend's Y range
+        "Y axis", "Automatic", "Y axis automatic", "From", "To", "Y axis from", "Y axis to",
+        "From must be less than To",
         // the write journal
         "Not journaled"};
     return keys;

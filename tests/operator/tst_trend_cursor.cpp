@@ -19,7 +19,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QtCharts/QChartView>
-#include <QtCharts/QDateTimeAxis>
+#include "TimeAxis.h"
 #include <QtCharts/QLegend>
 #include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
@@ -114,8 +114,8 @@ class TrendCursorTest : public QObject {
         return trend.cursorPlace() ? cursorIndex(history, *trend.cursorPlace()) : history.size();
     }
 
-    static int64_t viewBegin(const TTrendWindow &t) { return t.axisX->min().toMSecsSinceEpoch(); }
-    static int64_t viewEnd(const TTrendWindow &t) { return t.axisX->max().toMSecsSinceEpoch(); }
+    static int64_t viewBegin(const TTrendWindow &t) { return t.axisX->begin(); }
+    static int64_t viewEnd(const TTrendWindow &t) { return t.axisX->end(); }
 
     // Where a time lies on the plot, in the trend window's coordinates.
     static double plotXInWindow(TTrendWindow &trend, int64_t ms)

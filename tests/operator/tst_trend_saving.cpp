@@ -24,7 +24,7 @@
 #include <QTimer>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
-#include <QtCharts/QDateTimeAxis>
+#include "TimeAxis.h"
 #include <QtCharts/QLegend>
 
 #include <cmath>
