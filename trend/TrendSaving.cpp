@@ -1,6 +1,7 @@
 // What the trend window saves: the history as CSV and the chart as a picture
 // with its title, time range and figures. A failed save keeps the old file.
 #include "HistoryExport.h"
+#include "OutputLanes.h"
 #include "TrendWindow.h"
 
 #include <QAction>
@@ -80,9 +81,12 @@ QImage TTrendWindow::picture() const
     // The legend is part of the chart's own picture.
     chart->legend()->setVisible(true);
     const QPixmap chartPicture = chartView->grab();
+    // The outputs' lanes belong to the chart: on its time axis, under it.
+    const QPixmap lanesPicture = lanes->isVisibleTo(this) ? lanes->grab() : QPixmap();
     const qreal scale = chartPicture.devicePixelRatio();
     const int width = int(chartPicture.width() / scale);
-    const int chartHeight = int(chartPicture.height() / scale);
+    const int lanesHeight = int(lanesPicture.height() / scale);
+    const int chartHeight = int(chartPicture.height() / scale) + lanesHeight;
 
     QFont titleFont = font();
     titleFont.setBold(true);
@@ -110,6 +114,8 @@ QImage TTrendWindow::picture() const
     painter.drawText(QRect(kMargin, kMargin + titleMetrics.height(), textWidth, textMetrics.height()),
                      Qt::AlignLeft | Qt::AlignVCenter, range);
     painter.drawPixmap(0, headerHeight, chartPicture);
+    if (!lanesPicture.isNull())
+        painter.drawPixmap(lanes->x() - chartView->x(), headerHeight + chartHeight - lanesHeight, lanesPicture);
     painter.drawText(QRect(kMargin, headerHeight + chartHeight + kMargin / 2, textWidth, textMetrics.height()),
                      Qt::AlignLeft | Qt::AlignVCenter,
                      textMetrics.elidedText(statsLabel->text(), Qt::ElideRight, textWidth));

@@ -52,7 +52,8 @@ TTrendWindow::TTrendWindow(TrendHost &trendHost, QWidget *parent)
     setObjectName(QStringLiteral("trendWindow"));
 
     chart = new QChart;
-    chart->legend()->setAlignment(Qt::AlignBottom);
+    // At the side, one entry a line: below the plot the names are cut short.
+    chart->legend()->setAlignment(Qt::AlignRight);
     chart->setMargins(QMargins(4, 4, 4, 4));
     axisX = new TTimeAxis;
     axisY = new QValueAxis;

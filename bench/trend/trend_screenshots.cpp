@@ -104,6 +104,7 @@ int main(int argc, char **argv)
     useDesignStyle();
     QApplication app(argc, argv);
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
-    const bool ok = shoot(0, QStringLiteral("en"), out) && shoot(1, QStringLiteral("cs"), out);
+    const bool ok = shoot(0, QStringLiteral("en"), out) && shoot(1, QStringLiteral("cs"), out)
+                    && shoot(2, QStringLiteral("de"), out);
     return ok ? 0 : 1;
 }

@@ -24,6 +24,7 @@
 #include <QTimer>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
+#include "OutputLanes.h"
 #include "TimeAxis.h"
 #include <QtCharts/QLegend>
 
@@ -401,6 +402,13 @@ private slots:
         QVERIFY(top < extra);
         QVERIFY(hasInk(saved, 0, top));
         QVERIFY(hasInk(saved, top + chartAlone.height(), saved.height()));
+        // the outputs' lanes right under the chart, where the window shows them
+        QVERIFY(trend.lanes->isVisible());
+        const QImage lanesAlone = trend.lanes->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const int lanesX = trend.lanes->x() - trend.chartView->x();
+        QCOMPARE(saved.copy(lanesX, top + chartAlone.height(), lanesAlone.width(), lanesAlone.height())
+                     .convertToFormat(QImage::Format_RGB32),
+                 lanesAlone);
     }
 
     // ---- Failures ----
