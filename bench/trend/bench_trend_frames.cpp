@@ -108,7 +108,8 @@ int main(int argc, char **argv)
     QApplication::processEvents();
     std::printf("history: %zu values; chart %d px wide\n", tools.history.size(), trend.chartView->width());
 
-    QWidget *viewport = trend.chartView->grab().isNull() ? nullptr : trend.chartView->viewport(); // the first paint, as on opening
+    QPixmap opened = trend.chartView->grab(); // the first paint, as on opening
+    QWidget *viewport = trend.chartView->viewport();
 
     // A day down to ten seconds is 13 halvings; in and out again, three times.
     print("wheel zoom in and out (24 h-10 s)", frames(trend, 78, [&](int i) { wheel(viewport, (i / 13) % 2 == 0 ? 120 : -120); }));
