@@ -295,15 +295,23 @@ void TTrendWindow::redraw()
     const double margin = high > low ? (high - low) * 0.05 : std::max(std::abs(high) * 0.05, 1.0);
     axisX->show(begin, end, plotColumns());
     yRange->followUnit();
-    if (const auto fixed = yRange->fixedPascal()) {
-        axisY->setRange(fixed->first * factor, fixed->second * factor);
-    } else {
-        axisY->setRange(low - margin, high + margin);
-        axisY->applyNiceNumbers();
+    // Each change of the axis lays the whole chart out again: a tick whose
+    // span has the same extremes leaves it alone.
+    const auto fixed = yRange->fixedPascal();
+    const YRequest wanted = fixed ? YRequest{true, fixed->first * factor, fixed->second * factor}
+                                  : YRequest{false, low - margin, high + margin};
+    if (wanted != yRequest) {
+        axisY->setRange(wanted.low, wanted.high);
+        if (!wanted.fixed)
+            axisY->applyNiceNumbers();
+        yRequest = wanted;
     }
-    axisY->setLabelFormat(QStringLiteral("%.") + QString::number(std::clamp(shown.decimals, 0, 6)) + u'f');
-    axisY->setTitleText((shown.isPressure ? pressureCaption : heightCaption) + QStringLiteral(" [")
-                        + shown.unitText + u']');
+    const QString labelFormat = QStringLiteral("%.") + QString::number(std::clamp(shown.decimals, 0, 6)) + u'f';
+    if (axisY->labelFormat() != labelFormat)
+        axisY->setLabelFormat(labelFormat);
+    const QString title = (shown.isPressure ? pressureCaption : heightCaption) + QStringLiteral(" [") + shown.unitText + u']';
+    if (axisY->titleText() != title)
+        axisY->setTitleText(title);
     showLegendEntries();
     for (std::size_t i = 0; i < reduced.segments.size(); ++i) {
         QList<QPointF> points;

@@ -151,6 +151,14 @@ private:
     const TrendHistory &history;
     int64_t frozenEnd = 0;
     std::optional<int64_t> lookEnd; // the view's end while looking back
+    // The Y range last asked of the axis (before nice numbers).
+    struct YRequest {
+        bool fixed = false;
+        double low = 0;
+        double high = 0;
+        bool operator==(const YRequest &) const = default;
+    };
+    std::optional<YRequest> yRequest;
     int64_t zoomMs = 0;             // the span zoomed to; 0: the span box's
     TDragPan drag;
 };
