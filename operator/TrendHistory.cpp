@@ -105,14 +105,13 @@ TrendReduction TrendHistory::reduce(int64_t from, int64_t to, int columns) const
         column.index = -1;
     };
 
-    for (std::size_t i = lowerBound(from); i < count; ++i) {
-        const TrendSample &s = at(i);
+    visitFrom(lowerBound(from), [&](const TrendSample &s) {
         if (s.ms > to)
-            break;
+            return false;
         if (std::isnan(s.pascal)) {
             flush();
             joined = false;
-            continue;
+            return true;
         }
         if (!joined || s.ms - lastValueMs > kJoinMs) {
             flush();
@@ -143,7 +142,8 @@ TrendReduction TrendHistory::reduce(int64_t from, int64_t to, int columns) const
             if (s.pascal > column.high.pascal)
                 column.high = s;
         }
-    }
+        return true;
+    });
     flush();
     if (result.count > 0)
         result.mean = sum / double(result.count);

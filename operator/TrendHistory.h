@@ -48,6 +48,22 @@ public:
     // Bytes reserved for the ring, whatever it is filled with.
     std::size_t memoryBytes() const { return ring.capacity() * sizeof(TrendSample); }
 
+    // Calls visit(sample) for each sample from index `start` on, oldest
+    // first, until it returns false. Walks the ring by its slots: at(i) for
+    // each sample of a day would cost a division each.
+    template <typename Visit> void visitFrom(std::size_t start, Visit &&visit) const
+    {
+        if (start >= count)
+            return;
+        std::size_t slot = (first + start) % ring.size();
+        for (std::size_t i = start; i < count; ++i) {
+            if (!visit(ring[slot]))
+                return;
+            if (++slot == ring.size())
+                slot = 0;
+        }
+    }
+
     // Index of the first sample at or after ms (size() when none).
     std::size_t lowerBound(int64_t ms) const;
     // The value sample nearest to ms, or nullptr when there is none within maxDistanceMs.

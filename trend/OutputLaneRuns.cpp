@@ -52,16 +52,16 @@ LaneRuns outputLaneRuns(const TrendHistory &history, int64_t begin, int64_t end,
     // Each sample is marked when the next one tells how long it held; each is read once.
     TrendSample previous;
     bool held = false;
-    for (; i < history.size(); ++i) {
-        const TrendSample &s = history.at(i);
+    history.visitFrom(i, [&](const TrendSample &s) {
         if (held)
             mark(previous, s.ms - previous.ms <= TrendHistory::kJoinMs ? s.ms : previous.ms);
         held = false;
         if (s.ms > end)
-            break;
+            return false;
         held = !std::isnan(s.pascal);
         previous = s;
-    }
+        return true;
+    });
     if (held)
         mark(previous, previous.ms);
 
