@@ -2,6 +2,8 @@
 // as fit the plot's width, on a range in ms since the epoch.
 #pragma once
 
+#include "TrendExport.h"
+
 #include "TimeTicks.h"
 
 #include <QtCharts/QCategoryAxis>
@@ -9,7 +11,7 @@
 #include <cmath>
 #include <cstdint>
 
-class TTimeAxis : public QCategoryAxis {
+class QZ_TREND_EXPORT TTimeAxis : public QCategoryAxis {
 public:
     explicit TTimeAxis(QObject *parent = nullptr);
 

@@ -5,6 +5,7 @@
 #include "TrendWindow.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QDateTime>
 #include <QHBoxLayout>
 #include <QImage>
@@ -125,9 +126,14 @@ QImage TTrendWindow::picture() const
 
 bool TTrendWindow::saveImage(const QString &path)
 {
-    const QImage image = picture();
-    const trendexport::Saved saved =
-        trendexport::saveWhole(path, [&image](QIODevice &file) { return image.save(&file, "PNG"); });
+    // Encoded whole in memory first: the PNG writer, stopped by a failing
+    // file, loses a row's buffer; and the file then gets only finished bytes.
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    picture().save(&buffer, "PNG");
+    const trendexport::Saved saved = trendexport::saveWhole(
+        path, [&png](QIODevice &file) { return !png.isEmpty() && file.write(png) == png.size(); });
     if (saved != trendexport::Saved::Yes) {
         tellSaveFailed(int(saved), path);
         return false;

@@ -3,6 +3,8 @@
 // keeps the same pressure range and only shows it in the new unit.
 #pragma once
 
+#include "TrendExport.h"
+
 #include "RangeNumber.h"
 #include "TrendView.h"
 
@@ -16,7 +18,7 @@ class QLabel;
 class QLineEdit;
 class QValueAxis;
 
-class TYRange : public QWidget {
+class QZ_TREND_EXPORT TYRange : public QWidget {
     Q_OBJECT
 public:
     // axis: the Y axis, whose shown range the fields start from.
