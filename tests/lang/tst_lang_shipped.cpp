@@ -43,7 +43,7 @@ const QStringList &toolKeys()
         "Compare file with transmitter", "File", "Setting", "Transmitter", "Different", "Close",
         // trend and recording
         "Trend", "Span", "1 minute", "10 minutes", "1 hour", "Everything", "Pause", "Record", "Stop",
-        "Save image", "Minimum", "Maximum", "Mean", "At pointer", "Not recording", "Recording", "Recorded",
+        "Save image", "Minimum", "Maximum", "Mean", "Not recording", "Recording", "Recorded",
         "%i line|%i lines", "Recording stopped, file cannot be written", "All files",
         "The trend cannot be opened", "Resume", "Switch on Actual value to see the trend",
         "dashed", "dash-dot", "Live", "Export", "Span shown", "File cannot be written",
