@@ -171,3 +171,19 @@ std::vector<TimeTick> fittingTimeTicks(int64_t beginMs, int64_t endMs, const QTi
     }
     return {};
 }
+
+QString repeatedTimeOffset(int64_t ms, const QTimeZone &zone)
+{
+    if (!zone.isValid())
+        return {};
+    const int64_t offset = offsetMs(ms, zone);
+    // The same clock time an offset change earlier or later, with the other offset.
+    for (const int64_t apart : {int64_t(3'600'000), int64_t(1'800'000), int64_t(7'200'000)}) {
+        for (const int64_t other : {ms - apart, ms + apart}) {
+            const int64_t otherOffset = offsetMs(other, zone);
+            if (otherOffset != offset && other + otherOffset == ms + offset)
+                return offsetText(offset);
+        }
+    }
+    return {};
+}

@@ -34,3 +34,8 @@ std::vector<TimeTick> timeTicks(int64_t beginMs, int64_t endMs, int maxTicks, co
 std::vector<TimeTick> fittingTimeTicks(int64_t beginMs, int64_t endMs, const QTimeZone &zone, double width,
                                        const std::function<double(const QString &)> &labelWidth,
                                        double gap = 8, int maxTicks = 10);
+
+// The offset ("UTC+02:00") when the zone's clock shows the time of ms twice
+// (the hour repeated when daylight saving ends), else empty: it tells the
+// two apart.
+QString repeatedTimeOffset(int64_t ms, const QTimeZone &zone);

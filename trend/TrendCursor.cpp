@@ -1,5 +1,7 @@
 #include "TrendCursor.h"
 
+#include "TimeTicks.h"
+
 #include <QDateTime>
 
 #include <algorithm>
@@ -60,12 +62,18 @@ std::optional<CursorPlace> stepCursor(const TrendHistory &history, std::optional
     return cursorPlaceOf(history, std::size_t(index));
 }
 
-QString cursorTimeText(int64_t ms, int64_t begin, int64_t end)
+QString cursorTimeText(int64_t ms, int64_t begin, int64_t end, const QTimeZone &zone)
 {
     const bool withDate = end - begin > 6 * 3'600'000
-                          || QDateTime::fromMSecsSinceEpoch(begin).date() != QDateTime::fromMSecsSinceEpoch(end).date();
-    return QDateTime::fromMSecsSinceEpoch(ms).toString(withDate ? QStringLiteral("dd.MM.yyyy HH:mm:ss.zzz")
-                                                                : QStringLiteral("HH:mm:ss.zzz"));
+                          || QDateTime::fromMSecsSinceEpoch(begin, zone).date()
+                                 != QDateTime::fromMSecsSinceEpoch(end, zone).date();
+    QString text = QDateTime::fromMSecsSinceEpoch(ms, zone).toString(withDate ? QStringLiteral("dd.MM.yyyy HH:mm:ss.zzz")
+                                                                               : QStringLiteral("HH:mm:ss.zzz"));
+    // In the hour the clock shows twice, as the time axis does.
+    const QString offset = repeatedTimeOffset(ms, zone);
+    if (!offset.isEmpty())
+        text += u' ' + offset;
+    return text;
 }
 
 QString lampStatesText(uint8_t lamps, const CursorTexts &texts)

@@ -6,6 +6,7 @@
 #include "TrendHistory.h"
 
 #include <QString>
+#include <QTimeZone>
 #include <QStringList>
 
 #include <array>
@@ -34,7 +35,8 @@ QZ_TREND_EXPORT std::optional<CursorPlace> stepCursor(const TrendHistory &histor
 
 // The cursor's time in local time to the millisecond, with the date when the
 // span shown from begin to end crosses midnight or exceeds six hours.
-QZ_TREND_EXPORT QString cursorTimeText(int64_t ms, int64_t begin, int64_t end);
+QZ_TREND_EXPORT QString cursorTimeText(int64_t ms, int64_t begin, int64_t end,
+                                       const QTimeZone &zone = QTimeZone::systemTimeZone());
 
 // The readout's texts, looked up when the language changes.
 struct CursorTexts {

@@ -275,6 +275,18 @@ private slots:
         QCOMPARE(cursorTimeText(QDateTime(day, at).toMSecsSinceEpoch(), begin, begin + spanMinutes * 60'000), text);
     }
 
+    // In the hour the clock shows twice, the two readings are told apart.
+    void theCursorTellsTheRepeatedHourApart()
+    {
+        const QTimeZone prague("Europe/Prague");
+        QVERIFY2(prague.isValid(), "the time zone database (tzdata) is missing");
+        const int64_t first = QDateTime(QDate(2026, 10, 25), QTime(0, 30), QTimeZone::utc()).toMSecsSinceEpoch();
+        const int64_t second = first + 3'600'000;
+        QCOMPARE(cursorTimeText(first, first - 60'000, second + 60'000, prague), QStringLiteral("02:30:00.000 UTC+02:00"));
+        QCOMPARE(cursorTimeText(second, first - 60'000, second + 60'000, prague), QStringLiteral("02:30:00.000 UTC+01:00"));
+        QCOMPARE(cursorTimeText(second + 3'600'000, first, second + 4'000'000, prague), QStringLiteral("03:30:00.000"));
+    }
+
     // ---- On the trend window ----
 
     void keysStepTheCursorBySample_data()

@@ -163,6 +163,30 @@ private slots:
         QCOMPARE(labels(ticks), expected);
     }
 
+    // The hour the clock shows twice when summer time ends carries its offset;
+    // no other time does, the hour skipped in March included.
+    void aRepeatedTimeTellsItsOffset_data()
+    {
+        QTest::addColumn<QString>("at");
+        QTest::addColumn<QString>("offset");
+        QTest::newRow("first 02:30 of the night") << "2026-10-25 00:30:00Z" << "UTC+02:00";
+        QTest::newRow("second 02:30") << "2026-10-25 01:30:00Z" << "UTC+01:00";
+        QTest::newRow("first 02:00") << "2026-10-25 00:00:00Z" << "UTC+02:00";
+        QTest::newRow("second 02:00, the change itself") << "2026-10-25 01:00:00Z" << "UTC+01:00";
+        QTest::newRow("01:59 before the repeat") << "2026-10-24 23:59:00Z" << "";
+        QTest::newRow("03:00 after it") << "2026-10-25 02:00:00Z" << "";
+        QTest::newRow("03:00 after the skipped hour") << "2026-03-29 01:00:00Z" << "";
+        QTest::newRow("01:59 before the skipped hour") << "2026-03-29 00:59:00Z" << "";
+        QTest::newRow("summer") << "2026-07-01 10:00:00Z" << "";
+    }
+    void aRepeatedTimeTellsItsOffset()
+    {
+        QFETCH(QString, at);
+        QFETCH(QString, offset);
+        QCOMPARE(repeatedTimeOffset(ms(at), prague()), offset);
+        QCOMPARE(repeatedTimeOffset(ms(at), QTimeZone::utc()), QString());
+    }
+
     void nothingForAnEmptyOrReversedSpan()
     {
         QVERIFY(timeTicks(ms("2026-12-10 10:00:00"), ms("2026-12-10 09:00:00"), 10, prague()).empty());
