@@ -72,7 +72,7 @@ private:
         }
         auto found = decoded.find(chosen);
         if (found == decoded.end())
-            found = decoded.emplace(chosen, QPixmap(QStringLiteral(":/icons/qz5801-%1.png").arg(chosen))).first;
+            found = decoded.emplace(chosen, QPixmap(QStringLiteral(":/icons/qz5801-%1.png").arg(chosen), "PNG")).first;
         return found->second;
     }
 
