@@ -10,6 +10,7 @@ void closeOnEndSignals(QWidget &) {}
 #else
 
 #include <QApplication>
+#include <QDialog>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -42,8 +43,11 @@ void closeWhenFree(QPointer<QWidget> window)
     // A box inside an operation: answered as by Escape, then the operation
     // ends on its own road before the window closes.
     if (QWidget *modal = QApplication::activeModalWidget()) {
-        modal->close();
-        QTimer::singleShot(0, window, [window] { closeWhenFree(window); });
+        // A box with no Escape answer refuses to close: it is dismissed.
+        if (!modal->close())
+            if (auto *dialog = qobject_cast<QDialog *>(modal))
+                dialog->reject();
+        QTimer::singleShot(20, window, [window] { closeWhenFree(window); });
         return;
     }
     window->close();

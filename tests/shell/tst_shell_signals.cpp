@@ -67,28 +67,41 @@ private slots:
         QVERIFY2(!QFileInfo::exists(lockPath), "the lock was left behind");
     }
 
-    // In the middle of an operation with a box open: the box is answered as
-    // by Escape, the operation goes on to its end, then the window closes.
-    // Runs last: it sets this process's own signal handling.
-    void aBoxOpenWhenTheSignalComesIsAnsweredFirst()
+    // In the middle of an operation with boxes open: each is answered as by
+    // Escape (one without such an answer is dismissed), the operation goes on
+    // to its end, then the window closes. Runs last: it sets this process's
+    // own signal handling.
+    void openBoxesAreAnsweredFirst()
     {
         CountingWindow window;
         window.show();
         catchEndSignals();
         closeOnEndSignals(window);
-        QMessageBox box(QMessageBox::Question, QStringLiteral("Write"), QStringLiteral("Write configuration?"),
-                        QMessageBox::Yes | QMessageBox::No, &window);
-        QTimer::singleShot(50, [] { ::raise(SIGTERM); });
+        QMessageBox question(QMessageBox::Question, QStringLiteral("Write"), QStringLiteral("Write configuration?"),
+                             QMessageBox::Yes | QMessageBox::No, &window);
+        QMessageBox noEscape(QMessageBox::Information, QStringLiteral("Choose"), QStringLiteral("A or B?"),
+                             QMessageBox::NoButton, &window);
+        noEscape.addButton(QStringLiteral("A"), QMessageBox::AcceptRole);
+        noEscape.addButton(QStringLiteral("B"), QMessageBox::AcceptRole);
         int answer = -1;
+        bool innerEnded = false;
         int closesWhileAnswering = -1;
         QTimer::singleShot(0, &window, [&] {
-            answer = box.exec();
+            // the operation asks, and while it asks another box comes up
+            QTimer::singleShot(0, &window, [&] {
+                QTimer::singleShot(50, [] { ::raise(SIGTERM); });
+                noEscape.exec();
+                innerEnded = true;
+            });
+            answer = question.exec();
             closesWhileAnswering = window.closes;
         });
         QTRY_COMPARE_WITH_TIMEOUT(window.closes, 1, 20000);
+        QVERIFY(innerEnded);
         QCOMPARE(answer, int(QMessageBox::No));
         QCOMPARE(closesWhileAnswering, 0);
         QVERIFY(!window.isVisible());
+        QVERIFY(!noEscape.isVisible());
     }
 };
 
