@@ -1,0 +1,122 @@
+// Moving about the time axis: zoom, pan, follow the newest value again, and
+// the keys, wheel and mouse that do it on the chart.
+#include "TrendWindow.h"
+#include "OutputLanes.h"
+#include "TimeAxis.h"
+#include "YRange.h"
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QGraphicsLineItem>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWheelEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QShortcut>
+#include <QVBoxLayout>
+#include <QtCharts/QChart>
+#include <QtCharts/QChartView>
+#include <QtCharts/QLegend>
+#include <QtCharts/QLegendMarker>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QValueAxis>
+#include <algorithm>
+#include <cmath>
+
+void TTrendWindow::zoomTime(double factor)
+{
+    const int64_t end = axisX->end();
+    const int64_t shown = end - axisX->begin() + 1;
+    // From ten seconds to a day and a bit, the history's reach.
+    zoomMs = std::clamp(int64_t(double(shown) * factor), int64_t(10'000), int64_t(25 * 3'600'000));
+    if (!following())
+        lookEnd = end;
+    redraw();
+}
+
+void TTrendWindow::panTime(int64_t ms)
+{
+    const int64_t end = axisX->end() + ms;
+    const int64_t newest = host.now();
+    // Past the newest value: follow it again (unless paused).
+    if (end >= newest && !paused())
+        lookEnd.reset();
+    else
+        lookEnd = std::min(end, newest);
+    redraw();
+}
+
+void TTrendWindow::goLive()
+{
+    lookEnd.reset();
+    zoomMs = 0;
+    pauseButton->setChecked(false);
+    redraw();
+}
+
+bool TTrendWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == chartView && event->type() == QEvent::KeyPress) {
+        const int64_t shown = axisX->end() - axisX->begin() + 1;
+        const auto *key = static_cast<QKeyEvent *>(event);
+        switch (key->key()) {
+        case Qt::Key_Plus:
+            zoomTime(0.5);
+            return true;
+        case Qt::Key_Minus:
+            zoomTime(2);
+            return true;
+        // The cursor steps by a sample; with Ctrl the view moves by a tenth.
+        case Qt::Key_Left:
+            if (key->modifiers() & Qt::ControlModifier)
+                panTime(-shown / 10);
+            else
+                moveCursor(-1);
+            return true;
+        case Qt::Key_Right:
+            if (key->modifiers() & Qt::ControlModifier)
+                panTime(shown / 10);
+            else
+                moveCursor(1);
+            return true;
+        case Qt::Key_Home:
+            cursorToOldest();
+            return true;
+        case Qt::Key_PageUp:
+            panTime(-shown);
+            return true;
+        case Qt::Key_PageDown:
+            panTime(shown);
+            return true;
+        case Qt::Key_End:
+            goLive();
+            return true;
+        default:
+            break;
+        }
+    }
+    if (watched == chartView->viewport() && event->type() == QEvent::Wheel) {
+        const int steps = static_cast<QWheelEvent *>(event)->angleDelta().y();
+        if (steps != 0)
+            zoomTime(steps > 0 ? 0.5 : 2);
+        return true;
+    }
+    const QEvent::Type type = event->type();
+    if (watched == chartView->viewport()
+        && (type == QEvent::MouseButtonPress || type == QEvent::MouseMove || type == QEvent::MouseButtonRelease)
+        && dragEvent(static_cast<QMouseEvent *>(event)))
+        return true;
+    if (watched == chartView->viewport() && event->type() == QEvent::MouseMove) {
+        const QPointF scenePos = chartView->mapToScene(static_cast<QMouseEvent *>(event)->position().toPoint());
+        const QPointF chartPos = chart->mapFromScene(scenePos);
+        if (chart->plotArea().contains(chartPos))
+            showPointer(int64_t(chart->mapToValue(chartPos, limitSeries[0]).x()));
+        else
+            showPointer(std::nullopt);
+    }
+    return QWidget::eventFilter(watched, event);
+}
