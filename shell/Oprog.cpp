@@ -40,10 +40,21 @@ TOProgramu::TOProgramu(QWidget *parent) : QDialog(parent)
 void TOProgramu::cmCreate()
 {
     translateAboutWindow(this, fileVersionText());
-    caption1->adjustSize();
-    version->adjustSize();
     // In the language of the window; names and licence identifiers as they are.
     licences->setText(licenceText());
+}
+
+void TOProgramu::showEvent(QShowEvent *event)
+{
+    // Sized when first shown, before the window appears: measuring the text
+    // at creation made the title's font ready at start-up for a window most
+    // runs never open. Texts and fonts are fixed at creation, so once is enough.
+    if (!labelsSized) {
+        caption1->adjustSize();
+        version->adjustSize();
+        labelsSized = true;
+    }
+    QDialog::showEvent(event);
 }
 
 QString fileVersionText()

@@ -8,6 +8,7 @@
 
 #include <QDialog>
 #include <QIcon>
+#include <QImage>
 #include <QString>
 
 class TOProgramu : public QDialog, public Ui_TOProgramu {
@@ -17,6 +18,12 @@ public:
     explicit TOProgramu(QWidget *parent = nullptr);
 
     void cmCreate();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    bool labelsSized = false;
 };
 
 // The tool's own version as "major.minor.release".
@@ -28,3 +35,7 @@ QString licenceText();
 
 // The program icon at every size it is drawn in (title bars, task bars, About).
 QIcon programIcon();
+
+// The icon's ready pixels at a size offered to window systems (16, 24, 32,
+// 48, 64), a null image at any other; the same as its PNG image of that size.
+QImage programIconPixels(int side);

@@ -231,10 +231,14 @@ private slots:
         QCOMPARE(fileVersionText(), QStringLiteral(QZ_PROJECT_VERSION));
 
         QCOMPARE(about->size(), QSize(345, 179));
+        // The labels take their text's size by the time the window appears.
+        about->show();
+        QVERIFY(QTest::qWaitForWindowExposed(about));
         QCOMPARE(about->caption1->pos(), QPoint(23, 15));
         QCOMPARE(about->caption1->size(), about->caption1->sizeHint());
         QCOMPARE(about->version->pos(), QPoint(23, 44));
         QCOMPARE(about->version->size(), about->version->sizeHint());
+        about->hide();
         QCOMPARE(about->BitBtn1->geometry(), QRect(247, 146, 90, 25));
         QCOMPARE(about->BitBtn1->text(), QStringLiteral("OK"));
         QVERIFY(about->BitBtn1->isDefault());
