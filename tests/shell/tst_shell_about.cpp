@@ -40,6 +40,12 @@ private slots:
         const QImage own(QStringLiteral(":/icons/qz5801-%1.png").arg(size));
         QCOMPARE(image.convertToFormat(QImage::Format_ARGB32_Premultiplied),
                  own.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+        // The offered sizes are kept as ready pixels: exactly the PNG's, so
+        // a changed PNG without the pixels made anew fails here.
+        if (offered)
+            QCOMPARE(programIconPixels(size), own.convertToFormat(QImage::Format_ARGB32));
+        else
+            QVERIFY(programIconPixels(size).isNull());
     }
 
     // Sizes between the images are scaled down from the next larger one; a
