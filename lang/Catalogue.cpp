@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QVarLengthArray>
 
 #include <SimpleIni.h>
 
@@ -93,34 +94,50 @@ bool readWholeFile(const QString &path, QByteArray &data)
     return true;
 }
 
+namespace {
+
+// Units are gathered in a plain buffer and made a text once: appending to
+// the text unit by unit was most of reading a language file.
+using Units = QVarLengthArray<char16_t, 256>;
+
+QString toText(const Units &units)
+{
+    return units.isEmpty() ? QString() : QString(reinterpret_cast<const QChar *>(units.constData()), units.size());
+}
+
+} // namespace
+
 bool readKey(UnitReader &reader, QString &key)
 {
-    key.clear();
+    Units units;
     char16_t unit;
     while (reader.next(unit)) {
-        if (unit == u';')
+        if (unit == u';') {
+            key = toText(units);
             return true;
+        }
         if (unit == u'\n')
-            key.clear();
+            units.clear();
         else
-            key.append(QChar(unit));
+            units.append(unit);
     }
+    key = toText(units);
     return false;
 }
 
 QString readText(UnitReader &reader)
 {
-    QString text;
+    Units units;
     char16_t unit;
     if (!reader.next(unit) || unit == u'\n')
-        return text;
+        return QString();
     if (unit != u' ' && unit != u'\t' && unit != u'\r')
-        text.append(QChar(unit));
+        units.append(unit);
     while (reader.next(unit) && unit != u'\n') {
         if (unit != u'\t' && unit != u'\r')
-            text.append(QChar(unit));
+            units.append(unit);
     }
-    return text;
+    return toText(units);
 }
 
 QString trimControlUnits(const QString &text)
