@@ -60,12 +60,6 @@ void TWindowJournal::attach(const std::optional<journal::Address> &a, const QStr
     note->hide();
     w.statusbar->addPermanentWidget(note, 0);
 
-    worker = new Writer;
-    worker->moveToThread(&thread);
-    connect(&thread, &QThread::finished, worker, &QObject::deleteLater);
-    thread.setObjectName(QStringLiteral("journal"));
-    thread.start();
-
     connect(&w, &TMainF::serialNumberRead, this, [this](uint16_t s) { serial = s; });
     connect(&w, &TMainF::configurationWriteEnded, this, &TWindowJournal::configurationWriteEnded);
     connect(&w, &TMainF::zeroOffsetWriteEnded, this, &TWindowJournal::zeroOffsetWriteEnded);
@@ -73,6 +67,8 @@ void TWindowJournal::attach(const std::optional<journal::Address> &a, const QStr
 
 TWindowJournal::~TWindowJournal()
 {
+    if (!worker)
+        return;
     // The records still queued are written first; the connection closes on its own thread.
     QMetaObject::invokeMethod(
         worker,
@@ -84,9 +80,24 @@ TWindowJournal::~TWindowJournal()
     thread.wait();
 }
 
+// The thread starts with the first record: most sessions write nothing, and
+// an idle thread still holds a stack and a memory arena of its own.
+QObject *TWindowJournal::writer()
+{
+    if (!worker) {
+        worker = new Writer;
+        worker->moveToThread(&thread);
+        connect(&thread, &QThread::finished, worker, &QObject::deleteLater);
+        thread.setObjectName(QStringLiteral("journal"));
+        thread.start();
+    }
+    return worker;
+}
+
 void TWindowJournal::waitForRecords()
 {
-    QMetaObject::invokeMethod(worker, [] {}, Qt::BlockingQueuedConnection);
+    if (worker)
+        QMetaObject::invokeMethod(worker, [] {}, Qt::BlockingQueuedConnection);
     QCoreApplication::sendPostedEvents(this);
 }
 
@@ -142,7 +153,7 @@ void TWindowJournal::submit(journal::Entry e)
         recorded(QStringLiteral("%1: %2").arg(QLatin1String(journal::kJournalVariable), addressProblem));
         return;
     }
-    auto *writer = static_cast<Writer *>(worker);
+    auto *writer = static_cast<Writer *>(this->writer());
     const journal::Address where = *address;
     QMetaObject::invokeMethod(
         writer,

@@ -34,12 +34,13 @@ private:
     void configurationWriteEnded(bool written);
     void zeroOffsetWriteEnded(float storedOffset, float sentOffset, bool written);
     void submit(journal::Entry entry);
+    QObject *writer();
     void recorded(const QString &problem);
 
     TMainF &w;
     std::optional<int> serial;
     QThread thread;
-    QObject *worker = nullptr; // lives on `thread`
+    QObject *worker = nullptr; // lives on `thread`; made with the first record
     std::optional<journal::Address> address;
     QString addressProblem;
 };

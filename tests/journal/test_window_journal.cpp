@@ -15,6 +15,8 @@
 #include "qzsim.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
@@ -62,6 +64,17 @@ class WindowJournalTest : public QObject {
         w.CmKonfigurace();
     }
 
+    static int threadsNamed(const QByteArray &name)
+    {
+        int found = 0;
+        for (const QString &task : QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QFile comm(QStringLiteral("/proc/self/task/%1/comm").arg(task));
+            if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == name)
+                ++found;
+        }
+        return found;
+    }
+
     static std::vector<Entry> records(const journal::Address &a) { return journal::Journal(a).history({}); }
 
 private slots:
@@ -97,9 +110,18 @@ private slots:
         journal::Address address;
         address.path = dir.filePath(QStringLiteral("window.sqlite"));
         auto *attached = new TWindowJournal(w, address);
+#ifdef Q_OS_LINUX
+        // No thread of its own until there is something to write.
+        QCOMPARE(threadsNamed("journal"), 0);
+        w.CmDeviceInfo();
+        QCOMPARE(threadsNamed("journal"), 0);
+#endif
         operate(w);
         attached->waitForRecords();
         QVERIFY(attached->note->isHidden());
+#ifdef Q_OS_LINUX
+        QCOMPARE(threadsNamed("journal"), 1);
+#endif
 
         const std::vector<Entry> all = records(address);
         QCOMPARE(all.size(), std::size_t(3));
