@@ -1,7 +1,5 @@
 #include "Journal.h"
 
-#include "Identity.h"
-
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -67,8 +65,10 @@ QVariant memoryOrNull(const MemoryContent &c)
 
 QString connectionName()
 {
+    // The counter's address too: a program may hold two copies of this code
+    // (its own and the window's loaded journal library), each counting from 0.
     static std::atomic<unsigned> counter{0};
-    return QStringLiteral("qz5801-journal-%1").arg(counter++);
+    return QStringLiteral("qz5801-journal-%1-%2").arg(quintptr(&counter), 0, 16).arg(counter++);
 }
 
 const char *const kColumns = "id, begun_utc, finished_utc, station, os_user, program, version, process_id, "
@@ -76,33 +76,6 @@ const char *const kColumns = "id, begun_utc, finished_utc, station, os_user, pro
                              "requested_memory, after_memory, result, detail, restored_from";
 
 } // namespace
-
-QString resultName(Result r)
-{
-    switch (r) {
-    case Result::Begun: return QStringLiteral("not finished");
-    case Result::Written: return QStringLiteral("written");
-    case Result::VerifyFailed: return QStringLiteral("verify failed");
-    case Result::Failed: return QStringLiteral("failed");
-    case Result::Refused: return QStringLiteral("refused");
-    case Result::Interrupted: return QStringLiteral("interrupted");
-    }
-    return {};
-}
-
-void stampEntry(Entry &entry, const QString &program, const QString &version)
-{
-    if (entry.station.isEmpty())
-        entry.station = stationName();
-    if (entry.user.isEmpty())
-        entry.user = operatingSystemUser();
-    if (entry.program.isEmpty())
-        entry.program = program;
-    if (entry.version.isEmpty())
-        entry.version = version;
-    if (!entry.processId)
-        entry.processId = processId();
-}
 
 Journal::Journal(const Address &address) : where(address), connection(connectionName())
 {

@@ -5,60 +5,12 @@
 // PostgreSQL go through the same statements, with bound parameters only.
 #pragma once
 
-#include "JournalAddress.h"
-#include "MemoryContent.h"
-
-#include <QDateTime>
-#include <QString>
+#include "JournalEntry.h"
 
 #include <functional>
-#include <optional>
-#include <stdexcept>
 #include <vector>
 
 namespace journal {
-
-// Every failure of the journal: a text that says what could not be done and why.
-class JournalError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-// How an attempt ended. Begun: not finished (still running, or the process
-// ended first). Interrupted: a signal came before the first write frame, so
-// none was sent.
-enum class Result { Begun, Written, VerifyFailed, Failed, Refused, Interrupted };
-
-// "not finished", "written", "verify failed", "failed", "refused", "interrupted"
-QString resultName(Result r);
-
-struct Entry {
-    qint64 id = 0;
-    QDateTime begun;    // UTC, milliseconds
-    QDateTime finished; // invalid while begun
-    QString station;
-    QString user;
-    QString program;
-    QString version;
-    qint64 processId = 0;
-    QString operation; // "write-config", "restore", "window write", "zero correction"
-    std::optional<int> serial;
-    QString location;   // USB location, when known
-    QString fileName;   // when the configuration came from a file
-    QString fileSha256; // hex
-    MemoryContent before;
-    MemoryContent requested;
-    MemoryContent after;
-    Result result = Result::Begun;
-    QString detail; // which fields, which transaction, why
-    std::optional<qint64> restoredFrom;
-};
-
-struct Filter {
-    std::optional<int> serial;
-    QDateTime since; // invalid: from the start
-    int limit = 0;   // 0: all
-};
 
 class Journal {
 public:
@@ -96,8 +48,4 @@ private:
     Address where;
     QString connection;
 };
-
-// The entry's who and when, as this process sees them.
-void stampEntry(Entry &entry, const QString &program, const QString &version);
-
 } // namespace journal

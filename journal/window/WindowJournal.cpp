@@ -1,5 +1,7 @@
 #include "WindowJournal.h"
 
+#include "JournalStore.h"
+
 #include "ConfigurationExchange.h"
 #include "Fix64usb.h"
 #include "Lang.h"
@@ -33,7 +35,7 @@ QString lastTransaction(const TFix64 &link)
 // record and again after a failure.
 class Writer : public QObject {
 public:
-    std::unique_ptr<journal::Journal> book;
+    std::unique_ptr<JournalStore> book;
 };
 
 } // namespace
@@ -159,14 +161,12 @@ void TWindowJournal::submit(journal::Entry e)
         writer,
         [this, writer, where, e]() mutable {
             QString problem;
-            try {
-                if (!writer->book)
-                    writer->book = std::make_unique<journal::Journal>(where);
-                writer->book->add(e);
-            } catch (const journal::JournalError &error) {
-                writer->book.reset();
-                problem = QString::fromUtf8(error.what());
+            if (!writer->book) {
+                if (const JournalStoreFactory open = journalStoreFactory(problem))
+                    writer->book.reset(open(where, problem));
             }
+            if (writer->book && !writer->book->add(e, problem))
+                writer->book.reset();
             QMetaObject::invokeMethod(this, [this, problem] { recorded(problem); }, Qt::QueuedConnection);
         },
         Qt::QueuedConnection);

@@ -5,7 +5,7 @@
 // status bar.
 #pragma once
 
-#include "Journal.h"
+#include "JournalEntry.h"
 
 #include <QObject>
 #include <QThread>
