@@ -1,6 +1,7 @@
 // Program entry: one copy per session, the main window and the About window.
 #include "Dialogs.h"
 #include "EndOnSignal.h"
+#include "FontWarmup.h"
 #include "Main.h"
 #include "Oprog.h"
 #include "SingleInstance.h"
@@ -24,11 +25,13 @@ int main(int argc, char *argv[])
     if (!holdSingleInstanceLock())
         return 0;
 
+    FontWarmup fonts;
     useDesignStyle();
     QApplication app(argc, argv);
     QApplication::setWindowIcon(programIcon());
     // Lets a desktop match the windows to qz5801.desktop (Wayland app id).
     QGuiApplication::setDesktopFileName(QStringLiteral("qz5801"));
+    fonts.finish();
     try {
         TMainF mainWindow;
         mainWindow.aboutWindow = new TOProgramu(&mainWindow);
