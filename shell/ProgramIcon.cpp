@@ -73,8 +73,10 @@ public:
     QString key() const override { return QStringLiteral("qz5801-program"); }
 
 private:
-    // The smallest image at least `side` wide (the largest when none is), decoded once.
-    const QPixmap &image(int side)
+    // The smallest image at least `side` wide (the largest when none is): the
+    // ready pixels made a pixmap each time (nothing kept for sizes asked for
+    // once, at a window's creation), a PNG decoded once.
+    QPixmap image(int side)
     {
         int chosen = kImageSizes.back();
         for (int s : kImageSizes) {
@@ -83,19 +85,13 @@ private:
                 break;
             }
         }
+        const QImage ready = programIconPixels(chosen);
+        if (!ready.isNull())
+            return QPixmap::fromImage(ready);
         auto found = decoded.find(chosen);
         if (found == decoded.end())
-            found = decoded.emplace(chosen, read(chosen)).first;
+            found = decoded.emplace(chosen, QPixmap(QStringLiteral(":/icons/qz5801-%1.png").arg(chosen), "PNG")).first;
         return found->second;
-    }
-
-    static QPixmap read(int side)
-    {
-        for (const ReadyPixels &ready : kReadyPixels) {
-            if (ready.side == side)
-                return QPixmap::fromImage(programIconPixels(side));
-        }
-        return QPixmap(QStringLiteral(":/icons/qz5801-%1.png").arg(side), "PNG");
     }
 
     std::map<int, QPixmap> decoded;
