@@ -9,6 +9,7 @@
 #include "qzsim.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -210,6 +211,37 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         QCOMPARE(QApplication::focusWidget(), w.V1_P2);
+    }
+
+    // The mode boxes make their lists when first opened, in the box's font
+    // (the panel's bold 11 px), and later font changes still reach them.
+    void modeListsMadeWhenOpened()
+    {
+        TMainF &w = makeWindow();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QComboBox plain(w.Panel1);
+        plain.setGeometry(w.comboBoxConfiguration1->geometry());
+        plain.addItems({w.comboBoxConfiguration1->itemText(0), w.comboBoxConfiguration1->itemText(1),
+                        w.comboBoxConfiguration1->itemText(2)});
+        plain.show();
+        for (QComboBox *box : {w.comboBoxConfiguration1, w.comboBoxConfiguration2, w.comboBoxConfiguration3}) {
+            QVERIFY(!box->findChild<QAbstractItemView *>());
+            QCOMPARE(box->font().pixelSize(), 11);
+            QVERIFY(box->font().bold());
+            if (box == w.comboBoxConfiguration1)
+                QCOMPARE(box->sizeHint(), plain.sizeHint());
+            box->showPopup();
+            QAbstractItemView *list = box->view();
+            QVERIFY(list->isVisible());
+            QCOMPARE(list->font(), box->font());
+            QCOMPARE(list->model()->rowCount(), box->count());
+            box->hidePopup();
+        }
+        QFont larger = w.Panel1->font();
+        larger.setPixelSize(14);
+        w.Panel1->setFont(larger);
+        QCOMPARE(w.comboBoxConfiguration1->view()->font().pixelSize(), 14);
     }
 
     void menu()
