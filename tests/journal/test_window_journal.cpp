@@ -41,10 +41,7 @@ class WindowJournalTest : public QObject {
     {
         window.reset();
         home = std::make_unique<ConfigHome>();
-        currentLanguage = 0;
-        window = std::make_unique<TMainF>();
-        window->Timer1->stop();
-        window->Timer3->stop();
+        window = stillWindow();
         window->CCmPoStartu();
         qzsim_clear_logs();
         boxes.clear();

@@ -98,10 +98,7 @@ class OperatorToolsTest : public QObject {
     {
         window.reset();
         home = std::make_unique<ConfigHome>();
-        currentLanguage = 0;
-        window = std::make_unique<TMainF>();
-        window->Timer1->stop();
-        window->Timer3->stop();
+        window = stillWindow();
         window->operatorTools->clock = [this] { return now; };
         window->isPressure = true;
         window->CCmPoStartu();

@@ -76,10 +76,7 @@ class TrendCursorTest : public QObject {
     {
         window.reset();
         home = std::make_unique<ConfigHome>();
-        currentLanguage = 0;
-        window = std::make_unique<TMainF>();
-        window->Timer1->stop();
-        window->Timer3->stop();
+        window = stillWindow();
         window->isPressure = true;
         window->CmkPa();
         const QDateTime start(QDate(2026, 12, 10), QTime(9, 0, 0, 250));

@@ -118,11 +118,7 @@ class MainOperationsTest : public QObject {
     {
         window.reset();
         home = std::make_unique<ConfigHome>();
-        currentLanguage = 0;
-        window = std::make_unique<TMainF>();
-        // The tests run each tick and the start-up themselves.
-        window->Timer1->stop();
-        window->Timer3->stop();
+        window = stillWindow();
         return *window;
     }
 

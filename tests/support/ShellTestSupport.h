@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Dialogs.h"
+#include "Lang.h"
 #include "Main.h"
 
 #include <QApplication>
@@ -40,6 +41,17 @@ inline bool writeBytes(const QString &path, const QByteArray &bytes)
 }
 
 // Points the per-user configuration folder at a fresh empty folder.
+// A main window in language 0 with its timers stopped: the test runs the
+// start-up connection and each tick itself.
+inline std::unique_ptr<TMainF> stillWindow()
+{
+    currentLanguage = 0;
+    auto w = std::make_unique<TMainF>();
+    w->Timer1->stop();
+    w->Timer3->stop();
+    return w;
+}
+
 class ConfigHome {
 public:
     ConfigHome() { qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit()); }
