@@ -8,7 +8,6 @@ void TModeBox::changeEvent(QEvent *event)
     // repaints with its new font as every widget does, and the size it
     // reports is measured anew when it is first shown.
     if (event->type() == QEvent::FontChange && !listShown) {
-        fontHandedOn = false;
         QWidget::changeEvent(event);
         return;
     }
@@ -19,12 +18,9 @@ void TModeBox::showPopup()
 {
     if (!listShown) {
         listShown = true;
-        if (!fontHandedOn) {
-            // What Qt would have done at the change: the list gets the box's font.
-            QEvent change(QEvent::FontChange);
-            QComboBox::changeEvent(&change);
-            fontHandedOn = true;
-        }
+        // What Qt would have done at the changes it was spared: the list gets the box's font.
+        QEvent change(QEvent::FontChange);
+        QComboBox::changeEvent(&change);
     }
     QComboBox::showPopup();
 }

@@ -18,6 +18,5 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
-    bool fontHandedOn = false; // the box's own font change handling has run since the last change
     bool listShown = false;
 };
