@@ -1,5 +1,7 @@
 #include "Arguments.h"
 
+#include "BrokerAddress.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -22,7 +24,7 @@ const Command commands[] = {
     {"write-config", "write-config FILE [--no-verify] [--dry-run] [--force] [--json]",
      "checks FILE strictly, writes it, reads it back and compares\n"
      "      (--dry-run: exit 0 nothing to change, 1 would change, 2 trouble)",
-     1, 1, "FILE", OptJson | OptAll | OptSelect | OptWrite | OptJournal | OptNoJournal, runWriteConfig},
+     1, 1, "FILE", OptJson | OptAll | OptSelect | OptWrite | OptJournal | OptNoJournal | OptBroker, runWriteConfig},
     {"diff", "diff FILE [--json]",
      "FILE against the transmitter, field by field (exit 0 equal, 1 different, 2 trouble)", 1, 1, "FILE",
      OptJson | OptSelect, runDiff},
@@ -36,7 +38,13 @@ const Command commands[] = {
      OptJson | OptSelect | OptJournal | OptSince, nullptr},
     {"restore", "restore [--serial S] [--record ID] [--json]",
      "writes back the configuration from before a journaled write (default: the latest written one), verified",
-     0, 0, "", OptJson | OptSelect | OptJournal | OptRecord, runRestore},
+     0, 0, "", OptJson | OptSelect | OptJournal | OptRecord | OptBroker, runRestore},
+    {"publish",
+     "publish --broker mqtt://[USER[:PASSWORD]@]HOST[:PORT] [--topic PREFIX] [--interval SECONDS] [--count N] "
+     "[--tls-ca FILE]",
+     "the live value to an MQTT broker (PREFIX/SERIAL/value, status, event) until N values or SIGINT/SIGTERM\n"
+     "      (mqtts:// for TLS; the password may come from QZ5801_MQTT_PASSWORD)",
+     0, 0, "", OptAll | OptSelect | OptWatch | OptBroker, runPublish},
 };
 
 const char *kUnitNames[] = {"Pa", "kPa", "MPa", "mbar", "bar", "psi", "mm", "m", "inch"};
@@ -67,15 +75,16 @@ void printHelp()
                 "  --device N         the transmitter with instance number N (see list)\n"
                 "  --serial S         the transmitter whose memory holds serial number S\n"
                 "  --location BUS-PORT the transmitter at that USB location (see list)\n"
-                "  --all              info, value, read-config DIR, write-config FILE on every transmitter at once\n"
+                "  --all              info, value, read-config DIR, write-config FILE, publish on every\n"
+                "                     transmitter at once\n"
                 "  --json             results as JSON (list, info, value, read-config, diff, write-config)\n"
                 "  -q, --quiet        no confirmations or warnings; results and failures only\n"
                 "  --no-verify        write-config: do not read the configuration back\n"
                 "  --dry-run          write-config: show what would change, write nothing\n"
                 "  --force            write-config: write after warnings about range and modes (never\n"
                 "                     text that is no number, nor a lower value above its higher value)\n"
-                "  --count N          watch: stop after N values\n"
-                "  --interval SECONDS watch: time between values, at least 0.1 (default 1)\n"
+                "  --count N          watch, publish: stop after N values\n"
+                "  --interval SECONDS watch, publish: time between values, at least 0.1 (default 1)\n"
                 "  --unit UNIT        watch: Pa kPa MPa mbar bar psi, or mm m inch with the transmitter's gravity\n"
                 "  --timestamps iso   watch: first column the time in ISO 8601 (UTC)\n"
                 "  --timeout SECONDS  wait: give up after this long (default: wait for ever)\n"
@@ -84,6 +93,13 @@ void printHelp()
                 "  --no-journal       write-config: write without a journal record\n"
                 "  --since TIME       history: records from TIME on (2026-12-10, 2026-12-10T08:30, local unless Z)\n"
                 "  --record ID        restore: the configuration from before this record's write\n"
+                "  --broker URL       publish, write-config, restore: the MQTT broker,\n"
+                "                     mqtt://[USER[:PASSWORD]@]HOST[:PORT] or mqtts:// (default: $QZ5801_MQTT;\n"
+                "                     the password also from $QZ5801_MQTT_PASSWORD)\n"
+                "  --topic PREFIX     the topics' prefix (default qz5801): PREFIX/SERIAL/value, status, event\n"
+                "  --tls-ca FILE      mqtts: the CA certificate (PEM) that signed the broker's\n"
+                "A write's event goes to the broker when --broker or QZ5801_MQTT is given; a broker that\n"
+                "cannot be reached keeps it queued for a later run and never fails the write.\n"
                 "\nWith several transmitters attached, --device, --serial, --location or --all is needed.\n"
                 "Numbers are decimal, or hexadecimal after 0x.\n"
                 "SIGINT, SIGTERM and SIGHUP during write-config and restore wait until the write and its\n"
@@ -96,11 +112,12 @@ void printHelp()
                 "     that cannot be written (nothing sent)\n"
                 "     (diff: different; write-config --dry-run: would change); with --all: any failed\n"
                 "  2  usage error, several transmitters and none chosen, several with that serial\n"
-                "     number (diff, write-config --dry-run: trouble, such as a missing file or no reply)\n"
+                "     number (diff, write-config --dry-run: trouble, such as a missing file or no reply);\n"
+                "     publish: the broker cannot be reached, refuses the user or password, or TLS fails\n"
                 "  3  no transmitter attached (or none with that instance, serial number or location;\n"
                 "     wait: none answered before the timeout)\n"
                 "  4  a transmitter is attached but this user may not open it\n"
-                "  129, 130, 143  ended by SIGHUP, SIGINT (also watch), SIGTERM\n");
+                "  129, 130, 143  ended by SIGHUP, SIGINT (also watch and publish), SIGTERM (also publish)\n");
 }
 
 void printCommandHelp(const Command &c)
@@ -248,6 +265,26 @@ std::string parseArguments(int argc, char **argv, Options &o, bool &help, bool &
                 return "--record: \"" + v + "\" is not a record number";
             o.recordId = id;
             used |= OptRecord;
+        } else if (w == "--broker") {
+            if (!value(v) || v.empty())
+                return "--broker: URL is missing";
+            std::string problem;
+            if (!mqtt::parseBrokerAddress(v, problem))
+                return "--broker: " + problem;
+            o.broker = v;
+            used |= OptBroker;
+        } else if (w == "--topic") {
+            if (!value(v))
+                return "--topic: PREFIX is missing";
+            if (std::string problem = mqtt::prefixProblem(v); !problem.empty())
+                return "--topic: " + problem;
+            o.topicPrefix = v;
+            used |= OptBroker;
+        } else if (w == "--tls-ca") {
+            if (!value(v) || v.empty())
+                return "--tls-ca: FILE is missing";
+            o.tlsCa = v;
+            used |= OptBroker;
         } else if (w.size() > 1 && w[0] == '-' && !(w[1] >= '0' && w[1] <= '9')) {
             return "unknown option " + w;
         } else if (o.command.empty()) {
@@ -280,7 +317,8 @@ std::string parseArguments(int argc, char **argv, Options &o, bool &help, bool &
         {OptJournal, "--journal does"},
         {OptNoJournal, "--no-journal does"},
         {OptSince, "--since does"},
-        {OptRecord, "--record does"}};
+        {OptRecord, "--record does"},
+        {OptBroker, "--broker, --topic and --tls-ca do"}};
     for (const auto &[bit, names] : optionNames)
         if ((used & bit) && !(c->options & bit))
             return name + ": " + names + " not apply";
@@ -308,6 +346,10 @@ std::string parseArguments(int argc, char **argv, Options &o, bool &help, bool &
         return "history: --device and --location do not apply (--serial chooses the records)";
     if (o.journalAddress && o.noJournal)
         return name + ": --journal and --no-journal exclude each other";
+    if (name == "publish" && (o.unit >= 0 || o.isoTimestamps))
+        return "publish: --unit and --timestamps do not apply";
+    if (name == "publish" && !o.broker && !std::getenv(mqtt::kBrokerVariable))
+        return "publish: --broker is missing (or set QZ5801_MQTT)";
     if (o.all && name == "read-config" && o.operands.empty())
         return "read-config: --all needs a folder DIR for the files";
     return {};

@@ -20,6 +20,7 @@ enum OptionBit : unsigned {
     OptNoJournal = 128, // --no-journal
     OptSince = 256,     // --since
     OptRecord = 512,    // --record
+    OptBroker = 1024,   // --broker, --topic, --tls-ca
 };
 
 using Runner = int (*)(TFix64 &, const Target &, const Options &, Sink &);

@@ -49,6 +49,10 @@ struct Options {
     bool noJournal = false;
     std::string since;                 // history
     std::optional<uint64_t> recordId;  // restore
+    // MQTT: publish, and the event of write-config and restore
+    std::optional<std::string> broker; // --broker; else QZ5801_MQTT (events only)
+    std::string topicPrefix = "qz5801";
+    std::string tlsCa;
 };
 
 // Where a command's results and failures go: straight to stdout and stderr,
@@ -111,6 +115,7 @@ int runWatch(TFix64 &link, const Target &target, const Options &options, Sink &s
 int runWait(const Options &options);
 int runHistory(const Options &options); // the journal only, no transmitter
 int runRestore(TFix64 &link, const Target &target, const Options &options, Sink &sink);
+int runPublish(TFix64 &link, const Target &target, const Options &options, Sink &sink);
 
 // Usage checks of a command's operands that need more than counting them; an
 // empty text when they are fine.
@@ -133,5 +138,7 @@ int heldSignal();
 const char *signalName(int signal);
 // A watch loop's Ctrl-C: noted, the loop ends, the run exits 130.
 void catchInterruptOnly();
+// publish: SIGINT and SIGTERM noted, so "offline" goes out before the run ends.
+void catchInterruptAndTerminate();
 
 } // namespace cli

@@ -2,6 +2,7 @@
 #include "Cli.h"
 
 #include "DeviceInfo.h"
+#include "NumberText.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -103,29 +104,7 @@ bool parseUnsigned(const std::string &text, unsigned long max, unsigned long &ou
     return true;
 }
 
-std::string floatText(float value)
-{
-    if (value == 0)
-        return "0"; // -0 too: a message has no use for the sign of zero
-    if (std::isnan(value))
-        return "nan";
-    const double v = static_cast<double>(value);
-    char text[64];
-    for (int digits = 1; digits <= 9; ++digits) {
-        std::snprintf(text, sizeof text, "%.*g", digits, v);
-        if (std::strtof(text, nullptr) != value)
-            continue;
-        // fixed notation where it stays short: 20000 rather than 2e+04
-        if (std::strchr(text, 'e') && std::fabs(v) < 1e12) {
-            const int exponent = static_cast<int>(std::floor(std::log10(std::fabs(v))));
-            const int decimals = digits - 1 - exponent;
-            std::snprintf(text, sizeof text, "%.*f", decimals > 0 ? decimals : 0, v);
-        }
-        return text;
-    }
-    std::snprintf(text, sizeof text, "%.9g", v);
-    return text;
-}
+std::string floatText(float value) { return shortestFloatText(value); }
 
 QJsonValue jsonFloat(float value)
 {

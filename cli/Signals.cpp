@@ -42,6 +42,12 @@ void holdSignals()
 
 void catchInterruptOnly() { install(SIGINT); }
 
+void catchInterruptAndTerminate()
+{
+    install(SIGINT);
+    install(SIGTERM);
+}
+
 int heldSignal() { return noted; }
 
 const char *signalName(int signal)

@@ -2,6 +2,7 @@
 
 #include "Journal.h"
 #include "MemoryMap.h"
+#include "PublishShared.h"
 
 #include <QFileInfo>
 
@@ -106,6 +107,8 @@ void WriteJournal::complete(int result, const std::vector<uint8_t> *after, const
         book->complete(recordId, journal::Result(result),
                           after ? journal::configurationContent(*after) : journal::MemoryContent{},
                           QString::fromStdString(detail));
+        if (const std::optional<journal::Entry> entry = book->record(recordId))
+            publishJournalEvent(options, *entry, sink);
     } catch (const journal::JournalError &e) {
         // The transmitter has it already; the record stays "not finished".
         sink.err(std::string("warning: ") + e.what() + " (record " + std::to_string(recordId) +
@@ -156,6 +159,7 @@ void WriteJournal::addUnsent(int result, const std::string &why, Sink &sink)
         e.result = journal::Result(result);
         e.detail = QString::fromLocal8Bit(why.c_str());
         book->add(e);
+        publishJournalEvent(options, e, sink);
     } catch (const journal::JournalError &e) {
         sink.err(std::string("warning: this attempt is not journaled: ") + e.what());
     }

@@ -3,6 +3,7 @@
 #include <QLocale>
 
 #include <charconv>
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <string>
@@ -193,4 +194,31 @@ QString generalNumber(double value)
     QString text = QString::fromLatin1(buffer, result.ptr - buffer);
     text.replace(u'.', systemDecimalSeparator());
     return text;
+}
+
+// to_chars and from_chars rather than printf: the window runs in the user's
+// locale, and a decimal comma would break the JSON and files this text goes into.
+std::string shortestFloatText(float value)
+{
+    if (value == 0)
+        return "0"; // -0 too: a message has no use for the sign of zero
+    if (std::isnan(value))
+        return "nan";
+    char text[64];
+    for (int digits = 1; digits <= 9; ++digits) {
+        auto [end, error] = std::to_chars(text, text + sizeof text, value, std::chars_format::general, digits);
+        float back = 0;
+        if (error != std::errc() || std::from_chars(text, end, back).ec != std::errc() || back != value)
+            continue;
+        // fixed notation where it stays short: 20000 rather than 2e+04
+        if (std::find(text, end, 'e') != end && std::fabs(value) < 1e12f) {
+            const int exponent = static_cast<int>(std::floor(std::log10(std::fabs(static_cast<double>(value)))));
+            const int decimals = digits - 1 - exponent;
+            end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals > 0 ? decimals : 0)
+                      .ptr;
+        }
+        return std::string(text, end);
+    }
+    const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 9).ptr;
+    return std::string(text, end);
 }

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <optional>
+#include <string>
 
 // The decimal separator of the system's locale, unless a test has put its own in.
 QChar systemDecimalSeparator();
@@ -32,3 +33,8 @@ std::optional<int> strictToInt(const QString &text);
 
 // Shortest general form with at most 15 significant digits, the system's separator.
 QString generalNumber(double value);
+
+// The shortest text in the C locale that reads back as the same 32-bit float,
+// in fixed notation where that stays short (20000, not 2e+04); "0" for either
+// zero, "nan" for what is no number. For files, JSON and messages.
+std::string shortestFloatText(float value);
