@@ -21,6 +21,9 @@ namespace {
 constexpr unsigned kWaitSliceMs = 50; // how soon a signal is noticed while waiting
 constexpr int kFirstConnectMs = 10000;
 constexpr int kFinishMs = 2000;
+// How often a running publish looks for events that write-config or restore
+// could not hand to the broker themselves.
+constexpr auto kSpoolCheck = std::chrono::seconds(2);
 
 } // namespace
 
@@ -64,6 +67,7 @@ int runPublish(TFix64 &link, const Target &target, const Options &options, Sink 
     mqtt::OutputLamps lamps;
     resetPipes(link);
     Clock::time_point next = Clock::now();
+    Clock::time_point spoolChecked = next;
     unsigned long values = 0;
     int code = ExitOk;
     while (!heldSignal()) {
@@ -78,6 +82,10 @@ int runPublish(TFix64 &link, const Target &target, const Options &options, Sink 
             publisher.publishValue(mqtt::valuePayload(QDateTime::currentDateTime(), poll.value, lamps.lamps()));
             if (options.count && ++values >= options.count)
                 break;
+        }
+        if (Clock::now() - spoolChecked >= kSpoolCheck && publisher.connected()) {
+            spoolChecked = Clock::now();
+            sendSpooledEvents(publisher);
         }
         next += std::chrono::milliseconds(options.intervalMs);
         for (;;) {

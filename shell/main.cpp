@@ -6,6 +6,7 @@
 #include "Oprog.h"
 #include "SingleInstance.h"
 #include "WindowJournal.h"
+#include "WindowPublisher.h"
 
 #include <QApplication>
 #include <QString>
@@ -35,7 +36,8 @@ int main(int argc, char *argv[])
     try {
         TMainF mainWindow;
         mainWindow.aboutWindow = new TOProgramu(&mainWindow);
-        new TWindowJournal(mainWindow);
+        auto *journal = new TWindowJournal(mainWindow);
+        new TWindowPublisher(mainWindow, journal);
         closeOnEndSignals(mainWindow);
         mainWindow.show();
         QApplication::exec();

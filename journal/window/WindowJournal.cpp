@@ -151,6 +151,7 @@ void TWindowJournal::submit(journal::Entry e)
     if (theLink)
         e.location = QString::fromStdString(theLink->deviceLocation(theLink->instanceBase));
     e.begun = e.finished = QDateTime::currentDateTimeUtc();
+    emit recordMade(e);
     if (!address) {
         recorded(QStringLiteral("%1: %2").arg(QLatin1String(journal::kJournalVariable), addressProblem));
         return;

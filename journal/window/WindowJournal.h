@@ -29,6 +29,10 @@ public:
 
     QLabel *note = nullptr; // at the right of the status bar; empty while all is well
 
+signals:
+    // A record was handed to the journal's thread (for the MQTT events).
+    void recordMade(const journal::Entry &entry);
+
 private:
     void attach(const std::optional<journal::Address> &address, const QString &problem);
     void configurationWriteEnded(bool written);
