@@ -39,3 +39,5 @@ inline constexpr const char *kPublishChannelFactoryName = "qz5801OpenPublishChan
 // once and kept; null, with the reason, when it is missing.
 PublishChannelFactory publishChannelFactory(QString &problem);
 void setLinkedPublishChannelFactory(PublishChannelFactory factory);
+// From the library in that folder (ending in '/'); kept loaded when found.
+PublishChannelFactory loadPublishChannel(const QString &folder, QString &problem);

@@ -112,7 +112,7 @@ void TWindowPublisher::showConnection()
     QString text = translate(up ? QStringLiteral("MQTT: connected") : QStringLiteral("MQTT: not connected"));
     QString tip = problem;
     if (channel && channel->eventsDropped())
-        tip = translateFormat(QStringLiteral("%i events were not published"), int(channel->eventsDropped()));
+        tip = translateFormat(QStringLiteral("Events not published: %i"), int(channel->eventsDropped()));
     if (!serial)
         tip = translate(QStringLiteral("Publishing starts when Device Info has read the serial number"));
     status->setText(text);
