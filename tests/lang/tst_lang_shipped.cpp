@@ -52,7 +52,12 @@ const QStringList &toolKeys()
         "Y axis", "Automatic", "Y axis automatic", "From", "To", "Y axis from", "Y axis to",
         "From must be less than To",
         // the write journal
-        "Not journaled"};
+        "Not journaled",
+        // publishing to MQTT
+        "Publish to MQTT", "MQTT: connected", "MQTT: not connected", "Broker", "Topic prefix", "User", "Password",
+        "Cancel", "The broker address is not valid", "Leave the password out of the broker address",
+        "The topic prefix is not valid", "Events not published: %i",
+        "Publishing starts when Device Info has read the serial number"};
     return keys;
 }
 
