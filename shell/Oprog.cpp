@@ -71,7 +71,8 @@ QString licenceText()
     const QString libraries = QStringLiteral("Qt 6 (LGPL-3), Qt Charts (GPL-3+), SimpleIni (MIT).");
 #else
     const QString libraries =
-        QStringLiteral("Qt 6 (LGPL-3), Qt Charts (GPL-3+), libusb-1.0 (LGPL-2.1+), SimpleIni (MIT).");
+        QStringLiteral("Qt 6 (LGPL-3), Qt Charts (GPL-3+), libusb-1.0 (LGPL-2.1+), SimpleIni (MIT), "
+                       "libmosquitto (EPL-2.0 or EDL-1.0).");
 #endif
     return translate(QStringLiteral("Distributed under the GNU GPL, version 3 or later, as Qt Charts requires. "
                                     "Own source code under the MIT licence."))

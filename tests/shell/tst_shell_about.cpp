@@ -101,6 +101,7 @@ private slots:
             QVERIFY2(text.contains(QLatin1String(part)), part);
 #ifndef _WIN32
         QVERIFY(text.contains(QLatin1String("libusb-1.0 (LGPL-2.1+)")));
+        QVERIFY(text.contains(QLatin1String("libmosquitto (EPL-2.0 or EDL-1.0)")));
 #endif
         about.show();
         QVERIFY(QTest::qWaitForWindowExposed(&about));
