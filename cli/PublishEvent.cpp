@@ -57,6 +57,7 @@ std::optional<mqtt::PublisherSettings> publisherSettings(const Options &options,
     if (const char *password = std::getenv(mqtt::kPasswordVariable); password && !address->password)
         s.password = password;
     s.prefix = options.topicPrefix;
+    s.eventLimit = mqtt::kSpoolLimit + 64; // room for a full queue file and this run's own
     if (!options.tlsCa.empty()) {
         QFile ca(QString::fromLocal8Bit(options.tlsCa.c_str()));
         if (!ca.open(QIODevice::ReadOnly)) {
@@ -76,6 +77,9 @@ void sendSpooledEvents(mqtt::Publisher &publisher)
 
 void keepUnsentEvents(mqtt::Publisher &publisher, Sink &sink)
 {
+    if (const std::uint64_t dropped = publisher.eventsDropped())
+        sink.err("MQTT: " + std::to_string(dropped) + " events were dropped (at most " +
+                 std::to_string(publisher.settings().eventLimit) + " wait for the broker)");
     keep(publisher.takeUnsentEvents(), sink, "the broker did not acknowledge every event");
 }
 

@@ -17,6 +17,7 @@ constexpr int kKeepAliveSeconds = 30;
 constexpr unsigned kReconnectDelayMin = 1;
 constexpr unsigned kReconnectDelayMax = 30;
 constexpr int kInFlight = 20;
+constexpr std::size_t kEarlyAckLimit = 64;
 
 void initialiseOnce()
 {
@@ -100,7 +101,7 @@ std::string Publisher::connect(int timeoutMs)
             }
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
             if (left <= 0) {
-                problem = "no answer within " + std::to_string(timeoutMs / 1000.0).substr(0, 4) + " s";
+                problem = "no answer within " + std::to_string((timeoutMs + 999) / 1000) + " s";
                 break;
             }
             errno = 0;
@@ -129,11 +130,21 @@ std::string Publisher::connect(int timeoutMs)
 
 void Publisher::start()
 {
-    if (!client || looping)
+    if (!client || looping || starter.joinable())
         return;
-    // A broker that is not there yet is no failure here: the thread tries again after the delay.
-    mosquitto_connect_async(client, s.broker.host.c_str(), s.broker.port, kKeepAliveSeconds);
-    looping = mosquitto_loop_start(client) == MOSQ_ERR_SUCCESS;
+    starter = std::thread([this] {
+        // libmosquitto's loop reconnects a connection it once had, not one that
+        // never began: until the first attempt gets under way, the same back-off here.
+        unsigned delay = kReconnectDelayMin;
+        while (mosquitto_connect_async(client, s.broker.host.c_str(), s.broker.port, kKeepAliveSeconds) !=
+               MOSQ_ERR_SUCCESS) {
+            std::unique_lock lock(m);
+            if (changed.wait_for(lock, std::chrono::seconds(delay), [this] { return stopping; }))
+                return;
+            delay = delay * 2 > kReconnectDelayMax ? kReconnectDelayMax : delay * 2;
+        }
+        looping = mosquitto_loop_start(client) == MOSQ_ERR_SUCCESS;
+    });
 }
 
 bool Publisher::connected() const
@@ -197,8 +208,11 @@ void Publisher::onPublish(mosquitto *, void *self, int mid)
                     found = true;
                     break;
                 }
-            if (!found)
+            if (!found) {
                 p->earlyAcks.push_back(mid);
+                if (p->earlyAcks.size() > kEarlyAckLimit) // mids nobody waits for any more
+                    p->earlyAcks.erase(p->earlyAcks.begin());
+            }
         }
     }
     p->changed.notify_all();
@@ -332,6 +346,13 @@ void Publisher::finish(int timeoutMs)
 {
     if (!client)
         return;
+    {
+        std::lock_guard lock(m);
+        stopping = true;
+    }
+    changed.notify_all();
+    if (starter.joinable())
+        starter.join();
     bool online;
     {
         std::lock_guard lock(m);
@@ -348,6 +369,8 @@ void Publisher::finish(int timeoutMs)
 
 void Publisher::stopLoop(bool wasConnected)
 {
+    if (starter.joinable())
+        starter.join();
     if (looping) {
         // A connected loop ends on the DISCONNECT; one in a reconnect's wait or
         // blocking connect is cancelled rather than waited for.

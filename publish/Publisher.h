@@ -11,6 +11,8 @@
 
 #include <QByteArray>
 
+#include <atomic>
+
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -18,6 +20,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 struct mosquitto;
@@ -47,7 +50,7 @@ public:
     // the broker has accepted it, else why not (refused, wrong password, no
     // broker, TLS). Either way the publisher goes on trying in the background.
     std::string connect(int timeoutMs);
-    // Tries in the background only (the window).
+    // Tries in the background only (the window); returns at once.
     void start();
     bool connected() const;
 
@@ -81,11 +84,13 @@ private:
     PublisherSettings s;
     std::string statusTopic;
     mosquitto *client = nullptr;
-    bool looping = false;
+    std::atomic<bool> looping = false;
+    std::thread starter; // start(): the first connect, off the caller's thread (a host name's lookup blocks)
 
     mutable std::mutex m;
     std::condition_variable changed;
     bool isConnected = false;
+    bool stopping = false;      // finish(): the starter gives up waiting
     int connackCode = -1;       // the broker's answer to the latest CONNECT; -1 none yet
     int lostCode = 0;           // why the latest connection ended
     struct Pending {

@@ -118,6 +118,15 @@ public:
         return out;
     }
     int count(const QByteArray &topic) { return int(on(topic).size()); }
+    // As published, leaving out the retained copies a (re)subscription brings.
+    QList<Message> live(const QByteArray &topic)
+    {
+        QList<Message> out;
+        for (const Message &m : on(topic))
+            if (!m.retained)
+                out << m;
+        return out;
+    }
 
 private:
     mqtt::BrokerAddress address;

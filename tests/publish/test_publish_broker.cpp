@@ -5,6 +5,7 @@
 
 #include "MemoryMap.h"
 #include "NumberText.h"
+#include "Publisher.h"
 
 #include <QRegularExpression>
 
@@ -223,6 +224,57 @@ private slots:
             QCOMPARE(sub.count(base + "/value"), 5);
             QCOMPARE(sub.on(base + "/status").last().payload, QByteArray("offline"));
         }
+    }
+
+    // The window's way: started before the broker is there, it connects once the
+    // broker comes, with its status, and events queued meanwhile go out once.
+    void backgroundStartBeforeTheBroker()
+    {
+        PrivateBroker broker;
+        Subscriber sub(broker.url(), "early/#", "qz5801-test-early");
+        broker.stop();
+        mqtt::PublisherSettings s;
+        std::string problem;
+        s.broker = *mqtt::parseBrokerAddress(broker.url().toStdString(), problem);
+        s.prefix = "early";
+        s.serial = 7;
+        {
+            mqtt::Publisher publisher(s);
+            publisher.start();
+            QTest::qWait(300);
+            QVERIFY(!publisher.connected());
+            QVERIFY(!publisher.publishValue("{}")); // values are not kept
+            publisher.publishEvent({"early/7/event", "{\"n\":1}"});
+            broker.start();
+            QTRY_VERIFY_WITH_TIMEOUT(publisher.connected(), 20000);
+            QVERIFY(publisher.waitForEvents(5000));
+            QTRY_COMPARE_WITH_TIMEOUT(sub.count("early/7/event"), 1, 20000);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(sub.live("early/7/status").size(), 2, 10000);
+        QCOMPARE(sub.live("early/7/status")[0].payload, QByteArray("online"));
+        QCOMPARE(sub.live("early/7/status")[1].payload, QByteArray("offline"));
+        QCOMPARE(sub.count("early/7/event"), 1);
+        QCOMPARE(sub.count("early/7/value"), 0);
+    }
+
+    // Whatever the broker does, the queue stays within its limit and says what gave way.
+    void eventQueueIsBounded()
+    {
+        mqtt::PublisherSettings s;
+        std::string problem;
+        s.broker = *mqtt::parseBrokerAddress(QStringLiteral("mqtt://127.0.0.1:%1").arg(freePort()).toStdString(),
+                                             problem);
+        s.eventLimit = 5;
+        mqtt::Publisher publisher(s);
+        publisher.start();
+        std::size_t dropped = 0;
+        for (int i = 0; i < 8; ++i)
+            dropped += publisher.publishEvent({"q/1/event", QByteArray::number(i)});
+        QCOMPARE(dropped, 3u);
+        QCOMPARE(publisher.eventsDropped(), 3u);
+        const std::vector<mqtt::Event> left = publisher.takeUnsentEvents();
+        QCOMPARE(left.size(), 5u);
+        QCOMPARE(left.front().payload, QByteArray("3")); // the oldest gave way
     }
 
     // The broker goes away and comes back while publish runs: values resume, and
