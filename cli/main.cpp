@@ -215,7 +215,7 @@ int runAll(const Command &c, const Options &o)
         t.join();
 
     int code = ExitOk;
-    bool anyDenied = false, anyOther = false;
+    bool anyDenied = false, anyOther = false, anyUsage = false;
     QJsonArray results;
     for (Job &job : jobs) {
         const std::string name = job.target.serial
@@ -241,6 +241,7 @@ int runAll(const Command &c, const Options &o)
         }
         printLines(name + ": ", job.sink.errText, true);
         anyDenied = anyDenied || job.denied;
+        anyUsage = anyUsage || job.code == ExitUsage;
         if (job.code > 128)
             code = job.code;
         else if (job.code != ExitOk && job.code != ExitDenied)
@@ -253,6 +254,8 @@ int runAll(const Command &c, const Options &o)
     std::fflush(stdout);
     if (code > 128)
         return code;
+    if (c.run == runPublish && anyUsage)
+        return ExitUsage; // the broker refused or cannot be reached, as without --all
     return anyOther ? ExitFailure : anyDenied ? ExitDenied : ExitOk;
 }
 

@@ -186,6 +186,9 @@ private slots:
         const QString password = url.section(':', 2).section('@', 0, 0);
         const Run r = run(QStringList{"publish", "--count", "1"} + options, env);
         QCOMPARE(r.exitCode, 2);
+        const Run all = run(QStringList{"publish", "--all", "--count", "1"} + options, env + QStringList{"QZSIM_DEVICES=2"});
+        QCOMPARE(all.exitCode, 2);
+        QVERIFY2(all.err.contains("12346: cannot connect to"), all.err.constData());
         QVERIFY2(r.err.contains("cannot connect to") && r.err.contains(reason.toUtf8()), r.err.constData());
         QVERIFY(!r.err.contains(password.toUtf8()) && !r.out.contains(password.toUtf8()));
 
