@@ -95,8 +95,11 @@ int runPublish(TFix64 &link, const Target &target, const Options &options, Sink 
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(next - now).count();
             link.pause(static_cast<unsigned>(left < kWaitSliceMs ? left + 1 : kWaitSliceMs));
         }
-        if (next < Clock::now())
-            next = Clock::now(); // a slow poll does not make the next ones hurry
+        // A tick late by less than an interval keeps the schedule, so the rate
+        // holds on a busy machine; one further behind starts it afresh rather
+        // than sending a burst.
+        if (Clock::now() - next > std::chrono::milliseconds(options.intervalMs))
+            next = Clock::now();
     }
     // the last values and any event taken from the queue go out before "offline"
     publisher.waitForEvents(kFinishMs);
