@@ -20,6 +20,9 @@ enum OptionBit : unsigned {
     OptNoJournal = 128, // --no-journal
     OptSince = 256,     // --since
     OptRecord = 512,    // --record
+    OptUnit = 1024,     // --unit
+    OptInterval = 2048, // --interval
+    OptVerify = 4096,   // --points, --readings, --tolerance, --certificate, --plan, ...
 };
 
 using Runner = int (*)(TFix64 &, const Target &, const Options &, Sink &);
