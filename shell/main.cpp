@@ -5,6 +5,7 @@
 #include "Main.h"
 #include "Oprog.h"
 #include "SingleInstance.h"
+#include "VerificationTools.h"
 #include "WindowJournal.h"
 
 #include <QApplication>
@@ -36,6 +37,7 @@ int main(int argc, char *argv[])
         TMainF mainWindow;
         mainWindow.aboutWindow = new TOProgramu(&mainWindow);
         new TWindowJournal(mainWindow);
+        new TVerificationTools(mainWindow);
         closeOnEndSignals(mainWindow);
         mainWindow.show();
         QApplication::exec();
