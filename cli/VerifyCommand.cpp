@@ -205,7 +205,7 @@ Taken takePoint(TFix64 &link, Run &run, std::size_t index, const Options &option
         const std::optional<float> typed = readNumber(QString::fromLocal8Bit(line->c_str()).trimmed());
         if (!typed || !std::isfinite(*typed))
             return stop("The reference reading is not a number",
-                        "point " + std::to_string(number) + ": \"" + quoted(*line) + "\" is not a number");
+                        "point " + std::to_string(number) + ": " + quoted(*line) + " is not a number");
         reference = double(*typed) / double(run.unit.factor);
     }
     std::vector<float> readings;

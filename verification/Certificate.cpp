@@ -218,7 +218,7 @@ void Drawing::lay(PageLayout &p, int pages) const
     p.field(label("Certificate number"), s.certificate.isEmpty() ? QStringLiteral("-") : s.certificate);
     p.field(label("Due date"), s.due.isValid() ? s.due.toString(Qt::ISODate) : QStringLiteral("-"));
     if (standardOverdue(run))
-        p.text(label("The reference standard is past its due date; the run was still allowed."), p.bold);
+        p.text(label("The reference standard is past its due date: the run was still allowed."), p.bold);
     const std::optional<double> u = uncertaintyPa(run);
     p.field(label("Expanded uncertainty (k = 2)"), u ? withUnit(*u) : label("not stated"));
     section(p, "Ambient conditions");
@@ -276,7 +276,7 @@ void Drawing::lay(PageLayout &p, int pages) const
         p.text(label("Some results are inconclusive: the uncertainty reaches across the tolerance limit."), p.body);
     p.space(1);
     p.text(label("Decision rule: a point passes when |error| ≤ tolerance. With an expanded uncertainty U, a pass is "
-                 "conclusive when |error| + U ≤ tolerance and a fail when |error| − U > tolerance; otherwise the "
+                 "conclusive when |error| + U ≤ tolerance and a fail when |error| − U > tolerance, otherwise the "
                  "result is inconclusive."),
            p.body);
 

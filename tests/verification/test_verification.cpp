@@ -304,7 +304,7 @@ private slots:
         if (pages.isEmpty())
             QSKIP("pdftotext (poppler-utils) is not installed");
         QVERIFY(pages.join(u' ').simplified().contains(
-            QStringLiteral("The reference standard is past its due date; the run was still allowed.")));
+            QStringLiteral("The reference standard is past its due date: the run was still allowed.")));
     }
 
     // 50 points as found and as left run over several pages, each numbered and

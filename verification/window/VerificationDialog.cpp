@@ -191,7 +191,7 @@ void TVerificationDialog::retranslate()
         outputButtons[i]->setAccessibleDescription(translate(QStringLiteral("Press when the output switches")));
     }
     results->setAccessibleName(translate(QStringLiteral("Results")));
-    overdueLabel->setText(translate(QStringLiteral("The reference standard is past its due date; the run was still allowed.")));
+    overdueLabel->setText(translate(QStringLiteral("The reference standard is past its due date: the run was still allowed.")));
     updateControls();
 }
 

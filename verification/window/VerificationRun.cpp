@@ -186,7 +186,7 @@ void TVerificationDialog::startAsLeft()
 void TVerificationDialog::startSwitchPoints()
 {
     session.startSwitchPoints();
-    announce(translate(QStringLiteral("Ramp the pressure slowly; press 1, 2 or 3 when that output switches.")));
+    announce(translate(QStringLiteral("Ramp the pressure slowly and press 1, 2 or 3 when that output switches.")));
     updateControls();
 }
 
