@@ -4,6 +4,7 @@
 #include "ShellTestSupport.h"
 
 #include "Journal.h"
+#include "NumberText.h"
 #include "OperatorTools.h"
 #include "SimulatorSupport.h"
 #include "TrendView.h"
@@ -121,7 +122,11 @@ private slots:
         tools->menuVerification->trigger();
         QVERIFY(tools->dialog && tools->dialog->isVisible());
         // every field has a caption a screen reader reads with it
-        for (QLineEdit *e : tools->dialog->findChildren<QLineEdit *>()) {
+        for (QWidget *e : tools->dialog->findChildren<QWidget *>()) {
+            if (!qobject_cast<QLineEdit *>(e) && !qobject_cast<QSpinBox *>(e))
+                continue;
+            if (qobject_cast<QSpinBox *>(e->parentWidget())) // the spin box's own edit: the spin box has the caption
+                continue;
             bool captioned = false;
             for (QLabel *l : tools->dialog->findChildren<QLabel *>())
                 captioned = captioned || (l->buddy() == e && !l->text().isEmpty());
@@ -134,6 +139,7 @@ private slots:
     void runOnTheWindowsPolls()
     {
         TMainF &w = connectedWindow();
+        w.CmkPa(); // the run takes the unit the window shows
         w.operatorTools->showTrend();
         QVERIFY(w.operatorTools->trendWindow);
         TVerificationDialog &d = openWithPlan(w, QStringLiteral("0,100"), 2);
@@ -182,7 +188,9 @@ private slots:
         QTest::mouseClick(d.switchButton, Qt::LeftButton);
         tick(w, 70000 - 300); // the simulator adds its offset, now -300 Pa
         tick(w, 60100 - 300);
-        QTest::keyClick(&d, Qt::Key_1);
+        d.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&d));
+        QTest::keyClick(d.focusWidget() ? d.focusWidget() : static_cast<QWidget *>(&d), Qt::Key_1);
         QCOMPARE(d.session.run().switches.size(), std::size_t(1));
         QCOMPARE(d.session.run().switches[0].direction, Direction::Falling);
 
@@ -190,9 +198,10 @@ private slots:
         book->waitForRecords();
         QTRY_VERIFY(d.journaled);
         const std::vector<journal::Entry> all = journal::Journal(journalAddress()).history({});
-        QCOMPARE(all.size(), std::size_t(2)); // the zero correction, the run
-        QCOMPARE(all[1].operation, QStringLiteral("zero correction"));
-        const journal::Entry &run = all[0];
+        QCOMPARE(all.size(), std::size_t(2)); // the run (begun first) and its zero correction
+        QCOMPARE(all[0].operation, QStringLiteral("zero correction"));
+        QCOMPARE(all[0].result, journal::Result::Written);
+        const journal::Entry &run = all[1];
         QCOMPARE(run.operation, QStringLiteral("verification"));
         QCOMPARE(run.serial, std::optional<int>(12345));
         const std::optional<journal::Attachment> a = journal::Journal(journalAddress()).attachment(run.id);
