@@ -104,7 +104,7 @@ void Drawing::results(PageLayout &p, const char *key, const std::vector<PointRec
                         QStringLiteral("±") + number(tol), verdictText(pt.result)});
         failed.push_back(pt.result.verdict == Verdict::Fail);
     }
-    p.table(head, rows, {0.07, 0.10, 0.14, 0.14, 0.13, 0.13, 0.29}, failed);
+    p.table(head, rows, {0.06, 0.12, 0.14, 0.14, 0.13, 0.14, 0.27}, failed);
 }
 
 void Drawing::plot(QPainter &painter, const QRectF &area, const PageLayout &p) const

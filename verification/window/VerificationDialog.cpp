@@ -59,6 +59,7 @@ TVerificationDialog::TVerificationDialog(TMainF &window) : QDialog(&window), w(w
 void TVerificationDialog::build()
 {
     auto *plan = new QFormLayout;
+    plan->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     const auto row = [&](const char *caption, QWidget *field, const char *name) {
         field->setObjectName(QLatin1String(name));
         auto *label = new QLabel;
@@ -84,7 +85,10 @@ void TVerificationDialog::build()
     for (QLineEdit *e : {pointsEdit, toleranceEdit, uncertaintyEdit, standardNameEdit, standardSerialEdit,
                          standardCertificateEdit, standardDueEdit, temperatureEdit, humidityEdit, customerEdit, tagEdit,
                          operatorEdit})
+    {
         e->setMaxLength(kMaxTextLength);
+        e->setMinimumWidth(e->fontMetrics().averageCharWidth() * 26);
+    }
     overdueLabel = new QLabel;
     overdueLabel->setObjectName(QStringLiteral("verificationOverdue"));
     overdueLabel->setWordWrap(true);
@@ -113,6 +117,10 @@ void TVerificationDialog::build()
     labelKeys << key(kReferenceKey);
     results = new QListWidget;
     results->setObjectName(QStringLiteral("verificationResults"));
+    // a point's whole line is read, and seen, without scrolling sideways
+    results->setWordWrap(true);
+    results->setResizeMode(QListView::Adjust);
+    results->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     startButton = new QPushButton;
     zeroButton = new QPushButton;
     asLeftButton = new QPushButton;
@@ -149,8 +157,8 @@ void TVerificationDialog::build()
     bottom->addStretch();
     bottom->addWidget(closeButton);
     auto *columns = new QHBoxLayout;
-    columns->addWidget(planGroup);
-    columns->addWidget(runGroup, 1);
+    columns->addWidget(planGroup, 5);
+    columns->addWidget(runGroup, 6);
     auto *all = new QVBoxLayout(this);
     all->addLayout(columns, 1);
     all->addLayout(bottom);
@@ -168,7 +176,7 @@ void TVerificationDialog::build()
     connect(loadButton, &QPushButton::clicked, this, &TVerificationDialog::loadPlanFile);
     connect(saveButton, &QPushButton::clicked, this, &TVerificationDialog::savePlanFile);
     connect(standardDueEdit, &QLineEdit::textChanged, this, &TVerificationDialog::updateOverdue);
-    resize(860, 560);
+    resize(1040, 600);
 }
 
 void TVerificationDialog::retranslate()
