@@ -2,6 +2,9 @@
 // actual value follows a script as a controlled pressure source would.
 #include "VerificationTestSupport.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -191,6 +194,28 @@ private slots:
         QVERIFY2(text.simplified().contains(
                      QStringLiteral("The run did not finish: The transmitter stopped answering (as found, Point 3)")),
                  qPrintable(text));
+    }
+
+    // --json: the whole run, as journaled, with its hash and record
+    void jsonResult()
+    {
+        script("0*2\n100700*2\n");
+        const Result r = run(verifyArgs({QStringLiteral("--points"), QStringLiteral("0,100"), QStringLiteral("--readings"),
+                                         QStringLiteral("2"), QStringLiteral("--json"), QStringLiteral("--tolerance"),
+                                         QStringLiteral("0.5")}),
+                             "\n100.1\n");
+        QCOMPARE(r.exitCode, 1); // 0.6 kPa off at 100 %, 0.5 kPa allowed
+        const int json = r.out.indexOf(u'{');
+        QVERIFY2(json >= 0, qPrintable(r.out));
+        const QJsonObject o = QJsonDocument::fromJson(r.out.mid(json).toUtf8()).object();
+        QCOMPARE(o.value("result").toString(), QStringLiteral("fail"));
+        QCOMPARE(o.value("plan").toObject().value("tolerance").toString(), QStringLiteral("0.5"));
+        const QJsonArray points = o.value("as_found").toArray();
+        QCOMPARE(points.size(), 2);
+        QCOMPARE(points[1].toObject().value("reference_pa").toDouble(), double(100.1f) / double(0.001f));
+        QCOMPARE(points[1].toObject().value("result").toString(), QStringLiteral("fail"));
+        QCOMPARE(o.value("record").toInt(), 1);
+        QCOMPARE(o.value("data_sha256").toString().size(), 64);
     }
 
     void troubleAndUsage_data()
