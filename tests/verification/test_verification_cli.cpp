@@ -196,6 +196,33 @@ private slots:
                  qPrintable(text));
     }
 
+    // A plan the window saved, its points overridden on the command line.
+    void planFromAFile()
+    {
+        verification::Plan plan;
+        plan.points = {0, 25, 50};
+        plan.readings = 1;
+        plan.tolerance = 2;
+        plan.operatorName = QStringLiteral("Petr Svoboda");
+        QString problem;
+        const QString path = dir.filePath(QStringLiteral("plan.json"));
+        QVERIFY(verification::savePlan(plan, path, problem));
+        script("0\n49000\n");
+        const Result r = run({QStringLiteral("verify"), QStringLiteral("--plan"), path, QStringLiteral("--points"),
+                              QStringLiteral("0,50"), QStringLiteral("--interval-ms"), QStringLiteral("0"),
+                              QStringLiteral("--journal"), journalPath, QStringLiteral("--json")},
+                             "\n\n");
+        QCOMPARE(r.exitCode, 0); // 1 kPa off, 2 % of 100 kPa allowed
+        const QJsonObject o = QJsonDocument::fromJson(r.out.mid(r.out.indexOf(u'{')).toUtf8()).object();
+        QCOMPARE(o.value("as_found").toArray().size(), 2);
+        QCOMPARE(o.value("plan").toObject().value("operator").toString(), QStringLiteral("Petr Svoboda"));
+        QCOMPARE(o.value("plan").toObject().value("readings_per_point").toInt(), 1);
+        const Result broken = run({QStringLiteral("verify"), QStringLiteral("--plan"), dir.filePath(QStringLiteral("none.json")),
+                                   QStringLiteral("--journal"), journalPath},
+                                  {});
+        QCOMPARE(broken.exitCode, 2);
+    }
+
     // --json: the whole run, as journaled, with its hash and record
     void jsonResult()
     {

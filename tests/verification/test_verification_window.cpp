@@ -242,6 +242,31 @@ private slots:
         QCOMPARE(all[0].detail, QStringLiteral("The transmitter stopped answering at point 1"));
     }
 
+    // Save plan... and Load plan... through the window's file dialogs.
+    void planSavedAndLoaded()
+    {
+        TMainF &w = connectedWindow();
+        TVerificationDialog &d = openWithPlan(w, QStringLiteral("0,20,40"), 4);
+        d.toleranceEdit->setText(QStringLiteral("0.2"));
+        d.customerEdit->setText(QStringLiteral("Pivovar Žatec"));
+        const QString path = dir.filePath(QStringLiteral("saved-plan.json"));
+        DialogHooks hooks = setDialogHooks({});
+        DialogHooks files = hooks;
+        files.saveFile = [&](QWidget *, const FileDialogRequest &) { return path; };
+        files.openFile = [&](QWidget *, const FileDialogRequest &) { return path; };
+        setDialogHooks(files);
+        d.saveButton->click();
+        d.showPlan(Plan{});
+        QCOMPARE(d.pointsEdit->text(), QStringLiteral("0,25,50,75,100,75,50,25,0"));
+        d.loadButton->click();
+        setDialogHooks(hooks);
+        QCOMPARE(d.pointsEdit->text(), QStringLiteral("0,20,40"));
+        QCOMPARE(d.readingsSpin->value(), 4);
+        QCOMPARE(d.toleranceEdit->text(), QStringLiteral("0.2"));
+        QCOMPARE(d.customerEdit->text(), QStringLiteral("Pivovar Žatec"));
+        QVERIFY(boxes.isEmpty());
+    }
+
     void planRefusedWithAReason()
     {
         TMainF &w = connectedWindow();
