@@ -30,7 +30,7 @@ const Command commands[] = {
      OptJson | OptSelect, runDiff},
     {"watch", "watch [--count N] [--interval SECONDS] [--unit UNIT] [--timestamps iso]",
      "the actual value as CSV (seconds,value_pa) until N lines or Ctrl-C (exit 130)", 0, 0, "",
-     OptSelect | OptWatch, runWatch},
+     OptSelect | OptWatch | OptUnit | OptInterval, runWatch},
     {"wait", "wait [--timeout SECONDS]",
      "returns as soon as the chosen transmitter is attached and answers (exit 3 after the timeout)", 0, 0, "",
      OptSelect | OptWait, nullptr},
@@ -44,7 +44,18 @@ const Command commands[] = {
      "[--tls-ca FILE]",
      "the live value to an MQTT broker (PREFIX/SERIAL/value, status, event) until N values or SIGINT/SIGTERM\n"
      "      (mqtts:// for TLS; the password may come from QZ5801_MQTT_PASSWORD)",
-     0, 0, "", OptAll | OptSelect | OptWatch | OptBroker, runPublish},
+     0, 0, "", OptAll | OptSelect | OptWatch | OptInterval | OptBroker, runPublish},
+    {"verify",
+     "verify [--points LIST] [--readings N] [--tolerance T] [--unit UNIT] [--certificate FILE.pdf] [--json]\n"
+     "         [--operator NAME] [--tag TAG] [--customer NAME] [--standard TEXT] [--standard-due DATE]\n"
+     "         [--uncertainty U] [--plan FILE] [--language en|cs|de]",
+     "a verification run: for each point a prompt line, the reference reading from a line of standard\n"
+     "      input (empty: the point's nominal value), the mean of N live values; journaled as one record\n"
+     "      (exit 0 every point passes, 1 some fail, 2 trouble: no reply, bad input)",
+     0, 0, "", OptJson | OptSelect | OptUnit | OptInterval | OptJournal | OptNoJournal | OptVerify | OptBroker, runVerify},
+    {"certificate", "certificate --record N FILE.pdf [--language en|cs|de]",
+     "draws the certificate of a journaled verification run again", 1, 1, "FILE.pdf",
+     OptJournal | OptRecord | OptVerify, nullptr},
 };
 
 const char *kUnitNames[] = {"Pa", "kPa", "MPa", "mbar", "bar", "psi", "mm", "m", "inch"};
@@ -60,6 +71,23 @@ bool parseInterval(const std::string &text, unsigned long &ms)
         return false;
     ms = static_cast<unsigned long>(seconds * 1000 + 0.5);
     return true;
+}
+
+// The verification's options that take a text, or null.
+std::optional<std::string> *verifyText(Options &o, const std::string &w)
+{
+    auto &v = o.verification;
+    static const std::pair<const char *, std::optional<std::string> Options::Verify::*> names[] = {
+        {"--plan", &Options::Verify::plan},           {"--points", &Options::Verify::points},
+        {"--tolerance", &Options::Verify::tolerance}, {"--uncertainty", &Options::Verify::uncertainty},
+        {"--certificate", &Options::Verify::certificate}, {"--operator", &Options::Verify::operatorName},
+        {"--tag", &Options::Verify::tag},             {"--customer", &Options::Verify::customer},
+        {"--standard", &Options::Verify::standard},   {"--standard-due", &Options::Verify::standardDue},
+        {"--language", &Options::Verify::language}};
+    for (const auto &[name, member] : names)
+        if (w == name)
+            return &(v.*member);
+    return nullptr;
 }
 
 } // namespace
@@ -84,20 +112,30 @@ void printHelp()
                 "  --force            write-config: write after warnings about range and modes (never\n"
                 "                     text that is no number, nor a lower value above its higher value)\n"
                 "  --count N          watch, publish: stop after N values\n"
-                "  --interval SECONDS watch, publish: time between values, at least 0.1 (default 1)\n"
-                "  --unit UNIT        watch: Pa kPa MPa mbar bar psi, or mm m inch with the transmitter's gravity\n"
+                "  --interval SECONDS watch, publish, verify: time between values, at least 0.1 (default 1)\n"
+                "  --unit UNIT        watch, verify: Pa kPa MPa mbar bar psi, or mm m inch with the transmitter's gravity\n"
+                "                     (verify: default kPa)\n"
                 "  --timestamps iso   watch: first column the time in ISO 8601 (UTC)\n"
                 "  --timeout SECONDS  wait: give up after this long (default: wait for ever)\n"
                 "  --journal URL      the write journal: postgresql://USER@HOST:PORT/DATABASE or an SQLite file\n"
                 "                     (default: $QZ5801_JOURNAL, else $XDG_DATA_HOME/qz5801/journal.sqlite)\n"
                 "  --no-journal       write-config: write without a journal record\n"
                 "  --since TIME       history: records from TIME on (2026-12-10, 2026-12-10T08:30, local unless Z)\n"
-                "  --record ID        restore: the configuration from before this record's write\n"
-                "  --broker URL       publish, write-config, restore: the MQTT broker,\n"
+                "  --record ID        restore: the configuration from before this record's write;\n"
+                "                     certificate: the verification run to draw again\n"
+                "  --broker URL       publish, write-config, restore, verify: the MQTT broker,\n"
                 "                     mqtt://[USER[:PASSWORD]@]HOST[:PORT] or mqtts:// (default: $QZ5801_MQTT;\n"
                 "                     the password also from $QZ5801_MQTT_PASSWORD)\n"
                 "  --topic PREFIX     the topics' prefix (default qz5801): PREFIX/SERIAL/value, status, event\n"
-                "  --tls-ca FILE      mqtts: the CA certificate (PEM) that signed the broker's\n"
+                "  --tls-ca FILE      mqtts: the CA certificate (PEM) that signed the broker's certificate\n"
+                "  --points LIST      verify: test points in %% of the nominal range (default 0,25,50,75,100,75,50,25,0)\n"
+                "  --readings N       verify: live values averaged per point, 1 to 100 (default 5)\n"
+                "  --tolerance T      verify: 0.5%% of the nominal range (default), or a value in the unit\n"
+                "  --uncertainty U    verify: the reference's expanded uncertainty (k = 2) in the unit\n"
+                "  --certificate FILE verify: the certificate as PDF\n"
+                "  --operator, --tag, --customer, --standard TEXT, --standard-due DATE  verify: for the certificate\n"
+                "  --plan FILE        verify: a plan saved by the window (the options above override it)\n"
+                "  --language L       verify, certificate: en, cs or de (default: the window's language)\n"
                 "A write's event goes to the broker when --broker or QZ5801_MQTT is given; a broker that\n"
                 "cannot be reached keeps it queued for a later run and never fails the write.\n"
                 "\nWith several transmitters attached, --device, --serial, --location or --all is needed.\n"
@@ -214,11 +252,11 @@ std::string parseArguments(int argc, char **argv, Options &o, bool &help, bool &
                 return "--interval: SECONDS is missing";
             if (!parseInterval(v, o.intervalMs))
                 return "--interval: \"" + v + "\" is not a number of seconds from 0.1";
-            used |= OptWatch;
+            used |= OptInterval;
         } else if (w == "--interval-ms") { // for tests: no wait of a tenth of a second
             if (!value(v) || !parseUnsigned(v, 3600000ul, o.intervalMs))
                 return "--interval-ms: a number of milliseconds is missing";
-            used |= OptWatch;
+            used |= OptInterval;
         } else if (w == "--unit") {
             if (!value(v))
                 return "--unit: UNIT is missing";
@@ -228,7 +266,7 @@ std::string parseArguments(int argc, char **argv, Options &o, bool &help, bool &
                     o.unit = u;
             if (o.unit < 0)
                 return "--unit: \"" + v + "\" is not one of Pa kPa MPa mbar bar psi mm m inch";
-            used |= OptWatch;
+            used |= OptUnit;
         } else if (w == "--timestamps") {
             if (!value(v))
                 return "--timestamps: iso is missing";
@@ -285,6 +323,19 @@ std::string parseArguments(int argc, char **argv, Options &o, bool &help, bool &
                 return "--tls-ca: FILE is missing";
             o.tlsCa = v;
             used |= OptBroker;
+        } else if (std::optional<std::string> *text = verifyText(o, w)) {
+            if (!value(v))
+                return w + ": a value is missing";
+            if (std::string problem = verifyProblem(w, v); !problem.empty())
+                return problem;
+            *text = v;
+            used |= OptVerify;
+        } else if (w == "--readings") {
+            if (!value(v))
+                return "--readings: N is missing";
+            if (!parseUnsigned(v, 100, o.verification.readings) || o.verification.readings == 0)
+                return "--readings: \"" + v + "\" is not a number from 1 to 100";
+            used |= OptVerify;
         } else if (w.size() > 1 && w[0] == '-' && !(w[1] >= '0' && w[1] <= '9')) {
             return "unknown option " + w;
         } else if (o.command.empty()) {
@@ -312,7 +363,10 @@ std::string parseArguments(int argc, char **argv, Options &o, bool &help, bool &
         {OptAll, "--all does"},
         {OptSelect, "--device, --serial and --location do"},
         {OptWrite, "--no-verify, --dry-run and --force do"},
-        {OptWatch, "--count, --interval, --unit and --timestamps do"},
+        {OptWatch, "--count and --timestamps do"},
+        {OptUnit, "--unit does"},
+        {OptInterval, "--interval does"},
+        {OptVerify, "the verification options do"},
         {OptWait, "--timeout does"},
         {OptJournal, "--journal does"},
         {OptNoJournal, "--no-journal does"},
@@ -344,6 +398,14 @@ std::string parseArguments(int argc, char **argv, Options &o, bool &help, bool &
     }
     if (name == "history" && (o.device || o.location))
         return "history: --device and --location do not apply (--serial chooses the records)";
+    if (name == "certificate" && !o.recordId)
+        return "certificate: --record N is missing";
+    if (name == "certificate") {
+        const auto &v = o.verification;
+        if (v.plan || v.points || v.tolerance || v.uncertainty || v.certificate || v.operatorName || v.tag ||
+            v.customer || v.standard || v.standardDue || v.readings)
+            return "certificate: only --record, --journal and --language apply";
+    }
     if (o.journalAddress && o.noJournal)
         return name + ": --journal and --no-journal exclude each other";
     if (name == "publish" && (o.unit >= 0 || o.isoTimestamps))

@@ -21,6 +21,9 @@ enum OptionBit : unsigned {
     OptSince = 256,     // --since
     OptRecord = 512,    // --record
     OptBroker = 1024,   // --broker, --topic, --tls-ca
+    OptUnit = 2048,     // --unit
+    OptInterval = 4096, // --interval
+    OptVerify = 8192,   // --points, --readings, --tolerance, --certificate, --plan, ...
 };
 
 using Runner = int (*)(TFix64 &, const Target &, const Options &, Sink &);

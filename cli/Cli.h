@@ -48,11 +48,17 @@ struct Options {
     std::optional<std::string> journalAddress; // --journal; else QZ5801_JOURNAL or the default file
     bool noJournal = false;
     std::string since;                 // history
-    std::optional<uint64_t> recordId;  // restore
+    std::optional<uint64_t> recordId;  // restore, certificate
     // MQTT: publish, and the event of write-config and restore
     std::optional<std::string> broker; // --broker; else QZ5801_MQTT (events only)
     std::string topicPrefix = "qz5801";
     std::string tlsCa;
+    // verify (texts checked while parsing; the plan file is read by the command)
+    struct Verify {
+        std::optional<std::string> plan, points, tolerance, uncertainty, certificate, operatorName, tag, customer,
+            standard, standardDue, language;
+        unsigned long readings = 0; // 0: the plan's
+    } verification;
 };
 
 // Where a command's results and failures go: straight to stdout and stderr,
@@ -116,11 +122,15 @@ int runWait(const Options &options);
 int runHistory(const Options &options); // the journal only, no transmitter
 int runRestore(TFix64 &link, const Target &target, const Options &options, Sink &sink);
 int runPublish(TFix64 &link, const Target &target, const Options &options, Sink &sink);
+int runVerify(TFix64 &link, const Target &target, const Options &options, Sink &sink);
+int runCertificate(const Options &options); // from the journal, no transmitter
 
 // Usage checks of a command's operands that need more than counting them; an
 // empty text when they are fine.
 std::string dumpOperandsProblem(const Arguments &operands);
 std::string sinceProblem(const std::string &text);
+// A verification option's value: empty when fine.
+std::string verifyProblem(const std::string &option, const std::string &value);
 
 // Number text in the C locale, shortest form that reads back as the same float
 // (a zero without its sign, for messages).

@@ -72,7 +72,9 @@ QJsonObject entryJson(const journal::Entry &e)
                        {"after", memoryJson(e.after)},
                        {"result", journal::resultName(e.result)},
                        {"detail", textOrNull(e.detail)},
-                       {"restored_from", e.restoredFrom ? QJsonValue(double(*e.restoredFrom)) : QJsonValue()}};
+                       {"restored_from", e.restoredFrom ? QJsonValue(double(*e.restoredFrom)) : QJsonValue()},
+                       {"certificate", e.attachment ? textOrNull(e.attachment->certificate) : QJsonValue()},
+                       {"data_sha256", e.attachment ? textOrNull(e.attachment->dataSha256) : QJsonValue()}};
 }
 
 std::string entryText(const journal::Entry &e)
@@ -102,6 +104,10 @@ std::string entryText(const journal::Entry &e)
         s += QStringLiteral("    read back: %1\n").arg(e.requested.changesTo(e.after).join(QStringLiteral(", ")));
     if (!e.detail.isEmpty())
         s += QStringLiteral("    %1\n").arg(e.detail);
+    if (e.attachment)
+        s += QStringLiteral("    certificate %1, data sha256 %2 (qz5801-cli certificate --record %3 FILE.pdf)\n")
+                 .arg(e.attachment->certificate, e.attachment->dataSha256)
+                 .arg(e.id);
     // a name from outside stays on its line
     QString out;
     for (QChar ch : s)
@@ -130,7 +136,11 @@ int runHistory(const Options &options)
     if (!options.since.empty())
         filter.since = parseSince(options.since);
     try {
-        const std::vector<journal::Entry> entries = book->history(filter);
+        std::vector<journal::Entry> entries = book->history(filter);
+        // a verification run names its certificate and data
+        for (journal::Entry &e : entries)
+            if (e.operation == QLatin1String("verification"))
+                e.attachment = book->attachment(e.id);
         if (options.json) {
             QJsonArray list;
             for (const journal::Entry &e : entries)

@@ -283,9 +283,10 @@ int main(int argc, char **argv)
 
     const Command &c = *findCommand(options.command);
     if (c.run == nullptr)
-        return options.command == "wait"      ? runWait(options)
-               : options.command == "history" ? runHistory(options)
-                                              : runList(options);
+        return options.command == "wait"          ? runWait(options)
+               : options.command == "history"     ? runHistory(options)
+               : options.command == "certificate" ? runCertificate(options)
+                                                  : runList(options);
     if (c.run == runWriteConfig || c.run == runRestore)
         holdSignals(); // from before the first bracket, so --all starts none after a signal
     if (options.all) {

@@ -25,7 +25,8 @@ constexpr qint64 kSchemaLockKey = 5801005801;
 
 constexpr qsizetype kTextLimit = 4096;
 
-const char *const kResultCodes[] = {"begun", "written", "verify-failed", "failed", "refused", "interrupted"};
+const char *const kResultCodes[] = {"begun",       "written", "verify-failed", "failed",
+                                    "refused",     "interrupted", "passed",     "not-passed"};
 
 QString resultCode(Result r) { return QLatin1String(kResultCodes[int(r)]); }
 
@@ -174,10 +175,16 @@ Journal::Journal(const Address &address) : where(address), connection(connection
             execute(QStringLiteral("CREATE INDEX IF NOT EXISTS qz5801_journal_by_serial "
                                    "ON qz5801_journal (serial, begun_utc)"),
                     "create its tables");
+            // version 2: what a record carries beside it (a verification run's data)
+            execute(QStringLiteral("CREATE TABLE IF NOT EXISTS qz5801_journal_attachment ("
+                                   "record_id BIGINT PRIMARY KEY REFERENCES qz5801_journal (id), "
+                                   "kind TEXT NOT NULL, certificate TEXT, data TEXT NOT NULL, "
+                                   "data_sha256 TEXT NOT NULL)"),
+                    "create its tables");
             QSqlQuery version(QSqlDatabase::database(connection, false));
             if (!version.exec(QStringLiteral("SELECT MAX(version) FROM qz5801_journal_schema")) || !version.next())
                 failWith("read its schema version", version.lastError().text());
-            if (version.value(0).isNull()) {
+            if (version.value(0).isNull() || version.value(0).toInt() < kSchemaVersion) {
                 QSqlQuery put(QSqlDatabase::database(connection, false));
                 put.prepare(QStringLiteral("INSERT INTO qz5801_journal_schema (version) VALUES (?)"));
                 put.addBindValue(kSchemaVersion);
@@ -261,6 +268,22 @@ qint64 Journal::insert(const Entry &e)
         failWith("write", q.lastError().text());
     const qint64 id = q.value(0).toLongLong();
     q.finish();
+    if (e.attachment) {
+        const Attachment &a = *e.attachment;
+        if (a.data.size() > kMaxAttachmentBytes)
+            failWith("write", QStringLiteral("the record's data is larger than %1 bytes").arg(kMaxAttachmentBytes));
+        QSqlQuery put(QSqlDatabase::database(connection, false));
+        put.prepare(QStringLiteral("INSERT INTO qz5801_journal_attachment (record_id, kind, certificate, data, "
+                                   "data_sha256) VALUES (?, ?, ?, ?, ?)"));
+        put.addBindValue(id);
+        put.addBindValue(clean(a.kind));
+        put.addBindValue(textOrNull(a.certificate));
+        // the data whole, as hashed: never cut like the other texts
+        put.addBindValue(QString::fromUtf8(a.data));
+        put.addBindValue(clean(a.dataSha256));
+        if (!put.exec())
+            failWith("write", put.lastError().text());
+    }
     return id;
 }
 
@@ -370,6 +393,20 @@ std::vector<Entry> Journal::history(const Filter &filter)
     return out;
 }
 
+std::optional<Attachment> Journal::attachment(qint64 id)
+{
+    QSqlQuery q(QSqlDatabase::database(connection, false));
+    q.prepare(QStringLiteral("SELECT kind, certificate, data, data_sha256 FROM qz5801_journal_attachment "
+                             "WHERE record_id = ?"));
+    q.addBindValue(id);
+    if (!q.exec())
+        failWith("read", q.lastError().text());
+    if (!q.next())
+        return std::nullopt;
+    return Attachment{q.value(0).toString(), q.value(1).toString(), q.value(2).toString().toUtf8(),
+                      q.value(3).toString()};
+}
+
 std::optional<Entry> Journal::record(qint64 id)
 {
     QSqlQuery q(QSqlDatabase::database(connection, false));
@@ -379,7 +416,10 @@ std::optional<Entry> Journal::record(qint64 id)
         failWith("read", q.lastError().text());
     if (!q.next())
         return std::nullopt;
-    return entryFromRow(q);
+    Entry e = entryFromRow(q);
+    q.finish();
+    e.attachment = attachment(id);
+    return e;
 }
 
 std::optional<Entry> Journal::latestWritten(int serial)

@@ -36,8 +36,13 @@ public:
     std::optional<Entry> record(qint64 id);
     // The latest write or restore of this serial number that was written.
     std::optional<Entry> latestWritten(int serial);
+    // The attachment of a record (a verification run's data), if it has one.
+    std::optional<Attachment> attachment(qint64 id);
 
-    static constexpr int kSchemaVersion = 1;
+    // 2: qz5801_journal_attachment added.
+    static constexpr int kSchemaVersion = 2;
+    // An attachment's data larger than this is refused.
+    static constexpr qsizetype kMaxAttachmentBytes = 4 * 1024 * 1024;
 
 private:
     void execute(const QString &sql, const char *what);

@@ -13,6 +13,8 @@ QString resultName(Result r)
     case Result::Failed: return QStringLiteral("failed");
     case Result::Refused: return QStringLiteral("refused");
     case Result::Interrupted: return QStringLiteral("interrupted");
+    case Result::Passed: return QStringLiteral("passed");
+    case Result::NotPassed: return QStringLiteral("not passed");
     }
     return {};
 }

@@ -6,6 +6,7 @@
 #include "JournalAddress.h"
 #include "MemoryContent.h"
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 
@@ -22,11 +23,22 @@ public:
 
 // How an attempt ended. Begun: not finished (still running, or the process
 // ended first). Interrupted: a signal came before the first write frame, so
-// none was sent.
-enum class Result { Begun, Written, VerifyFailed, Failed, Refused, Interrupted };
+// none was sent. Passed and NotPassed end a verification run (Failed: it
+// could not be finished).
+enum class Result { Begun, Written, VerifyFailed, Failed, Refused, Interrupted, Passed, NotPassed };
 
-// "not finished", "written", "verify failed", "failed", "refused", "interrupted"
+// "not finished", "written", "verify failed", "failed", "refused", "interrupted", "passed", "not passed"
 QString resultName(Result r);
+
+// What a record of another kind than a write carries beside it, kept whole
+// in a table of its own: a verification run's data (plan, readings,
+// results) and its certificate number.
+struct Attachment {
+    QString kind;        // "verification"
+    QString certificate; // the certificate's number
+    QByteArray data;     // the run's data, as hashed
+    QString dataSha256;  // hex
+};
 
 struct Entry {
     qint64 id = 0;
@@ -48,6 +60,7 @@ struct Entry {
     Result result = Result::Begun;
     QString detail; // which fields, which transaction, why
     std::optional<qint64> restoredFrom;
+    std::optional<Attachment> attachment;
 };
 
 struct Filter {

@@ -50,6 +50,13 @@ QByteArray eventPayload(const journal::Entry &e)
                   {"changes", QJsonArray::fromStringList(e.before.changesTo(e.requested))}};
     if (e.restoredFrom)
         o.insert("restored_from", *e.restoredFrom);
+    // A verification names its certificate and the hash of its data; the data
+    // itself stays in the journal.
+    if (e.attachment) {
+        o.insert("kind", e.attachment->kind);
+        o.insert("certificate", text(e.attachment->certificate));
+        o.insert("data_sha256", text(e.attachment->dataSha256));
+    }
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 

@@ -5,6 +5,7 @@
 #include "Main.h"
 #include "Oprog.h"
 #include "SingleInstance.h"
+#include "VerificationTools.h"
 #include "WindowJournal.h"
 #include "WindowPublisher.h"
 
@@ -38,6 +39,7 @@ int main(int argc, char *argv[])
         mainWindow.aboutWindow = new TOProgramu(&mainWindow);
         auto *journal = new TWindowJournal(mainWindow);
         new TWindowPublisher(mainWindow, journal);
+        new TVerificationTools(mainWindow);
         closeOnEndSignals(mainWindow);
         mainWindow.show();
         QApplication::exec();

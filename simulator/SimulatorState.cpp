@@ -2,6 +2,7 @@
 // switches read from the environment, the pipe table and the logs.
 #include "SimulatorState.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -236,6 +237,8 @@ void State::fromEnvironment()
         sweeping = false;
         fixedValue = std::strtof(v, nullptr);
     }
+    if (const char *v = std::getenv("QZSIM_VALUE_SCRIPT"))
+        loadScript(v);
     if (const char *v = std::getenv("QZSIM_LATENCY_MS")) {
         if (std::strchr(v, ':'))
             forEachEntry(v, [&](uint32_t instance, const std::string &ms) {
@@ -279,6 +282,35 @@ void State::fromEnvironment()
     }
 }
 
+void State::loadScript(const char *path)
+{
+    // a pressure source's programme: bounded, so a wrong file cannot eat the memory
+    constexpr std::size_t kMaxScriptValues = 1000000;
+    std::FILE *f = std::fopen(path, "r");
+    if (!f)
+        return;
+    char line[256];
+    while (std::fgets(line, sizeof line, f) && script.size() < kMaxScriptValues) {
+        char *p = line;
+        while (std::isspace(static_cast<unsigned char>(*p)))
+            ++p;
+        if (*p == '#' || *p == '\0')
+            continue;
+        char *end = nullptr;
+        const float v = std::strtof(p, &end);
+        if (end == p)
+            continue;
+        unsigned long times = 1;
+        if (*end == '*')
+            times = std::strtoul(end + 1, nullptr, 10);
+        for (unsigned long i = 0; i < times && script.size() < kMaxScriptValues; ++i)
+            script.push_back(v);
+    }
+    std::fclose(f);
+    if (!script.empty())
+        sweeping = false;
+}
+
 void State::reset()
 {
     deviceCount = 1;
@@ -290,6 +322,8 @@ void State::reset()
     sweeping = true;
     fixedValue = 0;
     readings.clear();
+    script.clear();
+    scriptNext = 0;
     requests.clear();
     callLog.clear();
     pipes.clear();
@@ -304,6 +338,12 @@ float State::actualValue(float range, float offset)
         float v = readings.front();
         readings.pop_front();
         return v;
+    }
+    if (!script.empty()) {
+        const float v = script[std::min(scriptNext, script.size() - 1)];
+        if (scriptNext < script.size())
+            ++scriptNext;
+        return v + offset;
     }
     if (!sweeping)
         return fixedValue + offset;

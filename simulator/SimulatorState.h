@@ -78,6 +78,9 @@ struct State {
     bool sweeping = true;
     float fixedValue = 0;
     std::deque<float> readings;
+    // QZSIM_VALUE_SCRIPT: one value per query in this order, the last one held after.
+    std::vector<float> script;
+    std::size_t scriptNext = 0;
     std::vector<std::vector<uint8_t>> requests;
     std::string callLog;
     std::string callLogCopy;
@@ -96,6 +99,8 @@ struct State {
     // Settings for a simulator loaded into another process (the window, the
     // command-line companion), where the control functions cannot be reached.
     void fromEnvironment();
+    // Reads the value script (QZSIM_VALUE_SCRIPT): "PA" or "PA*N" a line, # comments.
+    void loadScript(const char *path);
     // The devices are reset on their own, under their own locks.
     void reset();
     // Queued readings as they are; otherwise the fixed or sweeping value plus the zero offset.

@@ -144,23 +144,33 @@ void TWindowJournal::zeroOffsetWriteEnded(float storedOffset, float sentOffset, 
     submit(std::move(e));
 }
 
-void TWindowJournal::submit(journal::Entry e)
+void TWindowJournal::addRecord(journal::Entry entry, std::function<void(const QString &problem)> done)
+{
+    submit(std::move(entry), std::move(done));
+}
+
+void TWindowJournal::submit(journal::Entry e, std::function<void(const QString &problem)> done)
 {
     journal::stampEntry(e, QStringLiteral("qz5801"), QStringLiteral(QZ_VERSION));
-    e.serial = serial;
-    if (theLink)
+    if (!e.serial)
+        e.serial = serial;
+    if (theLink && e.location.isEmpty())
         e.location = QString::fromStdString(theLink->deviceLocation(theLink->instanceBase));
-    e.begun = e.finished = QDateTime::currentDateTimeUtc();
+    if (!e.begun.isValid())
+        e.begun = e.finished = QDateTime::currentDateTimeUtc();
     emit recordMade(e);
     if (!address) {
-        recorded(QStringLiteral("%1: %2").arg(QLatin1String(journal::kJournalVariable), addressProblem));
+        const QString problem = QStringLiteral("%1: %2").arg(QLatin1String(journal::kJournalVariable), addressProblem);
+        recorded(problem);
+        if (done)
+            done(problem);
         return;
     }
     auto *writer = static_cast<Writer *>(this->writer());
     const journal::Address where = *address;
     QMetaObject::invokeMethod(
         writer,
-        [this, writer, where, e]() mutable {
+        [this, writer, where, e, done]() mutable {
             QString problem;
             if (!writer->book) {
                 if (const JournalStoreFactory open = journalStoreFactory(problem))
@@ -168,7 +178,14 @@ void TWindowJournal::submit(journal::Entry e)
             }
             if (writer->book && !writer->book->add(e, problem))
                 writer->book.reset();
-            QMetaObject::invokeMethod(this, [this, problem] { recorded(problem); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this,
+                [this, problem, done] {
+                    recorded(problem);
+                    if (done)
+                        done(problem);
+                },
+                Qt::QueuedConnection);
         },
         Qt::QueuedConnection);
 }

@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QThread>
 
+#include <functional>
 #include <optional>
 
 class QLabel;
@@ -26,6 +27,10 @@ public:
 
     // Until every record handed over so far is written or has failed (tests).
     void waitForRecords();
+    // A record another part of the window makes (a verification run), with
+    // its own serial number and times where set. `done` runs on the window's
+    // thread with the problem, empty when the record was written.
+    void addRecord(journal::Entry entry, std::function<void(const QString &problem)> done = {});
 
     QLabel *note = nullptr; // at the right of the status bar; empty while all is well
 
@@ -37,7 +42,7 @@ private:
     void attach(const std::optional<journal::Address> &address, const QString &problem);
     void configurationWriteEnded(bool written);
     void zeroOffsetWriteEnded(float storedOffset, float sentOffset, bool written);
-    void submit(journal::Entry entry);
+    void submit(journal::Entry entry, std::function<void(const QString &problem)> done = {});
     QObject *writer();
     void recorded(const QString &problem);
 

@@ -319,13 +319,15 @@ private slots:
         };
         raw(QStringLiteral("SELECT COUNT(*) FROM qz5801_journal_schema"));
         QSqlDatabase::removeDatabase(connection);
-        raw(QStringLiteral("UPDATE qz5801_journal_schema SET version = 2"));
+        raw(QStringLiteral("UPDATE qz5801_journal_schema SET version = %1").arg(Journal::kSchemaVersion + 1));
         QSqlDatabase::removeDatabase(connection);
         try {
             Journal j(address);
             QFAIL("a journal of a newer version was opened");
         } catch (const JournalError &e) {
-            QVERIFY2(QString::fromUtf8(e.what()).contains(QLatin1String("version 2, newer than this program's 1")),
+            QVERIFY2(QString::fromUtf8(e.what()).contains(QStringLiteral("version %1, newer than this program's %2")
+                                                                   .arg(Journal::kSchemaVersion + 1)
+                                                                   .arg(Journal::kSchemaVersion)),
                      e.what());
         }
     }
