@@ -88,11 +88,16 @@ struct WriteOutcome {
     bool failed = false;
 };
 
-// After a failed bracket: what the transmitter holds now, field by field,
-// read back when it answers, otherwise told from what it acknowledged, and
-// how to restore the configuration held before. Returns what was read back.
-std::optional<Image> reportPartialWrite(TFix64 &link, const Image &requested, const Image &before,
-                                        const WriteOutcome &w, const Target &target, Sink &sink);
+// After a failed bracket: what the transmitter holds now (read back when it
+// answers), and the report of it, field by field or told from what it
+// acknowledged, with the way back: `restore --record N` of the journal's
+// record, or without one a backup file.
+struct PartialWrite {
+    std::optional<Image> now;
+    std::string report;
+};
+PartialWrite examinePartialWrite(TFix64 &link, const Image &requested, const Image &before, const WriteOutcome &w,
+                                 const Target &target, qint64 record);
 // "interrupted by SIGINT; ..." for the end of a write.
 std::string signalLine(int signal, bool written);
 // The detail, with "SIGINT came during the write, which ended first" added
@@ -100,7 +105,8 @@ std::string signalLine(int signal, bool written);
 std::string heldDuringWrite(const std::string &detail);
 
 // A file for the configuration the transmitter held before a write, beside
-// nothing the operator owns; its path, or empty when it could not be saved.
+// nothing the operator owns, under a name no other transmitter or run takes
+// and never over another file; its path, or empty when it could not be saved.
 std::string saveBackup(const Image &before, const Target &target);
 // How to select this transmitter again on a command line.
 std::string selection(const Target &target);

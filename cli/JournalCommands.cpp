@@ -1,6 +1,7 @@
 // history and restore: reading the write journal, and writing back the
 // configuration a transmitter had before a journaled write.
 #include "ConfigShared.h"
+#include "RestoreChoice.h"
 #include "WriteJournal.h"
 
 #include "Journal.h"
@@ -31,10 +32,10 @@ QDateTime parseSince(const std::string &text)
 }
 
 // The journal of --journal, QZ5801_JOURNAL or the default; false with the reason on the sink.
-bool openJournal(const Options &options, std::unique_ptr<journal::Journal> &out, Sink &sink)
+bool openJournal(const Options &options, std::unique_ptr<journal::Journal> &out, Sink &sink, bool readOnly)
 {
     try {
-        out = openJournalOf(options, "Cannot use the journal: ");
+        out = openJournalOf(options, "Cannot use the journal: ", readOnly);
         return true;
     } catch (const journal::JournalError &e) {
         sink.fail(e.what());
@@ -80,7 +81,8 @@ std::string entryText(const journal::Entry &e)
     QString s = QStringLiteral("#%1  %2  %3  serial %4%5  %6\n")
                     .arg(e.id)
                     .arg(timeText(e.begun), e.operation, e.serial ? QString::number(*e.serial) : QStringLiteral("-"),
-                         e.location.isEmpty() ? QString() : QStringLiteral(" at ") + e.location,
+                         e.location.isEmpty() ? QStringLiteral(" (USB location unknown)")
+                                              : QStringLiteral(" at ") + e.location,
                          journal::resultName(e.result));
     s += QStringLiteral("    %1@%2, %3 %4").arg(e.user, e.station, e.program, e.version);
     if (e.finished.isValid())
@@ -122,7 +124,7 @@ int runHistory(const Options &options)
 {
     Sink sink(false);
     std::unique_ptr<journal::Journal> book;
-    if (!openJournal(options, book, sink))
+    if (!openJournal(options, book, sink, true))
         return ExitFailure;
     journal::Filter filter;
     if (options.serial)
@@ -149,27 +151,28 @@ int runHistory(const Options &options)
 
 int runRestore(TFix64 &link, const Target &target, const Options &options, Sink &sink)
 {
-    std::unique_ptr<journal::Journal> book;
-    if (!openJournal(options, book, sink))
-        return ExitFailure;
-    const std::optional<uint16_t> serial = target.serial ? target.serial : readSerial(link, target.instance);
+    const std::optional<uint16_t> serial = target.serial ? target.serial : readSerialRetried(link, target.instance);
     if (!serial)
-        return sink.fail("Device not reply: the serial number could not be read");
+        return sink.fail("Device not reply: the serial number could not be read; nothing was written");
+    const bool shared = serialShared(link, target, *serial);
     std::optional<journal::Entry> record;
-    try {
-        record = options.recordId ? book->record(qint64(*options.recordId)) : book->latestWritten(*serial);
-    } catch (const journal::JournalError &e) {
-        return sink.fail(e.what());
+    {
+        // the look-up only reads: nothing is made or changed in what it opens
+        std::unique_ptr<journal::Journal> book;
+        if (!openJournal(options, book, sink, true))
+            return ExitFailure;
+        try {
+            RestoreChoice choice = chooseRecord(*book, options, *serial, target.location, shared);
+            if (!choice.record) {
+                sink.err(choice.problem);
+                return choice.code;
+            }
+            record = std::move(choice.record);
+        } catch (const journal::JournalError &e) {
+            return sink.fail(e.what());
+        }
     }
-    if (!record)
-        return sink.fail(options.recordId ? "The journal has no record " + std::to_string(*options.recordId)
-                                          : "The journal has no written configuration of transmitter " +
-                                                std::to_string(*serial));
     const std::string name = "record " + std::to_string(record->id);
-    if (!record->serial || *record->serial != *serial)
-        return sink.fail(name + " is of transmitter " +
-                         (record->serial ? std::to_string(*record->serial) : std::string("unknown")) +
-                         ", not of this one (" + std::to_string(*serial) + "); nothing was written");
     if (!record->before.has(memmap::kSpecificGravity, memmap::kFloatSize) ||
         !record->before.has(memmap::kOutputBlock, memmap::kOutputBlockSize))
         return sink.fail(name + " holds no configuration from before its write; nothing was written");
@@ -183,7 +186,7 @@ int runRestore(TFix64 &link, const Target &target, const Options &options, Sink 
     known.serial = serial;
     WriteJournal entry(options, known, "restore");
     if (!entry.open(sink))
-        return ExitFailure;
+        return entry.stopped(sink);
     if (const int signal = heldSignal()) {
         sink.err(signalLine(signal, false));
         entry.interrupted(signal, sink);
@@ -198,7 +201,7 @@ int runRestore(TFix64 &link, const Target &target, const Options &options, Sink 
         return sink.fail("Nothing was written");
     }
     if (!entry.begin(link, before, wanted, sink, record->id))
-        return ExitFailure;
+        return entry.stopped(sink);
     if (const int signal = heldSignal()) {
         sink.err(signalLine(signal, false));
         entry.interrupted(signal, sink);
@@ -220,9 +223,10 @@ int runRestore(TFix64 &link, const Target &target, const Options &options, Sink 
     }
     if (w.failed) {
         const std::string transaction = lastTransaction(link);
-        const std::optional<Image> now = reportPartialWrite(link, wanted, before, w, known, sink);
-        entry.failed(transaction, now ? &*now : nullptr, sink, heldDuringWrite({}));
-        return heldSignal() ? 128 + heldSignal() : ExitFailure;
+        const PartialWrite partial = examinePartialWrite(link, wanted, before, w, known, entry.id());
+        entry.failed(transaction, partial.now ? &*partial.now : nullptr, sink, heldDuringWrite({}));
+        sink.err(partial.report);
+        return entry.exitCode(heldSignal() ? 128 + heldSignal() : ExitFailure);
     }
 
     Image after;
@@ -231,18 +235,21 @@ int runRestore(TFix64 &link, const Target &target, const Options &options, Sink 
     } catch (const std::exception &) {
         entry.written(nullptr, sink, heldDuringWrite("not read back"));
         sink.err("Written, but the configuration could not be read back: Error reading configuration");
-        return heldSignal() ? 128 + heldSignal() : ExitFailure;
+        return entry.exitCode(heldSignal() ? 128 + heldSignal() : ExitFailure);
     }
     QJsonArray wrong;
+    std::string mismatches;
     for (const Field &field : fields()) {
         if (sameBytes(wanted, after, field))
             continue;
         wrong.append(QString::fromStdString(field.name()));
-        sink.err(field.name() + ": wrote " + fieldText(wanted, field) + ", reads " + fieldText(after, field));
+        mismatches +=
+            field.name() + ": wrote " + fieldText(wanted, field) + ", reads " + fieldText(after, field) + "\n";
     }
+    // the record first: printing may fail (a closed pipe), the record must not
     if (!wrong.isEmpty()) {
         entry.verifyFailed(after, sink, heldDuringWrite({}));
-        sink.err("Verification failed: the transmitter holds another configuration than was written");
+        sink.err(mismatches + "Verification failed: the transmitter holds another configuration than was written");
     } else {
         entry.written(&after, sink, heldDuringWrite({}));
     }
@@ -268,7 +275,7 @@ int runRestore(TFix64 &link, const Target &target, const Options &options, Sink 
         sink.err(signalLine(signal, true));
         return 128 + signal;
     }
-    return wrong.isEmpty() ? ExitOk : ExitFailure;
+    return entry.exitCode(wrong.isEmpty() ? ExitOk : ExitFailure);
 }
 
 } // namespace cli

@@ -48,8 +48,8 @@ WriteOutcome writeBracket(TFix64 &link, LoadedFile &f)
 
 } // namespace
 
-std::optional<Image> reportPartialWrite(TFix64 &link, const Image &requested, const Image &before,
-                                        const WriteOutcome &w, const Target &target, Sink &sink)
+PartialWrite examinePartialWrite(TFix64 &link, const Image &requested, const Image &before, const WriteOutcome &w,
+                                 const Target &target, qint64 record)
 {
     Image now;
     bool readBack = true;
@@ -88,14 +88,19 @@ std::optional<Image> reportPartialWrite(TFix64 &link, const Image &requested, co
                                           "not have been taken)\n"
                                         : "  outputs 1 to 3 (values and modes): not written\n";
     }
-    const std::string backup = saveBackup(before, target);
-    if (backup.empty())
-        text += "the configuration it held before could not be saved to a file\n";
-    else
-        text += "the configuration it held before is saved in " + backup + "; to restore it:\n  qz5801-cli " +
-                selection(target) + " write-config --force " + backup + "\n";
-    sink.err(text);
-    return readBack ? std::optional<Image>(now) : std::nullopt;
+    if (record) {
+        // the journal holds the exact bytes, also those no file can hold
+        text += "to restore the configuration it held before:\n  qz5801-cli " + selection(target) +
+                " restore --record " + std::to_string(record) + "\n";
+    } else {
+        const std::string backup = saveBackup(before, target);
+        if (backup.empty())
+            text += "the configuration it held before could not be saved to a file\n";
+        else
+            text += "the configuration it held before is saved in " + backup + "; to restore it:\n  qz5801-cli " +
+                    selection(target) + " write-config --force " + backup + "\n";
+    }
+    return {readBack ? std::optional<Image>(now) : std::nullopt, text};
 }
 
 std::string signalLine(int signal, bool written)
@@ -146,7 +151,7 @@ int runWriteConfig(TFix64 &link, const Target &target, const Options &options, S
     }
     // without a journal nothing is sent, unless --no-journal
     if (!journal.open(sink))
-        return ExitFailure;
+        return journal.stopped(sink);
 
     // 2. what the transmitter holds now, and its range
     if (const int signal = heldSignal()) {
@@ -189,7 +194,7 @@ int runWriteConfig(TFix64 &link, const Target &target, const Options &options, S
 
     // 4. the journal's record of the before-state, committed before the first write frame
     if (!journal.begin(link, before, f->image, sink))
-        return ExitFailure;
+        return journal.stopped(sink);
 
     // 5. the write bracket; a signal now waits until the read-back is done
     if (const int signal = heldSignal()) {
@@ -200,9 +205,10 @@ int runWriteConfig(TFix64 &link, const Target &target, const Options &options, S
     const WriteOutcome w = writeBracket(link, *f);
     if (w.failed) {
         const std::string transaction = lastTransaction(link);
-        const std::optional<Image> now = reportPartialWrite(link, f->image, before, w, target, sink);
-        journal.failed(transaction, now ? &*now : nullptr, sink, heldDuringWrite({}));
-        return heldSignal() ? 128 + heldSignal() : ExitFailure;
+        const PartialWrite partial = examinePartialWrite(link, f->image, before, w, target, journal.id());
+        journal.failed(transaction, partial.now ? &*partial.now : nullptr, sink, heldDuringWrite({}));
+        sink.err(partial.report);
+        return journal.exitCode(heldSignal() ? 128 + heldSignal() : ExitFailure);
     }
 
     // 6. the read-back
@@ -218,17 +224,20 @@ int runWriteConfig(TFix64 &link, const Target &target, const Options &options, S
         if (!readBack) {
             journal.written(nullptr, sink, heldDuringWrite("not read back"));
             sink.err("Written, but the configuration could not be read back: Error reading configuration");
-            return heldSignal() ? 128 + heldSignal() : ExitFailure;
+            return journal.exitCode(heldSignal() ? 128 + heldSignal() : ExitFailure);
         }
+        std::string mismatches;
         for (const Field &field : fields()) {
             if (sameBytes(f->image, after, field))
                 continue;
             wrong.append(QString::fromStdString(field.name()));
-            sink.err(field.name() + ": wrote " + fieldText(f->image, field) + ", reads " + fieldText(after, field));
+            mismatches += field.name() + ": wrote " + fieldText(f->image, field) + ", reads " +
+                          fieldText(after, field) + "\n";
         }
+        // the record first: printing may fail (a closed pipe), the record must not
         if (!wrong.isEmpty()) {
             journal.verifyFailed(after, sink, heldDuringWrite({}));
-            sink.err("Verification failed: the transmitter holds another configuration than was written");
+            sink.err(mismatches + "Verification failed: the transmitter holds another configuration than was written");
         } else {
             journal.written(&after, sink, heldDuringWrite({}));
         }
@@ -255,7 +264,7 @@ int runWriteConfig(TFix64 &link, const Target &target, const Options &options, S
         sink.err(signalLine(signal, true));
         return 128 + signal;
     }
-    return wrong.isEmpty() ? ExitOk : ExitFailure;
+    return journal.exitCode(wrong.isEmpty() ? ExitOk : ExitFailure);
 }
 
 } // namespace cli

@@ -1,6 +1,7 @@
 #include "WriteJournal.h"
 
 #include "Journal.h"
+#include "SharedJournal.h"
 #include "MemoryMap.h"
 
 #include <QFileInfo>
@@ -20,14 +21,17 @@ std::string lastTransaction(const TFix64 &link)
     return "command " + std::to_string(r[3]);
 }
 
-std::unique_ptr<journal::Journal> openJournalOf(const Options &options, const std::string &prefix)
+std::unique_ptr<journal::Journal> openJournalOf(const Options &options, const std::string &prefix, bool readOnly)
 {
     QString problem;
     const std::optional<journal::Address> address = journal::chooseAddress(
         options.journalAddress ? QString::fromLocal8Bit(options.journalAddress->c_str()) : QString(), &problem);
     if (!address)
         throw journal::JournalError(prefix + problem.toStdString());
-    return std::make_unique<journal::Journal>(*address);
+    journal::OpenOptions open;
+    open.readOnly = readOnly;
+    open.waitMs = journal::waitMsFromEnvironment();
+    return std::make_unique<journal::Journal>(*address, open);
 }
 
 void WriteJournal::describe(journal::Entry &e) const
@@ -53,17 +57,34 @@ WriteJournal::~WriteJournal() = default;
 
 bool WriteJournal::open(Sink &sink)
 {
-    if (options.noJournal || options.dryRun || book)
+    if (options.noJournal || options.dryRun || opened)
         return true;
-    try {
-        book = openJournalOf(options, "Cannot use the journal: ");
+    std::string error;
+    switch (onJournal(options, [](journal::Journal &) {}, error, true)) {
+    case JournalCall::Done:
+        opened = true;
         return true;
-    } catch (const journal::JournalError &e) {
-        sink.err(e.what());
-        sink.fail("Nothing was written: every write is journaled (--no-journal writes without a record)");
+    case JournalCall::Interrupted:
+        signal = heldSignal();
         return false;
+    case JournalCall::Failed:
+        break;
     }
+    sink.err(error);
+    sink.fail("Nothing was written: every write is journaled (--no-journal writes without a record)");
+    return false;
 }
+
+int WriteJournal::stopped(Sink &sink) const
+{
+    if (!signal)
+        return ExitFailure;
+    sink.err(std::string("interrupted by ") + signalName(signal) +
+             " while waiting for the journal; nothing was written");
+    return 128 + signal;
+}
+
+int WriteJournal::exitCode(int code) const { return unrecorded && code < 128 ? int(ExitUnrecorded) : code; }
 
 bool WriteJournal::begin(TFix64 &link, const std::vector<uint8_t> &before, const std::vector<uint8_t> &requestedImage,
                          Sink &sink, std::optional<qint64> restoredFrom)
@@ -72,45 +93,69 @@ bool WriteJournal::begin(TFix64 &link, const std::vector<uint8_t> &before, const
         return true;
     if (!open(sink))
         return false;
-    if (!target.serial) {
-        // On the pipes the read before left open: one transaction, without a
-        // fresh bracket's drains (which would cost more than the journal).
+    // On the pipes the read before left open: one transaction, without a
+    // fresh bracket's drains (which would cost more than the journal); a lost
+    // reply is tried again on fresh pipes.
+    for (int attempt = 0; attempt < 3 && !target.serial; ++attempt) {
         uint8_t bytes[memmap::kSerialNumberSize];
         try {
+            if (attempt > 0)
+                resetPipes(link);
             link.readMemory(memmap::kSerialNumber, bytes, sizeof bytes);
             target.serial = uint16_t(bytes[0] | bytes[1] << 8);
         } catch (const std::exception &) {
         }
     }
-    journal::Entry e;
-    describe(e);
-    e.before = journal::configurationContent(before);
-    e.requested = journal::configurationContent(requestedImage);
-    e.restoredFrom = restoredFrom;
-    requested = requestedImage;
-    try {
-        recordId = book->begin(e);
-        return true;
-    } catch (const journal::JournalError &error) {
-        sink.err(error.what());
-        sink.fail("Nothing was written: every write is journaled (--no-journal writes without a record)");
+    if (!target.serial) {
+        refused("the serial number could not be read (at " + lastTransaction(link) + ")", sink);
+        sink.fail("Nothing was written: the transmitter's serial number could not be read, and its record must "
+                  "name it");
         return false;
     }
+    // owned by the call: it may outlive this frame when a signal ends the wait
+    auto e = std::make_shared<journal::Entry>();
+    describe(*e);
+    e->before = journal::configurationContent(before);
+    e->requested = journal::configurationContent(requestedImage);
+    e->restoredFrom = restoredFrom;
+    requested = requestedImage;
+    std::string error;
+    switch (onJournal(options, [e](journal::Journal &book) { book.begin(*e); }, error, true)) {
+    case JournalCall::Done:
+        recordId = e->id;
+        return true;
+    case JournalCall::Interrupted:
+        signal = heldSignal();
+        return false;
+    case JournalCall::Failed:
+        break;
+    }
+    sink.err(error);
+    sink.fail("Nothing was written: every write is journaled (--no-journal writes without a record)");
+    return false;
 }
 
-void WriteJournal::complete(int result, const std::vector<uint8_t> *after, const std::string &detail, Sink &sink)
+bool WriteJournal::complete(int result, const std::vector<uint8_t> *after, const std::string &detail, Sink &sink)
 {
-    if (!book || !recordId)
-        return;
-    try {
-        book->complete(recordId, journal::Result(result),
-                          after ? journal::configurationContent(*after) : journal::MemoryContent{},
-                          QString::fromStdString(detail));
-    } catch (const journal::JournalError &e) {
-        // The transmitter has it already; the record stays "not finished".
-        sink.err(std::string("warning: ") + e.what() + " (record " + std::to_string(recordId) +
-                 " stays not finished)");
-    }
+    if (!recordId)
+        return true;
+    const qint64 id = recordId;
+    const journal::MemoryContent afterContent = after ? journal::configurationContent(*after) : journal::MemoryContent{};
+    const QString detailText = QString::fromStdString(detail);
+    std::string error;
+    if (onJournal(options,
+                  [id, result, afterContent, detailText](journal::Journal &book) {
+                      book.complete(id, journal::Result(result), afterContent, detailText);
+                  },
+                  error, false) == JournalCall::Done)
+        return true;
+    // The transmitter has it already: said plainly, and in the exit code.
+    unrecorded = true;
+    sink.err(error);
+    sink.err("The journal could not record how this write ended (" +
+             journal::resultName(journal::Result(result)).toStdString() + "): record " + std::to_string(id) +
+             " stays \"not finished\"");
+    return false;
 }
 
 void WriteJournal::failed(const std::string &transaction, const std::vector<uint8_t> *after, Sink &sink,
@@ -148,17 +193,15 @@ void WriteJournal::addUnsent(int result, const std::string &why, Sink &sink)
 {
     if (options.noJournal || options.dryRun)
         return;
-    try {
-        if (!book)
-            book = openJournalOf(options, {});
-        journal::Entry e;
-        describe(e);
-        e.result = journal::Result(result);
-        e.detail = QString::fromLocal8Bit(why.c_str());
-        book->add(e);
-    } catch (const journal::JournalError &e) {
-        sink.err(std::string("warning: this attempt is not journaled: ") + e.what());
-    }
+    auto e = std::make_shared<journal::Entry>();
+    describe(*e);
+    e->result = journal::Result(result);
+    e->detail = QString::fromLocal8Bit(why.c_str());
+    std::string error;
+    // after a signal, a journal that does not answer at once is not waited for
+    const int limitMs = result == int(journal::Result::Interrupted) ? 800 : 0;
+    if (onJournal(options, [e](journal::Journal &book) { book.add(*e); }, error, false, limitMs) != JournalCall::Done)
+        sink.err("warning: this attempt is not journaled: " + error);
 }
 
 } // namespace cli

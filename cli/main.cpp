@@ -2,6 +2,7 @@
 // the command run.
 #include "Arguments.h"
 #include "ConfigShared.h"
+#include "SharedJournal.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -295,7 +296,7 @@ int main(int argc, char **argv)
                 return options.json ? (std::printf("[]\n"), ExitFailure) : ExitFailure;
             options.preloaded = &*file;
         }
-        return runAll(c, options);
+        return finishJournal(runAll(c, options));
     }
 
     TFix64 link;
@@ -308,5 +309,5 @@ int main(int argc, char **argv)
         return code;
     const int code = c.run(link, target, options, sink);
     std::fflush(stdout);
-    return code;
+    return finishJournal(code);
 }
