@@ -267,6 +267,8 @@ int runRestore(TFix64 &link, const Target &target, const Options &options, Sink 
                               {"record", entry.id() ? QJsonValue(double(entry.id())) : QJsonValue()},
                               {"changed", changed},
                               {"verify_failed", wrong}});
+    } else if (wrong.isEmpty() && entry.exitCode(ExitOk) != ExitOk) {
+        sink.out("Configuration restored from " + name + "; its journal record is not completed\n");
     } else if (wrong.isEmpty() && !options.quiet) {
         sink.out("Configuration restored from " + name +
                  (entry.id() ? " (journal record " + std::to_string(entry.id()) + ")" : std::string()) + "\n");

@@ -257,6 +257,8 @@ int runWriteConfig(TFix64 &link, const Target &target, const Options &options, S
                               {"verified", options.verify && wrong.isEmpty()},
                               {"changed", changed},
                               {"verify_failed", wrong}});
+    } else if (wrong.isEmpty() && journal.exitCode(ExitOk) != ExitOk) {
+        sink.out("Configuration written; its journal record is not completed\n");
     } else if (wrong.isEmpty() && !options.quiet) {
         sink.out("Configuration successfully written\n");
     }
