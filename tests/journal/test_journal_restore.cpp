@@ -4,6 +4,8 @@
 // never made.
 #include "CliJournalFixture.h"
 
+#include <QDir>
+
 namespace {
 
 QByteArray withSerial(QByteArray image, int serial)
@@ -186,6 +188,59 @@ private slots:
                  r.err.constData());
         QVERIFY(!writeSent());
         QCOMPARE(fileBytes(memoryPath), factoryImage);
+    }
+
+    // A write that fails inside its bracket prints the exact way back,
+    // restore --record N, which gives back bytes no configuration file can
+    // hold (a NaN gravity, mode 9); no backup file is made.
+    void wayBackIsPrinted()
+    {
+        QByteArray odd = withGravity(factoryImage, 0);
+        odd.replace(894, 4, QByteArray::fromHex("0100c07f"));
+        odd[75] = char(9);
+        writeBytes(memoryPath, odd);
+        const QString file = dir->filePath("new.cfg");
+        writeBytes(file, kChanged);
+        QVERIFY(QDir().mkpath(dir->filePath("tmp")));
+        const QStringList env{"QZSIM_FAIL_FROM=8-8", "TMPDIR=" + dir->filePath("tmp")};
+        const Run r = run({"write-config", file}, env);
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY(fileBytes(memoryPath) != odd); // the gravity reached it
+        const QByteArray way = "qz5801-cli: to restore the configuration it held before:\n"
+                               "qz5801-cli:   qz5801-cli --location 1-1 restore --record 1\n";
+        QVERIFY2(r.err.contains(way), r.err.constData());
+        QVERIFY(QDir(dir->filePath("tmp")).isEmpty());
+
+        const Run back = run({"--location", "1-1", "restore", "--record", "1"});
+        QVERIFY2(back.exitCode == 0, back.err.constData());
+        QCOMPARE(fileBytes(memoryPath), odd);
+    }
+
+    // Without a journal, the backup file: one per transmitter, also for two
+    // that share a serial number in one run, each with its own bytes.
+    void backupNamesAreOwn()
+    {
+        writeBytes(memoryPath, withGravity(factoryImage, 998.5f));
+        writeBytes(memoryPath + ".1", withGravity(withSerial(factoryImage, 12345), 1001.25f));
+        const QString file = dir->filePath("new.cfg");
+        writeBytes(file, kChanged);
+        QVERIFY(QDir().mkpath(dir->filePath("tmp")));
+        const Run r = run({"--all", "--no-journal", "write-config", file},
+                          {"QZSIM_DEVICES=2", "QZSIM_FAIL_FROM=8-8", "TMPDIR=" + dir->filePath("tmp")});
+        QCOMPARE(r.exitCode, 1);
+        const QStringList saved = QDir(dir->filePath("tmp")).entryList(QDir::Files);
+        QCOMPARE(saved.size(), 2);
+        QStringList gravities;
+        for (const QString &name : saved) {
+            QVERIFY2(name.startsWith("qz5801-before-12345-1-"), qPrintable(name));
+            QVERIFY2(r.err.contains(("12345 at " + name.section('-', 3, 4) + ":   qz5801-cli --location " +
+                                     name.section('-', 3, 4) + " write-config --force ")
+                                        .toUtf8()),
+                     r.err.constData());
+            gravities << QString::fromLatin1(fileBytes(dir->filePath("tmp/" + name)).split('\n').value(2)).trimmed();
+        }
+        gravities.sort();
+        QCOMPARE(gravities, QStringList({"1001.25", "998.5"}));
     }
 };
 
