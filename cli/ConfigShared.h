@@ -102,7 +102,9 @@ PartialWrite examinePartialWrite(TFix64 &link, const Image &requested, const Ima
 std::string signalLine(int signal, bool written);
 // The detail, with "SIGINT came during the write, which ended first" added
 // when a signal was held.
-std::string heldDuringWrite(const std::string &detail);
+// when a signal was held; "during the read-back" when `heldAtReadBack`, the
+// signal held as the read-back began, was none.
+std::string heldDuringWrite(const std::string &detail, int heldAtReadBack = -1);
 
 // A file for the configuration the transmitter held before a write, beside
 // nothing the operator owns, under a name no other transmitter or run takes

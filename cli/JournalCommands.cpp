@@ -229,11 +229,12 @@ int runRestore(TFix64 &link, const Target &target, const Options &options, Sink 
         return entry.exitCode(heldSignal() ? 128 + heldSignal() : ExitFailure);
     }
 
+    const int heldAtReadBack = heldSignal();
     Image after;
     try {
         readTransmitter(link, after, nullptr);
     } catch (const std::exception &) {
-        entry.written(nullptr, sink, heldDuringWrite("not read back"));
+        entry.written(nullptr, sink, heldDuringWrite("not read back", heldAtReadBack));
         sink.err("Written, but the configuration could not be read back: Error reading configuration");
         return entry.exitCode(heldSignal() ? 128 + heldSignal() : ExitFailure);
     }
@@ -248,10 +249,10 @@ int runRestore(TFix64 &link, const Target &target, const Options &options, Sink 
     }
     // the record first: printing may fail (a closed pipe), the record must not
     if (!wrong.isEmpty()) {
-        entry.verifyFailed(after, sink, heldDuringWrite({}));
+        entry.verifyFailed(after, sink, heldDuringWrite({}, heldAtReadBack));
         sink.err(mismatches + "Verification failed: the transmitter holds another configuration than was written");
     } else {
-        entry.written(&after, sink, heldDuringWrite({}));
+        entry.written(&after, sink, heldDuringWrite({}, heldAtReadBack));
     }
 
     if (options.json) {

@@ -109,12 +109,14 @@ std::string signalLine(int signal, bool written)
            (written ? "; the configuration was written whole" : "; nothing was written");
 }
 
-std::string heldDuringWrite(const std::string &detail)
+std::string heldDuringWrite(const std::string &detail, int heldAtReadBack)
 {
     const int signal = heldSignal();
     if (!signal)
         return detail;
-    return (detail.empty() ? "" : detail + "; ") + signalName(signal) + " came during the write, which ended first";
+    return (detail.empty() ? "" : detail + "; ") + signalName(signal) +
+           (heldAtReadBack == 0 ? " came during the read-back, which ended first"
+                                : " came during the write, which ended first");
 }
 
 int runWriteConfig(TFix64 &link, const Target &target, const Options &options, Sink &sink)
@@ -214,6 +216,7 @@ int runWriteConfig(TFix64 &link, const Target &target, const Options &options, S
     // 6. the read-back
     QJsonArray wrong;
     if (options.verify) {
+        const int heldAtReadBack = heldSignal();
         Image after;
         bool readBack = true;
         try {
@@ -222,7 +225,7 @@ int runWriteConfig(TFix64 &link, const Target &target, const Options &options, S
             readBack = false;
         }
         if (!readBack) {
-            journal.written(nullptr, sink, heldDuringWrite("not read back"));
+            journal.written(nullptr, sink, heldDuringWrite("not read back", heldAtReadBack));
             sink.err("Written, but the configuration could not be read back: Error reading configuration");
             return journal.exitCode(heldSignal() ? 128 + heldSignal() : ExitFailure);
         }
@@ -236,10 +239,10 @@ int runWriteConfig(TFix64 &link, const Target &target, const Options &options, S
         }
         // the record first: printing may fail (a closed pipe), the record must not
         if (!wrong.isEmpty()) {
-            journal.verifyFailed(after, sink, heldDuringWrite({}));
+            journal.verifyFailed(after, sink, heldDuringWrite({}, heldAtReadBack));
             sink.err(mismatches + "Verification failed: the transmitter holds another configuration than was written");
         } else {
-            journal.written(&after, sink, heldDuringWrite({}));
+            journal.written(&after, sink, heldDuringWrite({}, heldAtReadBack));
         }
     } else {
         journal.written(nullptr, sink, heldDuringWrite("not read back (--no-verify)"));

@@ -9,6 +9,7 @@
 #include <QSqlQuery>
 
 #include <csignal>
+#include <unistd.h>
 
 namespace {
 
@@ -258,6 +259,78 @@ private slots:
         QCOMPARE(fileBytes(memoryPath), factoryImage);
         for (const Entry &e : records())
             QVERIFY(e.result != Result::Begun && e.result != Result::Written);
+    }
+
+    // A reader that went away (| head): the write and its record end as they
+    // happened, the program is not killed between them.
+    void closedPipe_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("written") << "none" << int(Result::Written) << 0;
+        QTest::newRow("verify failed") << "keep-memory" << int(Result::VerifyFailed) << 1;
+    }
+    void closedPipe()
+    {
+        QFETCH(QString, fault);
+        QFETCH(int, result);
+        QFETCH(int, exitCode);
+        const QString file = dir->filePath("new.cfg");
+        writeBytes(file, kChanged);
+        int ends[2];
+        QCOMPARE(::pipe(ends), 0);
+        ::close(ends[0]); // nobody reads: every line written gets SIGPIPE
+        QProcess p;
+        p.setProcessEnvironment(environment({"QZSIM_FAULT=" + fault}));
+        p.setChildProcessModifier([fd = ends[1]] {
+            ::signal(SIGPIPE, SIG_DFL); // as a shell leaves it
+            ::dup2(fd, 1);
+            ::dup2(fd, 2);
+        });
+        p.start(QZ_CLI, {"write-config", file});
+        QVERIFY(p.waitForFinished(60000));
+        ::close(ends[1]);
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), exitCode);
+        const std::vector<Entry> all = records();
+        QCOMPARE(all.size(), std::size_t(1));
+        QCOMPARE(int(all[0].result), result);
+    }
+
+    // A signal during the read-back waits for it, and the record says when it came.
+    void signalDuringReadBack()
+    {
+        const QString file = dir->filePath("new.cfg");
+        writeBytes(file, kChanged);
+        { Journal create(address); }
+        std::unique_ptr<QProcess> p(start({"write-config", file}, {"QZSIM_LATENCY_MS=60"}));
+        QVERIFY(p->waitForStarted());
+        // a read after the write frames: the read-back is under way
+        QElapsedTimer waited;
+        waited.start();
+        for (;;) {
+            bool wrote = false, readAfter = false;
+            for (const QByteArray &line : fileBytes(logPath).split('\n')) {
+                const QByteArray r = QByteArray::fromHex(line);
+                if (r.size() != 64)
+                    continue;
+                wrote = wrote || r[3] == 8;
+                readAfter = readAfter || (wrote && r[3] == 7);
+            }
+            if (readAfter)
+                break;
+            QVERIFY(waited.elapsed() < 30000 && p->state() == QProcess::Running);
+            QTest::qWait(2);
+        }
+        ::kill(pid_t(p->processId()), SIGINT);
+        const Run r = finish(p.release());
+        QCOMPARE(r.exitCode, 130);
+        const std::vector<Entry> all = records();
+        QCOMPARE(all.size(), std::size_t(1));
+        QCOMPARE(all[0].result, Result::Written);
+        QCOMPARE(all[0].detail, QStringLiteral("SIGINT came during the read-back, which ended first"));
+        QVERIFY(!all[0].after.empty());
     }
 };
 
