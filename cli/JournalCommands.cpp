@@ -28,6 +28,15 @@ QDateTime parseSince(const std::string &text)
     QDateTime time = QDateTime::fromString(t, Qt::ISODateWithMs);
     if (!time.isValid())
         time = QDateTime::fromString(t, Qt::ISODate);
+    if (!time.isValid() || time.timeSpec() != Qt::LocalTime)
+        return time;
+    // a local time the clock shows twice (summer time ending) means its first
+    // instant, so nothing of that hour is left out
+    for (const int shift : {3600, 1800, 7200}) {
+        const QDateTime earlier = time.addSecs(-shift);
+        if (earlier.date() == time.date() && earlier.time() == time.time())
+            return earlier;
+    }
     return time;
 }
 
@@ -76,20 +85,41 @@ QJsonObject entryJson(const journal::Entry &e)
                        {"restored_from", e.restoredFrom ? QJsonValue(double(*e.restoredFrom)) : QJsonValue()}};
 }
 
+// A text from outside for a history line: what could end the line, start
+// another or turn the text around (control characters, line and paragraph
+// separators, bidirectional marks and overrides) shown as \xNN or \uNNNN.
+QString escaped(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar ch : text) {
+        const QChar::Category c = ch.category();
+        if (c == QChar::Other_Control || c == QChar::Other_Format || c == QChar::Separator_Line ||
+            c == QChar::Separator_Paragraph || c == QChar::Other_Surrogate)
+            out += ch.unicode() < 0x100 ? QStringLiteral("\\x%1").arg(ch.unicode(), 2, 16, QLatin1Char('0'))
+                                        : QStringLiteral("\\u%1").arg(ch.unicode(), 4, 16, QLatin1Char('0'));
+        else
+            out += ch;
+    }
+    return out;
+}
+
 std::string entryText(const journal::Entry &e)
 {
     QString s = QStringLiteral("#%1  %2  %3  serial %4%5  %6\n")
                     .arg(e.id)
-                    .arg(timeText(e.begun), e.operation, e.serial ? QString::number(*e.serial) : QStringLiteral("-"),
+                    .arg(timeText(e.begun), escaped(e.operation),
+                         e.serial ? QString::number(*e.serial) : QStringLiteral("-"),
                          e.location.isEmpty() ? QStringLiteral(" (USB location unknown)")
-                                              : QStringLiteral(" at ") + e.location,
+                                              : QStringLiteral(" at ") + escaped(e.location),
                          journal::resultName(e.result));
-    s += QStringLiteral("    %1@%2, %3 %4").arg(e.user, e.station, e.program, e.version);
+    s += QStringLiteral("    %1@%2, %3 %4")
+             .arg(escaped(e.user), escaped(e.station), escaped(e.program), escaped(e.version));
     if (e.finished.isValid())
         s += QStringLiteral(", finished %1").arg(timeText(e.finished));
     s += QLatin1Char('\n');
     if (!e.fileName.isEmpty())
-        s += QStringLiteral("    file %1 (sha256 %2)\n").arg(e.fileName, e.fileSha256);
+        s += QStringLiteral("    file %1 (sha256 %2)\n").arg(escaped(e.fileName), escaped(e.fileSha256));
     if (e.restoredFrom)
         s += QStringLiteral("    restores the configuration before record #%1\n").arg(*e.restoredFrom);
     // the whole memory is in --json; here what the write changed
@@ -103,12 +133,8 @@ std::string entryText(const journal::Entry &e)
     if (!e.after.empty() && !e.requested.empty() && e.after != e.requested)
         s += QStringLiteral("    read back: %1\n").arg(e.requested.changesTo(e.after).join(QStringLiteral(", ")));
     if (!e.detail.isEmpty())
-        s += QStringLiteral("    %1\n").arg(e.detail);
-    // a name from outside stays on its line
-    QString out;
-    for (QChar ch : s)
-        out += (ch.category() == QChar::Other_Control && ch != QLatin1Char('\n')) ? QChar(0xFFFD) : ch;
-    return out.toLocal8Bit().toStdString();
+        s += QStringLiteral("    %1\n").arg(escaped(e.detail));
+    return s.toLocal8Bit().toStdString();
 }
 
 } // namespace

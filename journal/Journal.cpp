@@ -213,7 +213,17 @@ void Journal::prepareSchema()
 
 void Journal::failWith(const char *what, const QString &reason) const
 {
-    QString text = QStringLiteral("Cannot %1 the journal %2").arg(QLatin1String(what), where.shown());
+    // one opening for every failure, so a reader (or a script) knows the journal is meant
+    const QLatin1String step(what);
+    QString text = QStringLiteral("Cannot use the journal %1").arg(where.shown());
+    if (step == QLatin1String("open"))
+        text += QStringLiteral(": it cannot be opened");
+    else if (step == QLatin1String("read"))
+        text += QStringLiteral(": it cannot be read");
+    else if (step == QLatin1String("write"))
+        text += QStringLiteral(": the record cannot be written");
+    else if (step != QLatin1String("use"))
+        text += QStringLiteral(": cannot %1").arg(step);
     // The drivers' texts come in several lines; a failure is one line here.
     if (const QString why = reason.simplified(); !why.isEmpty())
         text += QStringLiteral(": ") + why;

@@ -104,7 +104,7 @@ private slots:
         QTest::newRow("wrong URL in the environment") << QStringList{} << "mysql://x/y"
                                                       << QByteArray("QZ5801_JOURNAL: \"mysql://x/y\" is not");
         QTest::newRow("no such folder") << QStringList{"--journal", "/nonexistent/j.sqlite"} << QString()
-                                        << QByteArray("Cannot open the journal /nonexistent/j.sqlite");
+                                        << QByteArray("Cannot use the journal /nonexistent/j.sqlite: it cannot be opened");
         QTest::newRow("a folder") << QStringList{"--journal", "/"} << QString() << QByteArray("not a regular file");
     }
     void unusableJournalRefusesTheWrite()

@@ -201,7 +201,7 @@ private slots:
         QCOMPARE(!attached->note->isHidden(), failing);
         if (failing) {
             QCOMPARE(attached->note->text(), QStringLiteral("Not journaled"));
-            QVERIFY2(attached->note->toolTip().startsWith(QLatin1String("Cannot open the journal ")),
+            QVERIFY2(attached->note->toolTip().startsWith(QLatin1String("Cannot use the journal ")),
                      qPrintable(attached->note->toolTip()));
         }
     }
