@@ -124,19 +124,19 @@ std::optional<LoadedFile> loadFile(const std::string &path, Sink &sink)
         sink.err(text);
         return std::nullopt;
     };
-    const QString name = QString::fromLocal8Bit(path.c_str());
-    const QFileInfo info(name);
-    if (!info.exists())
+    // the one read of the file, by the name's bytes as given (which need
+    // not be text in the locale's encoding): everything below works on these bytes
+    QByteArray bytes;
+    switch (readWholeFile(path, config::kMaxConfigurationFileSize + 1, bytes)) {
+    case FileRead::Read:
+        break;
+    case FileRead::Missing:
         return refuse(path + ": no such file");
-    if (!info.isFile())
+    case FileRead::NotRegular:
         return refuse(path + ": not a regular file");
-    QFile in(name);
-    if (!in.open(QIODevice::ReadOnly) || in.isSequential())
+    case FileRead::Failed:
         return refuse("Cannot open file: " + path);
-    // the one read of the file: everything below works on these bytes
-    const QByteArray bytes = in.read(config::kMaxConfigurationFileSize + 1);
-    if (in.error() != QFileDevice::NoError)
-        return refuse("Cannot open file: " + path);
+    }
     if (bytes.size() > config::kMaxConfigurationFileSize)
         return refuse(path + ": larger than 64 KiB, not a configuration file");
     if (bytes.isEmpty())

@@ -62,6 +62,12 @@ struct LoadedFile {
     QByteArray sha256;             // of the bytes read, in hex
 };
 
+enum class FileRead { Read, Missing, NotRegular, Failed };
+// At most `limit` bytes of the file at `path`, named by its bytes as given.
+FileRead readWholeFile(const std::string &path, qint64 limit, QByteArray &bytes);
+// A file name's bytes as text: UTF-8 as it is, any other byte as \xNN.
+QString fileNameText(const std::string &path);
+
 // Nothing, with the reason on stderr (FILE:LINE where a line is at fault).
 std::optional<LoadedFile> loadFile(const std::string &path, Sink &sink);
 

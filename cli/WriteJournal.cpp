@@ -1,10 +1,13 @@
 #include "WriteJournal.h"
 
+#include "ConfigShared.h"
+
 #include "Journal.h"
 #include "SharedJournal.h"
 #include "MemoryMap.h"
 
-#include <QFileInfo>
+#include <QDir>
+#include <QFile>
 
 #ifndef QZ_VERSION
 #define QZ_VERSION "unknown"
@@ -34,6 +37,19 @@ std::unique_ptr<journal::Journal> openJournalOf(const Options &options, const st
     return std::make_unique<journal::Journal>(*address, open);
 }
 
+namespace {
+
+// The file's name from the root, in its own bytes.
+std::string absolutePath(const std::string &file)
+{
+    if (!file.empty() && file.front() == '/')
+        return file;
+    const QByteArray here = QFile::encodeName(QDir::currentPath());
+    return here.toStdString() + (here.endsWith('/') ? "" : "/") + (file.rfind("./", 0) == 0 ? file.substr(2) : file);
+}
+
+} // namespace
+
 void WriteJournal::describe(journal::Entry &e) const
 {
     journal::stampEntry(e, QStringLiteral("qz5801-cli"), QStringLiteral(QZ_VERSION));
@@ -42,7 +58,7 @@ void WriteJournal::describe(journal::Entry &e) const
         e.serial = *target.serial;
     e.location = QString::fromStdString(target.location);
     if (!file.empty()) {
-        e.fileName = QFileInfo(QString::fromLocal8Bit(file.c_str())).absoluteFilePath();
+        e.fileName = fileNameText(absolutePath(file));
         e.fileSha256 = QString::fromLatin1(fileSha256);
     }
 }

@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cstdio>
 #include <set>
 
 namespace {
@@ -204,6 +205,40 @@ private slots:
         const Run r = run({"history", "--since", "2026-10-25T02:30", "--json"}, {"TZ=Europe/Berlin"});
         QVERIFY2(r.exitCode == 0, r.err.constData());
         QCOMPARE(QJsonDocument::fromJson(r.out).array().size(), 2);
+    }
+
+    // A name that is not UTF-8 (Latin-1 "Kühler.cfg") is opened, recorded and
+    // shown with its other bytes as \xNN; JSON stays valid.
+    void anyFileName()
+    {
+        const QByteArray name = "K\xfchler.cfg";
+        const QByteArray path = QFile::encodeName(dir->path()) + "/" + name;
+        // QTemporaryDir cannot remove a name it cannot decode
+        const auto removeFile = qScopeGuard([&] { std::remove(path.constData()); });
+        {
+            std::FILE *f = std::fopen(path.constData(), "wb");
+            QVERIFY(f);
+            QCOMPARE(std::fwrite(kChanged.constData(), 1, std::size_t(kChanged.size()), f), std::size_t(kChanged.size()));
+            std::fclose(f);
+        }
+        // the name's bytes reach the program only through a shell
+        QProcess p;
+        p.setProcessEnvironment(environment({}));
+        p.setWorkingDirectory(dir->path());
+        p.start("/bin/sh", {"-c", "exec \"$0\" write-config \"$(printf 'K\\374hler.cfg')\"", QZ_CLI});
+        QVERIFY(p.waitForFinished(60000));
+        QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
+        QCOMPARE(fileBytes(memoryPath).mid(894, 4), floatBytes(1500));
+        const std::vector<Entry> all = records();
+        QCOMPARE(all.size(), std::size_t(1));
+        QCOMPARE(all[0].fileName, dir->path() + QStringLiteral("/K\\xfchler.cfg"));
+        QCOMPARE(all[0].fileSha256,
+                 QString::fromLatin1(QCryptographicHash::hash(kChanged, QCryptographicHash::Sha256).toHex()));
+        const Run text = run({"history"});
+        QVERIFY2(text.out.contains("    file " + dir->path().toUtf8() + "/K\\xfchler.cfg (sha256 "), text.out.constData());
+        QJsonParseError error;
+        QJsonDocument::fromJson(run({"history", "--json"}).out, &error);
+        QCOMPARE(error.error, QJsonParseError::NoError);
     }
 };
 
