@@ -6,11 +6,14 @@
 #pragma once
 
 #include "JournalEntry.h"
+#include "JournalSpool.h"
 
 #include <QObject>
-#include <QThread>
 
+#include <memory>
 #include <optional>
+
+class QThread;
 
 class QLabel;
 class TMainF;
@@ -22,12 +25,19 @@ public:
     explicit TWindowJournal(TMainF &window);
     // Another journal (tests).
     TWindowJournal(TMainF &window, const journal::Address &address);
+    // Waits at most `exitWaitMs` for the records still on the journal's
+    // thread; those it did not see written are kept in the spool.
     ~TWindowJournal() override;
 
     // Until every record handed over so far is written or has failed (tests).
     void waitForRecords();
 
     QLabel *note = nullptr; // at the right of the status bar; empty while all is well
+    int exitWaitMs = 3000;
+    // Records the journal could not take, written at the next start.
+    JournalSpool spool{defaultSpoolPath()};
+
+    struct Pending;
 
 private:
     void attach(const std::optional<journal::Address> &address, const QString &problem);
@@ -36,11 +46,14 @@ private:
     void submit(journal::Entry entry);
     QObject *writer();
     void recorded(const QString &problem);
+    void writeSpool();
 
     TMainF &w;
     std::optional<int> serial;
-    QThread thread;
+    QThread *thread = nullptr; // left running, not deleted, when it outlasts the exit's wait
     QObject *worker = nullptr; // lives on `thread`; made with the first record
+    std::shared_ptr<Pending> pending;
+    quint64 lastNumber = 0;
     std::optional<journal::Address> address;
     QString addressProblem;
 };
