@@ -11,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 #include <unistd.h>
 
 namespace cli {
@@ -59,6 +60,7 @@ public:
     }
 
     std::unique_ptr<journal::Journal> book; // only on the worker
+    std::string openFailure;                // only on the worker: startJournal's, for the next call
 
 private:
     void serve()
@@ -118,6 +120,8 @@ JournalCall onJournal(const Options &options, const std::function<void(journal::
     auto failure = std::make_shared<std::string>();
     call->work = [&thread, &options, work, failure] {
         try {
+            if (!thread.book && !thread.openFailure.empty())
+                throw journal::JournalError(std::exchange(thread.openFailure, {}));
             if (!thread.book)
                 thread.book = openJournalOf(options, "Cannot use the journal: ");
             work(*thread.book);
@@ -154,6 +158,22 @@ JournalCall onJournal(const Options &options, const std::function<void(journal::
         return JournalCall::Done;
     error = *failure;
     return JournalCall::Failed;
+}
+
+void startJournal(const Options &options)
+{
+    JournalThread &thread = journalThread();
+    auto call = std::make_shared<Call>();
+    call->work = [&thread, &options] {
+        try {
+            if (!thread.book)
+                thread.book = openJournalOf(options, "Cannot use the journal: ");
+        } catch (const std::exception &e) {
+            // said by the call that waits for the journal, not tried twice
+            thread.openFailure = e.what();
+        }
+    };
+    thread.post(call);
 }
 
 int finishJournal(int code)

@@ -26,6 +26,11 @@ enum class JournalCall { Done, Failed, Interrupted };
 JournalCall onJournal(const Options &options, const std::function<void(journal::Journal &)> &work,
                       std::string &error, bool interruptible, int limitMs = 0);
 
+// Starts opening the journal on its thread and returns at once, so the
+// connection is made while the file is read and the transmitter answers; the
+// first onJournal waits for it (and reports its failure).
+void startJournal(const Options &options);
+
 // Closes the journal; when a call never came back, the process ends here
 // with `code` rather than waiting for it.
 int finishJournal(int code);

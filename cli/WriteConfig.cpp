@@ -151,9 +151,8 @@ int runWriteConfig(TFix64 &link, const Target &target, const Options &options, S
         journal.refused(firstBlocking(findings), sink);
         return refused();
     }
-    // without a journal nothing is sent, unless --no-journal
-    if (!journal.open(sink))
-        return journal.stopped(sink);
+    // The journal opens meanwhile (startJournal); without it nothing is
+    // written, which begin() says before the first write frame.
 
     // 2. what the transmitter holds now, and its range
     if (const int signal = heldSignal()) {

@@ -107,8 +107,6 @@ bool WriteJournal::begin(TFix64 &link, const std::vector<uint8_t> &before, const
 {
     if (options.noJournal)
         return true;
-    if (!open(sink))
-        return false;
     // On the pipes the read before left open: one transaction, without a
     // fresh bracket's drains (which would cost more than the journal); a lost
     // reply is tried again on fresh pipes.
@@ -128,6 +126,10 @@ bool WriteJournal::begin(TFix64 &link, const std::vector<uint8_t> &before, const
                   "name it");
         return false;
     }
+    // The transmitter is read before the journal is waited for, which is
+    // still opening in the meantime.
+    if (!open(sink))
+        return false;
     // owned by the call: it may outlive this frame when a signal ends the wait
     auto e = std::make_shared<journal::Entry>();
     describe(*e);
