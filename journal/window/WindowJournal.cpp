@@ -55,7 +55,8 @@ public:
     }
 
     // The spool's records into the journal, oldest first, each taken out once written.
-    QString writeSpool(const journal::Address &where, JournalSpool &spool)
+    // `failure`: the journal's own reason when it did not take a record.
+    QString writeSpool(const journal::Address &where, JournalSpool &spool, QString *journalFailure = nullptr)
     {
         QString problem;
         const std::vector<QByteArray> lines = spool.read(problem);
@@ -67,6 +68,8 @@ public:
                 problem = QStringLiteral("%1 record(s) kept in %2 wait for the journal: %3")
                               .arg(lines.size() - written.size())
                               .arg(spool.path(), failure);
+                if (journalFailure)
+                    *journalFailure = failure;
                 break;
             }
             written.push_back(line);
@@ -156,6 +159,14 @@ TWindowJournal::~TWindowJournal()
     spool.add(keep, problem);
     if (!problem.isEmpty())
         qWarning("%s", qUtf8Printable(problem));
+    threadLeft = true;
+}
+
+bool TWindowJournal::threadLeft = false;
+
+bool TWindowJournal::threadLeftRunning()
+{
+    return threadLeft;
 }
 
 // The thread starts with the first record: most sessions write nothing, and
@@ -248,8 +259,12 @@ void TWindowJournal::submit(journal::Entry e)
         writer,
         [writer, where = *address, spool = spool, state = pending, number, e]() mutable {
             const QByteArray line = spoolLine(e);
-            QString problem;
-            const bool written = writer->add(where, e, problem);
+            // Those kept from before go first, so the journal keeps their order;
+            // a journal that just failed them is not tried again.
+            QString failure;
+            const QString earlier = spool.exists() ? writer->writeSpool(where, spool, &failure) : QString();
+            QString problem = failure;
+            const bool written = failure.isEmpty() && writer->add(where, e, problem);
             {
                 QMutexLocker lock(&state->lock);
                 QString spooling;
@@ -266,8 +281,8 @@ void TWindowJournal::submit(journal::Entry e)
                 state->entries.erase(number);
                 state->spooled.erase(number);
             }
-            if (written && spool.exists())
-                problem = writer->writeSpool(where, spool);
+            if (problem.isEmpty())
+                problem = earlier;
             QMutexLocker lock(&state->lock);
             if (state->receiver)
                 QMetaObject::invokeMethod(

@@ -29,6 +29,10 @@ public:
     // thread; those it did not see written are kept in the spool.
     ~TWindowJournal() override;
 
+    // True once an exit left the journal's thread waiting in the database:
+    // the program then ends without running its static destructors under it.
+    static bool threadLeftRunning();
+
     // Until every record handed over so far is written or has failed (tests).
     void waitForRecords();
 
@@ -54,6 +58,7 @@ private:
     QObject *worker = nullptr; // lives on `thread`; made with the first record
     std::shared_ptr<Pending> pending;
     quint64 lastNumber = 0;
+    static bool threadLeft;
     std::optional<journal::Address> address;
     QString addressProblem;
 };
