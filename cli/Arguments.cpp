@@ -142,7 +142,9 @@ void printHelp()
                 "Numbers are decimal, or hexadecimal after 0x.\n"
                 "SIGINT, SIGTERM and SIGHUP during write-config and restore wait until the write and its\n"
                 "read-back end. Every write is journaled before its first write frame; without a journal\n"
-                "nothing is written (exit 1) unless --no-journal is given.\n"
+                "nothing is written (exit 1) unless --no-journal is given. While waiting for the journal\n"
+                "before the first write frame they end the run at once (nothing written); the journal is\n"
+                "waited for at most $QZ5801_JOURNAL_TIMEOUT seconds (default 10).\n"
                 "\nexit codes:\n"
                 "  0  success (diff: equal; write-config --dry-run: nothing to change)\n"
                 "  1  the transmitter does not answer or answers wrongly, a file problem, a failed\n"
@@ -155,6 +157,8 @@ void printHelp()
                 "  3  no transmitter attached (or none with that instance, serial number or location;\n"
                 "     wait: none answered before the timeout)\n"
                 "  4  a transmitter is attached but this user may not open it\n"
+                "  5  written, but the journal could not record how the write ended (its record\n"
+                "     stays \"not finished\"; restore refuses to go past it without --record)\n"
                 "  129, 130, 143  ended by SIGHUP, SIGINT (also watch and publish), SIGTERM (also publish)\n");
 }
 

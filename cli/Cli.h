@@ -13,7 +13,8 @@
 
 namespace cli {
 
-enum ExitCode { ExitOk = 0, ExitFailure = 1, ExitUsage = 2, ExitNoDevice = 3, ExitDenied = 4 };
+// ExitUnrecorded: the transmitter was written to, but its journal record could not be completed.
+enum ExitCode { ExitOk = 0, ExitFailure = 1, ExitUsage = 2, ExitNoDevice = 3, ExitDenied = 4, ExitUnrecorded = 5 };
 // diff and write-config --dry-run answer like diff(1): 0 equal, 1 different, this for trouble.
 inline constexpr int ExitTrouble = 2;
 

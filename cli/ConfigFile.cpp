@@ -8,6 +8,7 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -123,19 +124,19 @@ std::optional<LoadedFile> loadFile(const std::string &path, Sink &sink)
         sink.err(text);
         return std::nullopt;
     };
-    const QString name = QString::fromLocal8Bit(path.c_str());
-    const QFileInfo info(name);
-    if (!info.exists())
+    // the one read of the file, by the name's bytes as given (which need
+    // not be text in the locale's encoding): everything below works on these bytes
+    QByteArray bytes;
+    switch (readWholeFile(path, config::kMaxConfigurationFileSize + 1, bytes)) {
+    case FileRead::Read:
+        break;
+    case FileRead::Missing:
         return refuse(path + ": no such file");
-    if (!info.isFile())
+    case FileRead::NotRegular:
         return refuse(path + ": not a regular file");
-    QFile in(name);
-    if (!in.open(QIODevice::ReadOnly) || in.isSequential())
+    case FileRead::Failed:
         return refuse("Cannot open file: " + path);
-    // the one read of the file: everything below works on these bytes
-    const QByteArray bytes = in.read(config::kMaxConfigurationFileSize + 1);
-    if (in.error() != QFileDevice::NoError)
-        return refuse("Cannot open file: " + path);
+    }
     if (bytes.size() > config::kMaxConfigurationFileSize)
         return refuse(path + ": larger than 64 KiB, not a configuration file");
     if (bytes.isEmpty())
@@ -273,14 +274,32 @@ std::string saveBackup(const Image &before, const Target &target)
 {
     std::vector<std::string> lost;
     const QByteArray bytes = exactFileBytes(before, lost);
-    QString name = QStringLiteral("qz5801-before-%1-%2.cfg")
-                       .arg(target.serial ? QString::number(*target.serial) : QString::fromStdString(target.location))
-                       .arg(QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmsszzz")));
-    name.replace(u'/', u'_');
-    const QString path = QDir(QDir::tempPath()).filePath(name);
-    if (!config::saveConfigurationBytes(path, bytes))
-        return {};
-    return path.toLocal8Bit().toStdString();
+    // serial number and location (two transmitters may share the serial
+    // number), time and process: no other transmitter or run takes the name
+    QString stem = QStringLiteral("qz5801-before-%1-%2-%3-%4")
+                       .arg(target.serial ? QString::number(*target.serial) : QStringLiteral("unknown"),
+                            target.location.empty() ? QStringLiteral("instance%1").arg(target.instance)
+                                                    : QString::fromStdString(target.location),
+                            QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmsszzz")))
+                       .arg(QCoreApplication::applicationPid());
+    stem.replace(u'/', u'_');
+    for (int n = 1; n <= 100; ++n) {
+        const QString path = QDir(QDir::tempPath())
+                                 .filePath(stem + (n > 1 ? QStringLiteral("-%1").arg(n) : QString()) + ".cfg");
+        QFile out(path);
+        // never over a file that is there, whoever made it
+        if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+            if (out.error() == QFileDevice::OpenError && QFileInfo::exists(path))
+                continue;
+            return {};
+        }
+        if (out.write(bytes) != bytes.size() || !out.flush()) {
+            out.remove();
+            return {};
+        }
+        return path.toLocal8Bit().toStdString();
+    }
+    return {};
 }
 
 } // namespace cli

@@ -62,6 +62,12 @@ struct LoadedFile {
     QByteArray sha256;             // of the bytes read, in hex
 };
 
+enum class FileRead { Read, Missing, NotRegular, Failed };
+// At most `limit` bytes of the file at `path`, named by its bytes as given.
+FileRead readWholeFile(const std::string &path, qint64 limit, QByteArray &bytes);
+// A file name's bytes as text: UTF-8 as it is, any other byte as \xNN.
+QString fileNameText(const std::string &path);
+
 // Nothing, with the reason on stderr (FILE:LINE where a line is at fault).
 std::optional<LoadedFile> loadFile(const std::string &path, Sink &sink);
 
@@ -88,19 +94,27 @@ struct WriteOutcome {
     bool failed = false;
 };
 
-// After a failed bracket: what the transmitter holds now, field by field,
-// read back when it answers, otherwise told from what it acknowledged, and
-// how to restore the configuration held before. Returns what was read back.
-std::optional<Image> reportPartialWrite(TFix64 &link, const Image &requested, const Image &before,
-                                        const WriteOutcome &w, const Target &target, Sink &sink);
+// After a failed bracket: what the transmitter holds now (read back when it
+// answers), and the report of it, field by field or told from what it
+// acknowledged, with the way back: `restore --record N` of the journal's
+// record, or without one a backup file.
+struct PartialWrite {
+    std::optional<Image> now;
+    std::string report;
+};
+PartialWrite examinePartialWrite(TFix64 &link, const Image &requested, const Image &before, const WriteOutcome &w,
+                                 const Target &target, qint64 record);
 // "interrupted by SIGINT; ..." for the end of a write.
 std::string signalLine(int signal, bool written);
 // The detail, with "SIGINT came during the write, which ended first" added
 // when a signal was held.
-std::string heldDuringWrite(const std::string &detail);
+// when a signal was held; "during the read-back" when `heldAtReadBack`, the
+// signal held as the read-back began, was none.
+std::string heldDuringWrite(const std::string &detail, int heldAtReadBack = -1);
 
 // A file for the configuration the transmitter held before a write, beside
-// nothing the operator owns; its path, or empty when it could not be saved.
+// nothing the operator owns, under a name no other transmitter or run takes
+// and never over another file; its path, or empty when it could not be saved.
 std::string saveBackup(const Image &before, const Target &target);
 // How to select this transmitter again on a command line.
 std::string selection(const Target &target);

@@ -1,6 +1,7 @@
 // history and restore: reading the write journal, and writing back the
 // configuration a transmitter had before a journaled write.
 #include "ConfigShared.h"
+#include "RestoreChoice.h"
 #include "WriteJournal.h"
 
 #include "Journal.h"
@@ -27,14 +28,23 @@ QDateTime parseSince(const std::string &text)
     QDateTime time = QDateTime::fromString(t, Qt::ISODateWithMs);
     if (!time.isValid())
         time = QDateTime::fromString(t, Qt::ISODate);
+    if (!time.isValid() || time.timeSpec() != Qt::LocalTime)
+        return time;
+    // a local time the clock shows twice (summer time ending) means its first
+    // instant, so nothing of that hour is left out
+    for (const int shift : {3600, 1800, 7200}) {
+        const QDateTime earlier = time.addSecs(-shift);
+        if (earlier.date() == time.date() && earlier.time() == time.time())
+            return earlier;
+    }
     return time;
 }
 
 // The journal of --journal, QZ5801_JOURNAL or the default; false with the reason on the sink.
-bool openJournal(const Options &options, std::unique_ptr<journal::Journal> &out, Sink &sink)
+bool openJournal(const Options &options, std::unique_ptr<journal::Journal> &out, Sink &sink, bool readOnly)
 {
     try {
-        out = openJournalOf(options, "Cannot use the journal: ");
+        out = openJournalOf(options, "Cannot use the journal: ", readOnly);
         return true;
     } catch (const journal::JournalError &e) {
         sink.fail(e.what());
@@ -77,19 +87,41 @@ QJsonObject entryJson(const journal::Entry &e)
                        {"data_sha256", e.attachment ? textOrNull(e.attachment->dataSha256) : QJsonValue()}};
 }
 
+// A text from outside for a history line: what could end the line, start
+// another or turn the text around (control characters, line and paragraph
+// separators, bidirectional marks and overrides) shown as \xNN or \uNNNN.
+QString escaped(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar ch : text) {
+        const QChar::Category c = ch.category();
+        if (c == QChar::Other_Control || c == QChar::Other_Format || c == QChar::Separator_Line ||
+            c == QChar::Separator_Paragraph || c == QChar::Other_Surrogate)
+            out += ch.unicode() < 0x100 ? QStringLiteral("\\x%1").arg(ch.unicode(), 2, 16, QLatin1Char('0'))
+                                        : QStringLiteral("\\u%1").arg(ch.unicode(), 4, 16, QLatin1Char('0'));
+        else
+            out += ch;
+    }
+    return out;
+}
+
 std::string entryText(const journal::Entry &e)
 {
     QString s = QStringLiteral("#%1  %2  %3  serial %4%5  %6\n")
                     .arg(e.id)
-                    .arg(timeText(e.begun), e.operation, e.serial ? QString::number(*e.serial) : QStringLiteral("-"),
-                         e.location.isEmpty() ? QString() : QStringLiteral(" at ") + e.location,
+                    .arg(timeText(e.begun), escaped(e.operation),
+                         e.serial ? QString::number(*e.serial) : QStringLiteral("-"),
+                         e.location.isEmpty() ? QStringLiteral(" (USB location unknown)")
+                                              : QStringLiteral(" at ") + escaped(e.location),
                          journal::resultName(e.result));
-    s += QStringLiteral("    %1@%2, %3 %4").arg(e.user, e.station, e.program, e.version);
+    s += QStringLiteral("    %1@%2, %3 %4")
+             .arg(escaped(e.user), escaped(e.station), escaped(e.program), escaped(e.version));
     if (e.finished.isValid())
         s += QStringLiteral(", finished %1").arg(timeText(e.finished));
     s += QLatin1Char('\n');
     if (!e.fileName.isEmpty())
-        s += QStringLiteral("    file %1 (sha256 %2)\n").arg(e.fileName, e.fileSha256);
+        s += QStringLiteral("    file %1 (sha256 %2)\n").arg(escaped(e.fileName), escaped(e.fileSha256));
     if (e.restoredFrom)
         s += QStringLiteral("    restores the configuration before record #%1\n").arg(*e.restoredFrom);
     // the whole memory is in --json; here what the write changed
@@ -103,16 +135,12 @@ std::string entryText(const journal::Entry &e)
     if (!e.after.empty() && !e.requested.empty() && e.after != e.requested)
         s += QStringLiteral("    read back: %1\n").arg(e.requested.changesTo(e.after).join(QStringLiteral(", ")));
     if (!e.detail.isEmpty())
-        s += QStringLiteral("    %1\n").arg(e.detail);
+        s += QStringLiteral("    %1\n").arg(escaped(e.detail));
     if (e.attachment)
         s += QStringLiteral("    certificate %1, data sha256 %2 (qz5801-cli certificate --record %3 FILE.pdf)\n")
-                 .arg(e.attachment->certificate, e.attachment->dataSha256)
+                 .arg(escaped(e.attachment->certificate), e.attachment->dataSha256)
                  .arg(e.id);
-    // a name from outside stays on its line
-    QString out;
-    for (QChar ch : s)
-        out += (ch.category() == QChar::Other_Control && ch != QLatin1Char('\n')) ? QChar(0xFFFD) : ch;
-    return out.toLocal8Bit().toStdString();
+    return s.toLocal8Bit().toStdString();
 }
 
 } // namespace
@@ -128,7 +156,7 @@ int runHistory(const Options &options)
 {
     Sink sink(false);
     std::unique_ptr<journal::Journal> book;
-    if (!openJournal(options, book, sink))
+    if (!openJournal(options, book, sink, true))
         return ExitFailure;
     journal::Filter filter;
     if (options.serial)
@@ -159,27 +187,28 @@ int runHistory(const Options &options)
 
 int runRestore(TFix64 &link, const Target &target, const Options &options, Sink &sink)
 {
-    std::unique_ptr<journal::Journal> book;
-    if (!openJournal(options, book, sink))
-        return ExitFailure;
-    const std::optional<uint16_t> serial = target.serial ? target.serial : readSerial(link, target.instance);
+    const std::optional<uint16_t> serial = target.serial ? target.serial : readSerialRetried(link, target.instance);
     if (!serial)
-        return sink.fail("Device not reply: the serial number could not be read");
+        return sink.fail("Device not reply: the serial number could not be read; nothing was written");
+    const bool shared = serialShared(link, target, *serial);
     std::optional<journal::Entry> record;
-    try {
-        record = options.recordId ? book->record(qint64(*options.recordId)) : book->latestWritten(*serial);
-    } catch (const journal::JournalError &e) {
-        return sink.fail(e.what());
+    {
+        // the look-up only reads: nothing is made or changed in what it opens
+        std::unique_ptr<journal::Journal> book;
+        if (!openJournal(options, book, sink, true))
+            return ExitFailure;
+        try {
+            RestoreChoice choice = chooseRecord(*book, options, *serial, target.location, shared);
+            if (!choice.record) {
+                sink.err(choice.problem);
+                return choice.code;
+            }
+            record = std::move(choice.record);
+        } catch (const journal::JournalError &e) {
+            return sink.fail(e.what());
+        }
     }
-    if (!record)
-        return sink.fail(options.recordId ? "The journal has no record " + std::to_string(*options.recordId)
-                                          : "The journal has no written configuration of transmitter " +
-                                                std::to_string(*serial));
     const std::string name = "record " + std::to_string(record->id);
-    if (!record->serial || *record->serial != *serial)
-        return sink.fail(name + " is of transmitter " +
-                         (record->serial ? std::to_string(*record->serial) : std::string("unknown")) +
-                         ", not of this one (" + std::to_string(*serial) + "); nothing was written");
     if (!record->before.has(memmap::kSpecificGravity, memmap::kFloatSize) ||
         !record->before.has(memmap::kOutputBlock, memmap::kOutputBlockSize))
         return sink.fail(name + " holds no configuration from before its write; nothing was written");
@@ -193,7 +222,7 @@ int runRestore(TFix64 &link, const Target &target, const Options &options, Sink 
     known.serial = serial;
     WriteJournal entry(options, known, "restore");
     if (!entry.open(sink))
-        return ExitFailure;
+        return entry.stopped(sink);
     if (const int signal = heldSignal()) {
         sink.err(signalLine(signal, false));
         entry.interrupted(signal, sink);
@@ -208,7 +237,7 @@ int runRestore(TFix64 &link, const Target &target, const Options &options, Sink 
         return sink.fail("Nothing was written");
     }
     if (!entry.begin(link, before, wanted, sink, record->id))
-        return ExitFailure;
+        return entry.stopped(sink);
     if (const int signal = heldSignal()) {
         sink.err(signalLine(signal, false));
         entry.interrupted(signal, sink);
@@ -230,31 +259,36 @@ int runRestore(TFix64 &link, const Target &target, const Options &options, Sink 
     }
     if (w.failed) {
         const std::string transaction = lastTransaction(link);
-        const std::optional<Image> now = reportPartialWrite(link, wanted, before, w, known, sink);
-        entry.failed(transaction, now ? &*now : nullptr, sink, heldDuringWrite({}));
-        return heldSignal() ? 128 + heldSignal() : ExitFailure;
+        const PartialWrite partial = examinePartialWrite(link, wanted, before, w, known, entry.id());
+        entry.failed(transaction, partial.now ? &*partial.now : nullptr, sink, heldDuringWrite({}));
+        sink.err(partial.report);
+        return entry.exitCode(heldSignal() ? 128 + heldSignal() : ExitFailure);
     }
 
+    const int heldAtReadBack = heldSignal();
     Image after;
     try {
         readTransmitter(link, after, nullptr);
     } catch (const std::exception &) {
-        entry.written(nullptr, sink, heldDuringWrite("not read back"));
+        entry.written(nullptr, sink, heldDuringWrite("not read back", heldAtReadBack));
         sink.err("Written, but the configuration could not be read back: Error reading configuration");
-        return heldSignal() ? 128 + heldSignal() : ExitFailure;
+        return entry.exitCode(heldSignal() ? 128 + heldSignal() : ExitFailure);
     }
     QJsonArray wrong;
+    std::string mismatches;
     for (const Field &field : fields()) {
         if (sameBytes(wanted, after, field))
             continue;
         wrong.append(QString::fromStdString(field.name()));
-        sink.err(field.name() + ": wrote " + fieldText(wanted, field) + ", reads " + fieldText(after, field));
+        mismatches +=
+            field.name() + ": wrote " + fieldText(wanted, field) + ", reads " + fieldText(after, field) + "\n";
     }
+    // the record first: printing may fail (a closed pipe), the record must not
     if (!wrong.isEmpty()) {
-        entry.verifyFailed(after, sink, heldDuringWrite({}));
-        sink.err("Verification failed: the transmitter holds another configuration than was written");
+        entry.verifyFailed(after, sink, heldDuringWrite({}, heldAtReadBack));
+        sink.err(mismatches + "Verification failed: the transmitter holds another configuration than was written");
     } else {
-        entry.written(&after, sink, heldDuringWrite({}));
+        entry.written(&after, sink, heldDuringWrite({}, heldAtReadBack));
     }
 
     if (options.json) {
@@ -270,6 +304,8 @@ int runRestore(TFix64 &link, const Target &target, const Options &options, Sink 
                               {"record", entry.id() ? QJsonValue(double(entry.id())) : QJsonValue()},
                               {"changed", changed},
                               {"verify_failed", wrong}});
+    } else if (wrong.isEmpty() && entry.exitCode(ExitOk) != ExitOk) {
+        sink.out("Configuration restored from " + name + "; its journal record is not completed\n");
     } else if (wrong.isEmpty() && !options.quiet) {
         sink.out("Configuration restored from " + name +
                  (entry.id() ? " (journal record " + std::to_string(entry.id()) + ")" : std::string()) + "\n");
@@ -278,7 +314,7 @@ int runRestore(TFix64 &link, const Target &target, const Options &options, Sink 
         sink.err(signalLine(signal, true));
         return 128 + signal;
     }
-    return wrong.isEmpty() ? ExitOk : ExitFailure;
+    return entry.exitCode(wrong.isEmpty() ? ExitOk : ExitFailure);
 }
 
 } // namespace cli

@@ -33,6 +33,11 @@ void install(int signal)
 
 void holdSignals()
 {
+#ifdef SIGPIPE
+    // a reader that went away (| head) must not end a write between its
+    // frames and its record: the failed write to the pipe is an error, not death
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     install(SIGINT);
     install(SIGTERM);
 #ifdef SIGHUP

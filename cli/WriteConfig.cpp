@@ -48,8 +48,8 @@ WriteOutcome writeBracket(TFix64 &link, LoadedFile &f)
 
 } // namespace
 
-std::optional<Image> reportPartialWrite(TFix64 &link, const Image &requested, const Image &before,
-                                        const WriteOutcome &w, const Target &target, Sink &sink)
+PartialWrite examinePartialWrite(TFix64 &link, const Image &requested, const Image &before, const WriteOutcome &w,
+                                 const Target &target, qint64 record)
 {
     Image now;
     bool readBack = true;
@@ -88,14 +88,19 @@ std::optional<Image> reportPartialWrite(TFix64 &link, const Image &requested, co
                                           "not have been taken)\n"
                                         : "  outputs 1 to 3 (values and modes): not written\n";
     }
-    const std::string backup = saveBackup(before, target);
-    if (backup.empty())
-        text += "the configuration it held before could not be saved to a file\n";
-    else
-        text += "the configuration it held before is saved in " + backup + "; to restore it:\n  qz5801-cli " +
-                selection(target) + " write-config --force " + backup + "\n";
-    sink.err(text);
-    return readBack ? std::optional<Image>(now) : std::nullopt;
+    if (record) {
+        // the journal holds the exact bytes, also those no file can hold
+        text += "to restore the configuration it held before:\n  qz5801-cli " + selection(target) +
+                " restore --record " + std::to_string(record) + "\n";
+    } else {
+        const std::string backup = saveBackup(before, target);
+        if (backup.empty())
+            text += "the configuration it held before could not be saved to a file\n";
+        else
+            text += "the configuration it held before is saved in " + backup + "; to restore it:\n  qz5801-cli " +
+                    selection(target) + " write-config --force " + backup + "\n";
+    }
+    return {readBack ? std::optional<Image>(now) : std::nullopt, text};
 }
 
 std::string signalLine(int signal, bool written)
@@ -104,12 +109,14 @@ std::string signalLine(int signal, bool written)
            (written ? "; the configuration was written whole" : "; nothing was written");
 }
 
-std::string heldDuringWrite(const std::string &detail)
+std::string heldDuringWrite(const std::string &detail, int heldAtReadBack)
 {
     const int signal = heldSignal();
     if (!signal)
         return detail;
-    return (detail.empty() ? "" : detail + "; ") + signalName(signal) + " came during the write, which ended first";
+    return (detail.empty() ? "" : detail + "; ") + signalName(signal) +
+           (heldAtReadBack == 0 ? " came during the read-back, which ended first"
+                                : " came during the write, which ended first");
 }
 
 int runWriteConfig(TFix64 &link, const Target &target, const Options &options, Sink &sink)
@@ -144,9 +151,8 @@ int runWriteConfig(TFix64 &link, const Target &target, const Options &options, S
         journal.refused(firstBlocking(findings), sink);
         return refused();
     }
-    // without a journal nothing is sent, unless --no-journal
-    if (!journal.open(sink))
-        return ExitFailure;
+    // The journal opens meanwhile (startJournal); without it nothing is
+    // written, which begin() says before the first write frame.
 
     // 2. what the transmitter holds now, and its range
     if (const int signal = heldSignal()) {
@@ -189,7 +195,7 @@ int runWriteConfig(TFix64 &link, const Target &target, const Options &options, S
 
     // 4. the journal's record of the before-state, committed before the first write frame
     if (!journal.begin(link, before, f->image, sink))
-        return ExitFailure;
+        return journal.stopped(sink);
 
     // 5. the write bracket; a signal now waits until the read-back is done
     if (const int signal = heldSignal()) {
@@ -200,14 +206,16 @@ int runWriteConfig(TFix64 &link, const Target &target, const Options &options, S
     const WriteOutcome w = writeBracket(link, *f);
     if (w.failed) {
         const std::string transaction = lastTransaction(link);
-        const std::optional<Image> now = reportPartialWrite(link, f->image, before, w, target, sink);
-        journal.failed(transaction, now ? &*now : nullptr, sink, heldDuringWrite({}));
-        return heldSignal() ? 128 + heldSignal() : ExitFailure;
+        const PartialWrite partial = examinePartialWrite(link, f->image, before, w, target, journal.id());
+        journal.failed(transaction, partial.now ? &*partial.now : nullptr, sink, heldDuringWrite({}));
+        sink.err(partial.report);
+        return journal.exitCode(heldSignal() ? 128 + heldSignal() : ExitFailure);
     }
 
     // 6. the read-back
     QJsonArray wrong;
     if (options.verify) {
+        const int heldAtReadBack = heldSignal();
         Image after;
         bool readBack = true;
         try {
@@ -216,21 +224,24 @@ int runWriteConfig(TFix64 &link, const Target &target, const Options &options, S
             readBack = false;
         }
         if (!readBack) {
-            journal.written(nullptr, sink, heldDuringWrite("not read back"));
+            journal.written(nullptr, sink, heldDuringWrite("not read back", heldAtReadBack));
             sink.err("Written, but the configuration could not be read back: Error reading configuration");
-            return heldSignal() ? 128 + heldSignal() : ExitFailure;
+            return journal.exitCode(heldSignal() ? 128 + heldSignal() : ExitFailure);
         }
+        std::string mismatches;
         for (const Field &field : fields()) {
             if (sameBytes(f->image, after, field))
                 continue;
             wrong.append(QString::fromStdString(field.name()));
-            sink.err(field.name() + ": wrote " + fieldText(f->image, field) + ", reads " + fieldText(after, field));
+            mismatches += field.name() + ": wrote " + fieldText(f->image, field) + ", reads " +
+                          fieldText(after, field) + "\n";
         }
+        // the record first: printing may fail (a closed pipe), the record must not
         if (!wrong.isEmpty()) {
-            journal.verifyFailed(after, sink, heldDuringWrite({}));
-            sink.err("Verification failed: the transmitter holds another configuration than was written");
+            journal.verifyFailed(after, sink, heldDuringWrite({}, heldAtReadBack));
+            sink.err(mismatches + "Verification failed: the transmitter holds another configuration than was written");
         } else {
-            journal.written(&after, sink, heldDuringWrite({}));
+            journal.written(&after, sink, heldDuringWrite({}, heldAtReadBack));
         }
     } else {
         journal.written(nullptr, sink, heldDuringWrite("not read back (--no-verify)"));
@@ -248,6 +259,8 @@ int runWriteConfig(TFix64 &link, const Target &target, const Options &options, S
                               {"verified", options.verify && wrong.isEmpty()},
                               {"changed", changed},
                               {"verify_failed", wrong}});
+    } else if (wrong.isEmpty() && journal.exitCode(ExitOk) != ExitOk) {
+        sink.out("Configuration written; its journal record is not completed\n");
     } else if (wrong.isEmpty() && !options.quiet) {
         sink.out("Configuration successfully written\n");
     }
@@ -255,7 +268,7 @@ int runWriteConfig(TFix64 &link, const Target &target, const Options &options, S
         sink.err(signalLine(signal, true));
         return 128 + signal;
     }
-    return wrong.isEmpty() ? ExitOk : ExitFailure;
+    return journal.exitCode(wrong.isEmpty() ? ExitOk : ExitFailure);
 }
 
 } // namespace cli

@@ -1,10 +1,14 @@
 #include "WriteJournal.h"
 
+#include "ConfigShared.h"
+
 #include "Journal.h"
+#include "SharedJournal.h"
 #include "MemoryMap.h"
 #include "PublishShared.h"
 
-#include <QFileInfo>
+#include <QDir>
+#include <QFile>
 
 #ifndef QZ_VERSION
 #define QZ_VERSION "unknown"
@@ -21,15 +25,31 @@ std::string lastTransaction(const TFix64 &link)
     return "command " + std::to_string(r[3]);
 }
 
-std::unique_ptr<journal::Journal> openJournalOf(const Options &options, const std::string &prefix)
+std::unique_ptr<journal::Journal> openJournalOf(const Options &options, const std::string &prefix, bool readOnly)
 {
     QString problem;
     const std::optional<journal::Address> address = journal::chooseAddress(
         options.journalAddress ? QString::fromLocal8Bit(options.journalAddress->c_str()) : QString(), &problem);
     if (!address)
         throw journal::JournalError(prefix + problem.toStdString());
-    return std::make_unique<journal::Journal>(*address);
+    journal::OpenOptions open;
+    open.readOnly = readOnly;
+    open.waitMs = journal::waitMsFromEnvironment();
+    return std::make_unique<journal::Journal>(*address, open);
 }
+
+namespace {
+
+// The file's name from the root, in its own bytes.
+std::string absolutePath(const std::string &file)
+{
+    if (!file.empty() && file.front() == '/')
+        return file;
+    const QByteArray here = QFile::encodeName(QDir::currentPath());
+    return here.toStdString() + (here.endsWith('/') ? "" : "/") + (file.rfind("./", 0) == 0 ? file.substr(2) : file);
+}
+
+} // namespace
 
 void WriteJournal::describe(journal::Entry &e) const
 {
@@ -39,7 +59,7 @@ void WriteJournal::describe(journal::Entry &e) const
         e.serial = *target.serial;
     e.location = QString::fromStdString(target.location);
     if (!file.empty()) {
-        e.fileName = QFileInfo(QString::fromLocal8Bit(file.c_str())).absoluteFilePath();
+        e.fileName = fileNameText(absolutePath(file));
         e.fileSha256 = QString::fromLatin1(fileSha256);
     }
 }
@@ -54,66 +74,116 @@ WriteJournal::~WriteJournal() = default;
 
 bool WriteJournal::open(Sink &sink)
 {
-    if (options.noJournal || options.dryRun || book)
+    if (options.noJournal || options.dryRun || opened)
         return true;
-    try {
-        book = openJournalOf(options, "Cannot use the journal: ");
+    std::string error;
+    switch (onJournal(options, [](journal::Journal &) {}, error, true)) {
+    case JournalCall::Done:
+        opened = true;
         return true;
-    } catch (const journal::JournalError &e) {
-        sink.err(e.what());
-        sink.fail("Nothing was written: every write is journaled (--no-journal writes without a record)");
+    case JournalCall::Interrupted:
+        signal = heldSignal();
         return false;
+    case JournalCall::Failed:
+        break;
     }
+    sink.err(error);
+    sink.fail("Nothing was written: every write is journaled (--no-journal writes without a record)");
+    return false;
 }
+
+int WriteJournal::stopped(Sink &sink) const
+{
+    if (!signal)
+        return ExitFailure;
+    sink.err(std::string("interrupted by ") + signalName(signal) +
+             " while waiting for the journal; nothing was written");
+    return 128 + signal;
+}
+
+int WriteJournal::exitCode(int code) const { return unrecorded && code < 128 ? int(ExitUnrecorded) : code; }
 
 bool WriteJournal::begin(TFix64 &link, const std::vector<uint8_t> &before, const std::vector<uint8_t> &requestedImage,
                          Sink &sink, std::optional<qint64> restoredFrom)
 {
     if (options.noJournal)
         return true;
-    if (!open(sink))
-        return false;
-    if (!target.serial) {
-        // On the pipes the read before left open: one transaction, without a
-        // fresh bracket's drains (which would cost more than the journal).
+    // On the pipes the read before left open: one transaction, without a
+    // fresh bracket's drains (which would cost more than the journal); a lost
+    // reply is tried again on fresh pipes.
+    for (int attempt = 0; attempt < 3 && !target.serial; ++attempt) {
         uint8_t bytes[memmap::kSerialNumberSize];
         try {
+            if (attempt > 0)
+                resetPipes(link);
             link.readMemory(memmap::kSerialNumber, bytes, sizeof bytes);
             target.serial = uint16_t(bytes[0] | bytes[1] << 8);
         } catch (const std::exception &) {
         }
     }
-    journal::Entry e;
-    describe(e);
-    e.before = journal::configurationContent(before);
-    e.requested = journal::configurationContent(requestedImage);
-    e.restoredFrom = restoredFrom;
-    requested = requestedImage;
-    try {
-        recordId = book->begin(e);
-        return true;
-    } catch (const journal::JournalError &error) {
-        sink.err(error.what());
-        sink.fail("Nothing was written: every write is journaled (--no-journal writes without a record)");
+    if (!target.serial) {
+        refused("the serial number could not be read (at " + lastTransaction(link) + ")", sink);
+        sink.fail("Nothing was written: the transmitter's serial number could not be read, and its record must "
+                  "name it");
         return false;
     }
+    // The transmitter is read before the journal is waited for, which is
+    // still opening in the meantime.
+    if (!open(sink))
+        return false;
+    // owned by the call: it may outlive this frame when a signal ends the wait
+    auto e = std::make_shared<journal::Entry>();
+    describe(*e);
+    e->before = journal::configurationContent(before);
+    e->requested = journal::configurationContent(requestedImage);
+    e->restoredFrom = restoredFrom;
+    requested = requestedImage;
+    std::string error;
+    switch (onJournal(options, [e](journal::Journal &book) { book.begin(*e); }, error, true)) {
+    case JournalCall::Done:
+        recordId = e->id;
+        return true;
+    case JournalCall::Interrupted:
+        signal = heldSignal();
+        return false;
+    case JournalCall::Failed:
+        break;
+    }
+    sink.err(error);
+    sink.fail("Nothing was written: every write is journaled (--no-journal writes without a record)");
+    return false;
 }
 
-void WriteJournal::complete(int result, const std::vector<uint8_t> *after, const std::string &detail, Sink &sink)
+bool WriteJournal::complete(int result, const std::vector<uint8_t> *after, const std::string &detail, Sink &sink)
 {
-    if (!book || !recordId)
-        return;
-    try {
-        book->complete(recordId, journal::Result(result),
-                          after ? journal::configurationContent(*after) : journal::MemoryContent{},
-                          QString::fromStdString(detail));
-        if (const std::optional<journal::Entry> entry = book->record(recordId))
-            publishJournalEvent(options, *entry, sink);
-    } catch (const journal::JournalError &e) {
-        // The transmitter has it already; the record stays "not finished".
-        sink.err(std::string("warning: ") + e.what() + " (record " + std::to_string(recordId) +
-                 " stays not finished)");
+    if (!recordId)
+        return true;
+    const qint64 id = recordId;
+    const journal::MemoryContent afterContent = after ? journal::configurationContent(*after) : journal::MemoryContent{};
+    const QString detailText = QString::fromStdString(detail);
+    auto finished = std::make_shared<std::optional<journal::Entry>>();
+    std::string error;
+    if (onJournal(options,
+                  [id, result, afterContent, detailText, finished](journal::Journal &book) {
+                      book.complete(id, journal::Result(result), afterContent, detailText);
+                      // the event tells what the journal now holds
+                      try {
+                          *finished = book.record(id);
+                      } catch (const journal::JournalError &) {
+                      }
+                  },
+                  error, false) == JournalCall::Done) {
+        if (*finished)
+            publishJournalEvent(options, **finished, sink);
+        return true;
     }
+    // The transmitter has it already: said plainly, and in the exit code.
+    unrecorded = true;
+    sink.err(error);
+    sink.err("The journal could not record how this write ended (" +
+             journal::resultName(journal::Result(result)).toStdString() + "): record " + std::to_string(id) +
+             " stays \"not finished\"");
+    return false;
 }
 
 void WriteJournal::failed(const std::string &transaction, const std::vector<uint8_t> *after, Sink &sink,
@@ -151,18 +221,17 @@ void WriteJournal::addUnsent(int result, const std::string &why, Sink &sink)
 {
     if (options.noJournal || options.dryRun)
         return;
-    try {
-        if (!book)
-            book = openJournalOf(options, {});
-        journal::Entry e;
-        describe(e);
-        e.result = journal::Result(result);
-        e.detail = QString::fromLocal8Bit(why.c_str());
-        book->add(e);
-        publishJournalEvent(options, e, sink);
-    } catch (const journal::JournalError &e) {
-        sink.err(std::string("warning: this attempt is not journaled: ") + e.what());
-    }
+    auto e = std::make_shared<journal::Entry>();
+    describe(*e);
+    e->result = journal::Result(result);
+    e->detail = QString::fromLocal8Bit(why.c_str());
+    std::string error;
+    // after a signal, a journal that does not answer at once is not waited for
+    const int limitMs = result == int(journal::Result::Interrupted) ? 800 : 0;
+    if (onJournal(options, [e](journal::Journal &book) { book.add(*e); }, error, false, limitMs) != JournalCall::Done)
+        sink.err("warning: this attempt is not journaled: " + error);
+    else
+        publishJournalEvent(options, *e, sink);
 }
 
 } // namespace cli

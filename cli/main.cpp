@@ -2,6 +2,7 @@
 // the command run.
 #include "Arguments.h"
 #include "ConfigShared.h"
+#include "SharedJournal.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -289,6 +290,10 @@ int main(int argc, char **argv)
                                                   : runList(options);
     if (c.run == runWriteConfig || c.run == runRestore)
         holdSignals(); // from before the first bracket, so --all starts none after a signal
+    // The connection is made while the file is read and the transmitter
+    // answers; the record still waits for it before the first write frame.
+    if (c.run == runWriteConfig && !options.noJournal && !options.dryRun)
+        startJournal(options);
     if (options.all) {
         std::optional<LoadedFile> file;
         if (c.run == runWriteConfig) {
@@ -296,21 +301,22 @@ int main(int argc, char **argv)
             Sink sink(false, options.quiet);
             file = loadFile(options.operands[0], sink);
             if (!file)
-                return options.json ? (std::printf("[]\n"), ExitFailure) : ExitFailure;
+                return finishJournal(options.json ? (std::printf("[]\n"), ExitFailure) : ExitFailure);
             options.preloaded = &*file;
         }
-        return runAll(c, options);
+        return finishJournal(runAll(c, options));
     }
 
     TFix64 link;
     theLink = &link; // the one link of this run
     Sink sink(false, options.quiet);
+    // finishJournal also where the journal opening meanwhile is not waited for
     if (!loadLink(link, sink))
-        return ExitFailure;
+        return finishJournal(ExitFailure);
     Target target;
     if (int code = selectTarget(link, options, target); code != ExitOk)
-        return code;
+        return finishJournal(code);
     const int code = c.run(link, target, options, sink);
     std::fflush(stdout);
-    return code;
+    return finishJournal(code);
 }

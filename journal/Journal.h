@@ -3,6 +3,8 @@
 // committed before the first write frame, and completed with the result; a
 // record a killed process left begun reads as not finished. SQLite and
 // PostgreSQL go through the same statements, with bound parameters only.
+// Records are ordered by the journal's own sequence (the id), never by the
+// clock of the station that wrote them.
 #pragma once
 
 #include "JournalEntry.h"
@@ -12,11 +14,24 @@
 
 namespace journal {
 
+// How a journal is opened.
+struct OpenOptions {
+    // Reading only: nothing is created or changed, a missing file is not
+    // made, and a database that holds no journal is refused.
+    bool readOnly = false;
+    // The longest a statement, a lock or a retry after a lost connection may
+    // take, in ms (a busy SQLite, a locked PostgreSQL table, a restarted server).
+    int waitMs = 10000;
+};
+
+// QZ5801_JOURNAL_TIMEOUT (seconds, 1 to 600) when set and valid, else the default.
+int waitMsFromEnvironment();
+
 class Journal {
 public:
-    // Opens the journal and creates or checks its tables. The calling thread
-    // is the only one that may use it.
-    explicit Journal(const Address &address);
+    // Opens the journal and creates or checks its tables (the version is read
+    // before anything is created). The calling thread is the only one that may use it.
+    explicit Journal(const Address &address, const OpenOptions &options = {});
     ~Journal();
     Journal(const Journal &) = delete;
     Journal &operator=(const Journal &) = delete;
@@ -26,14 +41,20 @@ public:
     // Stores the entry as begun, committed; fills in the time and who, when
     // empty, and returns the record's id.
     qint64 begin(Entry &entry);
-    // Sets the result, the after-state and the detail of a begun record, committed.
+    // Sets the result, the after-state and the detail of a begun record,
+    // committed. A lost connection or a busy database is retried (with a new
+    // connection) within the wait limit; a JournalError after it.
     void complete(qint64 id, Result result, const MemoryContent &after, const QString &detail);
     // A record made after the fact, in one step (the window's).
     qint64 add(Entry &entry);
 
-    // Newest first.
+    // Newest first, by the journal's sequence.
     std::vector<Entry> history(const Filter &filter);
     std::optional<Entry> record(qint64 id);
+    // The records of writes and restores of this serial number that hold the
+    // configuration from before them, whatever their result, newest first by
+    // the journal's sequence; at most `limit` (0: all).
+    std::vector<Entry> writesOf(int serial, int limit = 0);
     // The latest write or restore of this serial number that was written.
     std::optional<Entry> latestWritten(int serial);
     // The attachment of a record (a verification run's data), if it has one.
@@ -45,12 +66,17 @@ public:
     static constexpr qsizetype kMaxAttachmentBytes = 4 * 1024 * 1024;
 
 private:
+    void connect();
+    void prepareSchema();
     void execute(const QString &sql, const char *what);
     void inTransaction(const char *what, const std::function<void()> &work);
     qint64 insert(const Entry &entry);
+    void updateResult(qint64 id, Result result, const MemoryContent &after, const QString &detail);
+    std::vector<Entry> select(const QString &where, const QVariantList &values, int limit);
     [[noreturn]] void failWith(const char *what, const QString &reason) const;
 
     Address where;
+    OpenOptions options;
     QString connection;
 };
 } // namespace journal

@@ -49,8 +49,12 @@ QString floatText(const QByteArray &bytes)
 {
     float v;
     std::memcpy(&v, bytes.constData(), 4);
-    if (!std::isfinite(v))
-        return QStringLiteral("(bytes %1)").arg(QString::fromLatin1(bytes.toHex()));
+    // named, with the bytes that make it, so two NaNs that differ read apart
+    if (std::isnan(v))
+        return QStringLiteral("NaN (bytes %1)").arg(QString::fromLatin1(bytes.toHex()));
+    if (std::isinf(v))
+        return QStringLiteral("%1 (bytes %2)")
+            .arg(v > 0 ? QStringLiteral("Infinity") : QStringLiteral("-Infinity"), QString::fromLatin1(bytes.toHex()));
     std::ostringstream s;
     s.imbue(std::locale::classic());
     s.precision(9);
@@ -60,8 +64,12 @@ QString floatText(const QByteArray &bytes)
 
 QString valueText(const Field &f, const QByteArray &bytes)
 {
-    if (!f.isMode)
-        return floatText(bytes) + QLatin1String(f.unit);
+    if (!f.isMode) {
+        float v;
+        std::memcpy(&v, bytes.constData(), 4);
+        // a unit after "NaN (bytes ...)" would read as a measured value
+        return floatText(bytes) + (std::isfinite(v) ? QLatin1String(f.unit) : QLatin1String());
+    }
     const auto mode = static_cast<uint8_t>(bytes.at(0));
     return mode == kNoModeByte ? QStringLiteral("none") : QString::number(mode);
 }

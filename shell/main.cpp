@@ -12,6 +12,8 @@
 #include <QApplication>
 #include <QString>
 
+#include <cstdio>
+#include <cstdlib>
 #include <exception>
 
 int main(int argc, char *argv[])
@@ -48,6 +50,12 @@ int main(int argc, char *argv[])
         showErrorBox(nullptr, QString::fromUtf8(error.what()));
     } catch (...) {
         showErrorBox(nullptr, QString());
+    }
+    // The journal's thread still waits in the database driver; it is left there.
+    if (TWindowJournal::threadLeftRunning()) {
+        std::fflush(stdout);
+        std::fflush(stderr);
+        std::_Exit(0);
     }
     return 0;
 }

@@ -7,9 +7,17 @@
 
 namespace {
 
+// QZ5801_JOURNAL_TIMEOUT bounds the window's waits as it does the tool's.
+journal::OpenOptions journalOptions()
+{
+    journal::OpenOptions options;
+    options.waitMs = journal::waitMsFromEnvironment();
+    return options;
+}
+
 class SqlJournalStore final : public JournalStore {
 public:
-    explicit SqlJournalStore(const journal::Address &address) : book(address) {}
+    explicit SqlJournalStore(const journal::Address &address) : book(address, journalOptions()) {}
 
     bool add(journal::Entry &entry, QString &problem) override
     {

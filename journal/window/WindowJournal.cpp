@@ -9,11 +9,16 @@
 #include "MemoryMap.h"
 #include "NumberText.h"
 
+#include <QDeadlineTimer>
 #include <QLabel>
+#include <QMutex>
 #include <QStatusBar>
+#include <QThread>
 
 #include <cstring>
+#include <map>
 #include <memory>
+#include <set>
 
 #ifndef QZ_VERSION
 #define QZ_VERSION "unknown"
@@ -36,9 +41,57 @@ QString lastTransaction(const TFix64 &link)
 class Writer : public QObject {
 public:
     std::unique_ptr<JournalStore> book;
+
+    bool add(const journal::Address &where, journal::Entry &e, QString &problem)
+    {
+        if (!book) {
+            if (const JournalStoreFactory open = journalStoreFactory(problem))
+                book.reset(open(where, problem));
+        }
+        if (book && book->add(e, problem))
+            return true;
+        book.reset();
+        return false;
+    }
+
+    // The spool's records into the journal, oldest first, each taken out once written.
+    // `failure`: the journal's own reason when it did not take a record.
+    QString writeSpool(const journal::Address &where, JournalSpool &spool, QString *journalFailure = nullptr)
+    {
+        QString problem;
+        const std::vector<QByteArray> lines = spool.read(problem);
+        std::vector<QByteArray> written;
+        for (const QByteArray &line : lines) {
+            std::optional<journal::Entry> e = spoolEntry(line);
+            QString failure;
+            if (!e || !add(where, *e, failure)) {
+                problem = QStringLiteral("%1 record(s) kept in %2 wait for the journal: %3")
+                              .arg(lines.size() - written.size())
+                              .arg(spool.path(), failure);
+                if (journalFailure)
+                    *journalFailure = failure;
+                break;
+            }
+            written.push_back(line);
+        }
+        QString removing;
+        if (!written.empty() && !spool.remove(written, removing) && problem.isEmpty())
+            problem = removing;
+        return problem;
+    }
 };
 
 } // namespace
+
+// The records handed to the journal's thread, shared with it so that the
+// window's exit can keep those it did not see written, and the thread, should
+// it finish one later, can take it out of the spool again.
+struct TWindowJournal::Pending {
+    QMutex lock;
+    std::map<quint64, journal::Entry> entries;
+    std::set<quint64> spooled;
+    QObject *receiver = nullptr; // null once the window's journal is gone
+};
 
 TWindowJournal::TWindowJournal(TMainF &window) : QObject(&window), w(window)
 {
@@ -65,21 +118,55 @@ void TWindowJournal::attach(const std::optional<journal::Address> &a, const QStr
     connect(&w, &TMainF::serialNumberRead, this, [this](uint16_t s) { serial = s; });
     connect(&w, &TMainF::configurationWriteEnded, this, &TWindowJournal::configurationWriteEnded);
     connect(&w, &TMainF::zeroOffsetWriteEnded, this, &TWindowJournal::zeroOffsetWriteEnded);
+
+    pending = std::make_shared<Pending>();
+    pending->receiver = this;
+    // Only a stat here: the database code is loaded when there is something to write.
+    if (address && spool.exists())
+        writeSpool();
 }
 
 TWindowJournal::~TWindowJournal()
 {
+    {
+        QMutexLocker lock(&pending->lock);
+        pending->receiver = nullptr;
+    }
     if (!worker)
         return;
     // The records still queued are written first; the connection closes on its own thread.
     QMetaObject::invokeMethod(
         worker,
-        [writer = static_cast<Writer *>(worker), t = &thread] {
+        [writer = static_cast<Writer *>(worker), t = thread] {
             writer->book.reset();
             t->quit();
         },
         Qt::QueuedConnection);
-    thread.wait();
+    if (thread->wait(QDeadlineTimer(exitWaitMs))) {
+        delete thread;
+        return;
+    }
+    // A journal that does not answer does not hold the window open: what is
+    // still on its way is kept for the next start, and the thread is left to
+    // end with the process.
+    QMutexLocker lock(&pending->lock);
+    std::vector<journal::Entry> keep;
+    for (const auto &[number, entry] : pending->entries) {
+        if (pending->spooled.insert(number).second)
+            keep.push_back(entry);
+    }
+    QString problem;
+    spool.add(keep, problem);
+    if (!problem.isEmpty())
+        qWarning("%s", qUtf8Printable(problem));
+    threadLeft = true;
+}
+
+bool TWindowJournal::threadLeft = false;
+
+bool TWindowJournal::threadLeftRunning()
+{
+    return threadLeft;
 }
 
 // The thread starts with the first record: most sessions write nothing, and
@@ -87,11 +174,12 @@ TWindowJournal::~TWindowJournal()
 QObject *TWindowJournal::writer()
 {
     if (!worker) {
+        thread = new QThread;
         worker = new Writer;
-        worker->moveToThread(&thread);
-        connect(&thread, &QThread::finished, worker, &QObject::deleteLater);
-        thread.setObjectName(QStringLiteral("journal"));
-        thread.start();
+        worker->moveToThread(thread);
+        connect(thread, &QThread::finished, worker, &QObject::deleteLater);
+        thread->setObjectName(QStringLiteral("journal"));
+        thread->start();
     }
     return worker;
 }
@@ -160,32 +248,79 @@ void TWindowJournal::submit(journal::Entry e, std::function<void(const QString &
         e.begun = e.finished = QDateTime::currentDateTimeUtc();
     emit recordMade(e);
     if (!address) {
-        const QString problem = QStringLiteral("%1: %2").arg(QLatin1String(journal::kJournalVariable), addressProblem);
+        QString problem = QStringLiteral("%1: %2").arg(QLatin1String(journal::kJournalVariable), addressProblem);
+        // a record whose maker waits for the outcome (a verification) is offered again by it
+        if (!done) {
+            QString spooling;
+            if (spool.add({e}, spooling) && spooling.isEmpty())
+                problem += QStringLiteral(" (kept in %1 for the next start)").arg(spool.path());
+            else
+                problem += QStringLiteral("; ") + spooling;
+        }
         recorded(problem);
         if (done)
             done(problem);
         return;
     }
     auto *writer = static_cast<Writer *>(this->writer());
-    const journal::Address where = *address;
+    const quint64 number = ++lastNumber;
+    {
+        QMutexLocker lock(&pending->lock);
+        pending->entries.emplace(number, e);
+    }
     QMetaObject::invokeMethod(
         writer,
-        [this, writer, where, e, done]() mutable {
-            QString problem;
-            if (!writer->book) {
-                if (const JournalStoreFactory open = journalStoreFactory(problem))
-                    writer->book.reset(open(where, problem));
+        [writer, where = *address, spool = spool, state = pending, number, e, done]() mutable {
+            const QByteArray line = spoolLine(e);
+            // Those kept from before go first, so the journal keeps their order;
+            // a journal that just failed them is not tried again.
+            QString failure;
+            const QString earlier = spool.exists() ? writer->writeSpool(where, spool, &failure) : QString();
+            QString problem = failure;
+            const bool written = failure.isEmpty() && writer->add(where, e, problem);
+            {
+                QMutexLocker lock(&state->lock);
+                QString spooling;
+                if (state->spooled.count(number)) {
+                    // Kept at the window's exit, then written after all.
+                    if (written)
+                        spool.remove({line}, spooling);
+                } else if (!written && !done) {
+                    if (spool.add({e}, spooling) && spooling.isEmpty())
+                        problem += QStringLiteral(" (kept in %1 for the next start)").arg(spool.path());
+                }
+                if (!spooling.isEmpty())
+                    problem += QStringLiteral("; ") + spooling;
+                state->entries.erase(number);
+                state->spooled.erase(number);
             }
-            if (writer->book && !writer->book->add(e, problem))
-                writer->book.reset();
-            QMetaObject::invokeMethod(
-                this,
-                [this, problem, done] {
-                    recorded(problem);
-                    if (done)
-                        done(problem);
-                },
-                Qt::QueuedConnection);
+            if (problem.isEmpty())
+                problem = earlier;
+            QMutexLocker lock(&state->lock);
+            if (state->receiver)
+                QMetaObject::invokeMethod(
+                    state->receiver, [receiver = static_cast<TWindowJournal *>(state->receiver), problem, done] {
+                        receiver->recorded(problem);
+                        if (done)
+                            done(problem);
+                    }, Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+}
+
+void TWindowJournal::writeSpool()
+{
+    auto *writer = static_cast<Writer *>(this->writer());
+    QMetaObject::invokeMethod(
+        writer,
+        [writer, where = *address, spool = spool, state = pending]() mutable {
+            const QString problem = writer->writeSpool(where, spool);
+            QMutexLocker lock(&state->lock);
+            if (state->receiver)
+                QMetaObject::invokeMethod(
+                    state->receiver, [receiver = static_cast<TWindowJournal *>(state->receiver), problem] {
+                        receiver->recorded(problem);
+                    }, Qt::QueuedConnection);
         },
         Qt::QueuedConnection);
 }

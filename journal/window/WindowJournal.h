@@ -6,12 +6,15 @@
 #pragma once
 
 #include "JournalEntry.h"
+#include "JournalSpool.h"
 
 #include <QObject>
-#include <QThread>
 
 #include <functional>
+#include <memory>
 #include <optional>
+
+class QThread;
 
 class QLabel;
 class TMainF;
@@ -23,7 +26,13 @@ public:
     explicit TWindowJournal(TMainF &window);
     // Another journal (tests).
     TWindowJournal(TMainF &window, const journal::Address &address);
+    // Waits at most `exitWaitMs` for the records still on the journal's
+    // thread; those it did not see written are kept in the spool.
     ~TWindowJournal() override;
+
+    // True once an exit left the journal's thread waiting in the database:
+    // the program then ends without running its static destructors under it.
+    static bool threadLeftRunning();
 
     // Until every record handed over so far is written or has failed (tests).
     void waitForRecords();
@@ -33,6 +42,11 @@ public:
     void addRecord(journal::Entry entry, std::function<void(const QString &problem)> done = {});
 
     QLabel *note = nullptr; // at the right of the status bar; empty while all is well
+    int exitWaitMs = 3000;
+    // Records the journal could not take, written at the next start.
+    JournalSpool spool{defaultSpoolPath()};
+
+    struct Pending;
 
 signals:
     // A record was handed to the journal's thread (for the MQTT events).
@@ -45,11 +59,15 @@ private:
     void submit(journal::Entry entry, std::function<void(const QString &problem)> done = {});
     QObject *writer();
     void recorded(const QString &problem);
+    void writeSpool();
 
     TMainF &w;
     std::optional<int> serial;
-    QThread thread;
+    QThread *thread = nullptr; // left running, not deleted, when it outlasts the exit's wait
     QObject *worker = nullptr; // lives on `thread`; made with the first record
+    std::shared_ptr<Pending> pending;
+    quint64 lastNumber = 0;
+    static bool threadLeft;
     std::optional<journal::Address> address;
     QString addressProblem;
 };

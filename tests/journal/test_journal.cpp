@@ -445,7 +445,8 @@ private slots:
         // port 1: nothing listens there on a test machine
         QTest::newRow("server down") << QStringLiteral("postgresql://nobody@127.0.0.1:1/db")
                                      << "Connection refused";
-        QTest::newRow("no such folder") << "/nonexistent-folder/j.sqlite" << "Cannot open the journal";
+        QTest::newRow("no such folder") << "/nonexistent-folder/j.sqlite"
+                                        << "Cannot use the journal /nonexistent-folder/j.sqlite: it cannot be opened";
         QTest::newRow("a folder") << "/tmp" << "not a regular file";
         const QString url = journaltest::postgresUrl();
         if (!url.isEmpty()) {
@@ -463,7 +464,7 @@ private slots:
             QFAIL("opened");
         } catch (const JournalError &e) {
             const QString text = QString::fromUtf8(e.what());
-            QVERIFY2(text.startsWith(QLatin1String("Cannot open the journal ")) && text.contains(reason), e.what());
+            QVERIFY2(text.startsWith(QLatin1String("Cannot use the journal ")) && text.contains(reason), e.what());
             QVERIFY2(!text.contains(QLatin1Char('\n')), e.what());
         }
     }
@@ -485,7 +486,7 @@ private slots:
             j.begin(e);
             QFAIL("written over a lost connection");
         } catch (const JournalError &error) {
-            QVERIFY2(QString::fromUtf8(error.what()).startsWith(QLatin1String("Cannot write the journal ")),
+            QVERIFY2(QString::fromUtf8(error.what()).startsWith(QLatin1String("Cannot use the journal ")),
                      error.what());
         }
         Journal again(address);
@@ -549,7 +550,7 @@ private slots:
                 error = QString::fromUtf8(e.what());
             }
         }
-        QVERIFY2(error.startsWith(QLatin1String("Cannot write the journal ")), qPrintable(error));
+        QVERIFY2(error.startsWith(QLatin1String("Cannot use the journal ")), qPrintable(error));
         QCOMPARE(j.history({}).size(), std::size_t(1));
         Entry again = entryOf(1, 3);
         j.complete(j.begin(again), Result::Written, {}, {});

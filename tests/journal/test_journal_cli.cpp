@@ -1,8 +1,6 @@
 // qz5801-cli's journal against the simulated transmitter: what a write
 // records, refusing when the journal cannot take it, history and restore.
-#include "Journal.h"
-#include "JournalTestSupport.h"
-#include "qzsim.h"
+#include "CliJournalFixture.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -14,133 +12,13 @@
 #include <cstring>
 #include <set>
 
-using journal::Entry;
-using journal::Journal;
-using journal::Result;
-using journaltest::Journals;
-
-namespace {
-
-struct Run {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
-
-QByteArray configFile(const QList<QByteArray> &lines)
-{
-    QByteArray bytes = "*** QZ5800 CONFIG ***\r\n";
-    for (const QByteArray &line : lines)
-        bytes += line + "\r\n";
-    return bytes;
-}
-
-QByteArray floatBytes(float v) { return QByteArray(reinterpret_cast<const char *>(&v), 4); }
-
-const QByteArray kChanged = configFile({"p", "1500", "61000", "21000", "2", "80000", "40000", "2", "70000", "30000", "4"});
-
-} // namespace
-
-class JournalCliTest : public QObject {
+class JournalCliTest : public CliJournalFixture {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<Journals> journals;
-    journal::Address address;
-    QString memoryPath;
-    QString logPath;
-    QByteArray factoryImage;
-
-    QProcessEnvironment environment(const QStringList &extra) const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("LD_LIBRARY_PATH", QZ_SIMULATOR_DIR);
-        env.insert("QZSIM_MEMORY", memoryPath);
-        env.insert("QZSIM_LOG", logPath);
-        env.insert("XDG_DATA_HOME", dir->filePath("data"));
-        env.insert(journal::kJournalVariable, Journals::addressText(address));
-        for (const QString &e : extra)
-            env.insert(e.section('=', 0, 0), e.section('=', 1));
-        return env;
-    }
-
-    QProcess *start(const QStringList &args, const QStringList &extraEnv = {}) const
-    {
-        auto *p = new QProcess;
-        p->setProcessEnvironment(environment(extraEnv));
-        p->start(QZ_CLI, args);
-        return p;
-    }
-
-    static Run finish(QProcess *p)
-    {
-        std::unique_ptr<QProcess> owned(p);
-        if (!p->waitForFinished(120000)) {
-            p->kill();
-            p->waitForFinished();
-        }
-        return {p->exitCode(), p->readAllStandardOutput(), p->readAllStandardError()};
-    }
-
-    Run run(const QStringList &args, const QStringList &extraEnv = {}) const { return finish(start(args, extraEnv)); }
-
-    int requestCount() const { return int(fileBytes(logPath).count('\n')); }
-
-    // A memory write (command 8) is in the transmitter's log.
-    bool writeSent() const
-    {
-        for (const QByteArray &line : fileBytes(logPath).split('\n'))
-            if (const QByteArray r = QByteArray::fromHex(line); r.size() == 64 && r[3] == 8)
-                return true;
-        return false;
-    }
-
-    std::vector<Entry> records() const { return Journal(address).history({}); }
-
-    void addKinds()
-    {
-        QTest::addColumn<QString>("kind");
-        for (const QString &kind : journaltest::backends())
-            QTest::newRow(qPrintable(kind)) << kind;
-    }
-
-    void useKind()
-    {
-        QFETCH(QString, kind);
-        journals = std::make_unique<Journals>(kind);
-        address = journals->fresh();
-    }
-
 private slots:
-    void initTestCase()
-    {
-        qzsim_reset();
-        factoryImage = QByteArray(reinterpret_cast<const char *>(qzsim_memory()), 65536);
-    }
-    void init()
-    {
-        dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir->isValid());
-        memoryPath = dir->filePath("memory.bin");
-        logPath = dir->filePath("requests.log");
-        writeBytes(memoryPath, factoryImage);
-        journals = std::make_unique<Journals>(QStringLiteral("sqlite"));
-        address = journals->fresh();
-    }
-    void cleanup() { journals.reset(); }
+    void initTestCase() { setUpCase(); }
+    void init() { setUpRun(); }
+    void cleanup() { tearDownRun(); }
 
     // One write: who, what from where, before, requested, read back, written.
     void writeIsRecorded_data() { addKinds(); }
@@ -212,8 +90,9 @@ private slots:
         }
     }
 
-    // A journal that cannot be reached: exit 1, the reason, not one frame sent;
-    // --no-journal writes all the same.
+    // A journal that cannot be reached: exit 1, the reason, not one write frame
+    // sent (the transmitter is read while the journal opens); --no-journal
+    // writes all the same.
     void unusableJournalRefusesTheWrite_data()
     {
         QTest::addColumn<QStringList>("journalArgs");
@@ -226,7 +105,7 @@ private slots:
         QTest::newRow("wrong URL in the environment") << QStringList{} << "mysql://x/y"
                                                       << QByteArray("QZ5801_JOURNAL: \"mysql://x/y\" is not");
         QTest::newRow("no such folder") << QStringList{"--journal", "/nonexistent/j.sqlite"} << QString()
-                                        << QByteArray("Cannot open the journal /nonexistent/j.sqlite");
+                                        << QByteArray("Cannot use the journal /nonexistent/j.sqlite: it cannot be opened");
         QTest::newRow("a folder") << QStringList{"--journal", "/"} << QString() << QByteArray("not a regular file");
     }
     void unusableJournalRefusesTheWrite()
@@ -241,7 +120,7 @@ private slots:
         QCOMPARE(r.exitCode, 1);
         QVERIFY2(r.err.contains(reason), r.err.constData());
         QVERIFY2(r.err.contains("Nothing was written: every write is journaled (--no-journal"), r.err.constData());
-        QCOMPARE(requestCount(), 0);
+        QVERIFY(!writeSent());
         QCOMPARE(fileBytes(memoryPath), factoryImage);
 
         const Run forced = run({"write-config", "--no-journal", file}, env);
@@ -435,8 +314,8 @@ private slots:
                                            << QByteArray("no written configuration of transmitter 12346");
         QTest::newRow("no such record") << QStringList{"restore", "--record", "99"} << QByteArray("no record 99");
         QTest::newRow("another transmitter's") << QStringList{"restore", "--record", "1"}
-                                               << QByteArray("record 1 is of transmitter 12345, not of this one "
-                                                             "(12346)");
+                                               << QByteArray("record 1 is of transmitter 12345 at 1-1, not of "
+                                                             "this one (12346 at 1-2)");
     }
     void restoreRefusals()
     {

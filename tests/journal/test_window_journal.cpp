@@ -16,6 +16,9 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -73,6 +76,14 @@ class WindowJournalTest : public QObject {
     }
 
     static std::vector<Entry> records(const journal::Address &a) { return journal::Journal(a).history({}); }
+
+    static QByteArray fileBytes(const QString &path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    QString spoolPath() const { return home->settingsFolder() + QStringLiteral("/qz5801-journal.spool"); }
 
 private slots:
     void init()
@@ -201,9 +212,133 @@ private slots:
         QCOMPARE(!attached->note->isHidden(), failing);
         if (failing) {
             QCOMPARE(attached->note->text(), QStringLiteral("Not journaled"));
-            QVERIFY2(attached->note->toolTip().startsWith(QLatin1String("Cannot open the journal ")),
+            QVERIFY2(attached->note->toolTip().startsWith(QLatin1String("Cannot use the journal ")),
                      qPrintable(attached->note->toolTip()));
         }
+    }
+
+
+    // A record the journal did not take by the window's exit is kept in the
+    // spool beside the settings, and the next start writes it and empties the spool.
+    void unwrittenRecordKeptForNextStart_data()
+    {
+        QTest::addColumn<bool>("locked");
+        // Another connection holds a write transaction: the record is still on its way at the exit.
+        QTest::newRow("journal locked") << true;
+        // The journal's folder does not exist: the record fails at once.
+        QTest::newRow("journal unreachable") << false;
+    }
+    void unwrittenRecordKeptForNextStart()
+    {
+        QFETCH(bool, locked);
+        qputenv("QZ5801_JOURNAL_TIMEOUT", "3");
+        TMainF &w = connectedWindow();
+        journal::Address address;
+        address.path = dir.filePath(locked ? QStringLiteral("locked.sqlite") : QStringLiteral("later/journal.sqlite"));
+        const QString lockName = QStringLiteral("locker");
+        if (locked) {
+            records(address); // creates the journal
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), lockName);
+            db.setDatabaseName(address.path);
+            QVERIFY(db.open());
+            QVERIFY(QSqlQuery(db).exec(QStringLiteral("BEGIN IMMEDIATE")));
+        }
+        auto *attached = new TWindowJournal(w, address);
+        attached->exitWaitMs = 300;
+        w.CmDeviceInfo();
+        w.higherValue1 = 61000;
+        w.CmKonfigurace();
+        if (!locked) {
+            attached->waitForRecords();
+            QVERIFY2(attached->note->toolTip().contains(QLatin1String("kept in")), qPrintable(attached->note->toolTip()));
+        }
+        QElapsedTimer exit;
+        exit.start();
+        delete attached;
+        // Well under the journal's own 3 s wait.
+        QVERIFY2(exit.elapsed() < 2000, qPrintable(QString::number(exit.elapsed())));
+        QVERIFY(QFile::exists(spoolPath()));
+#ifdef Q_OS_LINUX
+        // The thread left behind gives up on its own and does not write the record twice.
+        QTRY_COMPARE_WITH_TIMEOUT(threadsNamed("journal"), 0, 15000);
+#endif
+        const QList<QByteArray> lines = fileBytes(spoolPath()).split('\n');
+        QCOMPARE(lines.size(), 2); // one record, one line end
+        const std::optional<Entry> kept = spoolEntry(lines[0]);
+        QVERIFY(kept);
+        QCOMPARE(kept->operation, QStringLiteral("window write"));
+        QCOMPARE(kept->serial, std::optional<int>(12345));
+        QCOMPARE(kept->result, Result::Written);
+
+        if (locked) {
+            QSqlQuery(QSqlDatabase::database(lockName)).exec(QStringLiteral("ROLLBACK"));
+            QSqlDatabase::database(lockName).close();
+            QSqlDatabase::removeDatabase(lockName);
+        } else {
+            QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("later"))));
+        }
+        QVERIFY(records(address).empty());
+
+        // The next start: the spooled record is written without any new one.
+        window.reset();
+        window = stillWindow();
+        auto *next = new TWindowJournal(*window, address);
+        next->waitForRecords();
+        QVERIFY2(next->note->isHidden(), qPrintable(next->note->toolTip()));
+        QVERIFY(!QFile::exists(spoolPath()));
+        const std::vector<Entry> all = records(address);
+        QCOMPARE(all.size(), std::size_t(1));
+        QCOMPARE(all[0].operation, QStringLiteral("window write"));
+        QCOMPARE(all[0].serial, std::optional<int>(12345));
+        QCOMPARE(all[0].begun, kept->begun);
+        QCOMPARE(all[0].requested, kept->requested);
+        QCOMPARE(all[0].location, QStringLiteral("1-1"));
+        qunsetenv("QZ5801_JOURNAL_TIMEOUT");
+    }
+
+    // A spool that is not ours to read is set aside byte for byte, never dropped, and said so.
+    void corruptSpoolSetAside_data()
+    {
+        QTest::addColumn<QByteArray>("contents");
+        Entry e;
+        e.begun = QDateTime::currentDateTimeUtc();
+        e.operation = QStringLiteral("window write");
+        const QByteArray good = spoolLine(e);
+        QTest::newRow("not a record") << QByteArray("hello\n");
+        QTest::newRow("a record, then garbage") << good + "\n{\"begun\": \"x\"}\n";
+        QTest::newRow("last line cut short") << good + "\n" + good.left(good.size() / 2);
+        QTest::newRow("a field of the wrong kind") << QByteArray(good).replace("\"begun\":", "\"begun\":\"1\",\"x\":") + "\n";
+        QTest::newRow("too large") << QByteArray(kMaxSpoolBytes + 1, 'x');
+    }
+    void corruptSpoolSetAside()
+    {
+        QFETCH(QByteArray, contents);
+        TMainF &w = connectedWindow();
+        QFile spool(spoolPath());
+        QVERIFY(spool.open(QIODevice::WriteOnly));
+        spool.write(contents);
+        spool.close();
+        journal::Address address;
+        address.path = dir.filePath(QStringLiteral("aside-%1.sqlite").arg(QTest::currentDataTag()));
+        auto *attached = new TWindowJournal(w, address);
+        attached->waitForRecords();
+
+        QVERIFY(!QFile::exists(spoolPath()));
+        const QStringList aside = QDir(home->settingsFolder())
+                                      .entryList({QStringLiteral("qz5801-journal.spool.corrupt-*")}, QDir::Files);
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(fileBytes(home->settingsFolder() + u'/' + aside[0]), contents);
+        QVERIFY(!attached->note->isHidden());
+        const QString message = attached->note->toolTip();
+        QVERIFY2(message.startsWith(QStringLiteral("The journal spool %1 could not be read (").arg(spoolPath()))
+                     && message.endsWith(QStringLiteral("it was kept as %1/%2").arg(home->settingsFolder(), aside[0])),
+                 qPrintable(message));
+
+        // The journal goes on as before.
+        w.CmKonfigurace();
+        attached->waitForRecords();
+        QVERIFY(attached->note->isHidden());
+        QCOMPARE(records(address).size(), std::size_t(1));
     }
 };
 
