@@ -49,6 +49,7 @@ TTrendWindow::TTrendWindow(TrendHost &trendHost, QWidget *parent)
     : QWidget(parent, Qt::Window), host(trendHost), history(trendHost.history())
 {
     setObjectName(QStringLiteral("trendWindow"));
+    installReadoutInterface();
 
     chart = new QChart;
     // At the side, one entry a line: below the plot the names are cut short.

@@ -133,6 +133,8 @@ private:
     void describeLanes();
     // The texts of the cursor, the lanes and the legend's description, at a change of language.
     void translateCursorAndLanes();
+    // The readout's accessible interface, before the label is first asked for one.
+    static void installReadoutInterface();
 
     // The statistics' captions: the figures change every poll, the words only with the language.
     QString minimumCaption;
