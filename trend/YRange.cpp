@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QHBoxLayout>
+#include <QVBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -40,8 +41,15 @@ TYRange::TYRange(TrendHost &trendHost, const QValueAxis &yAxis, QWidget *parent)
         connect(edit, &QLineEdit::editingFinished, this, &TYRange::readFields);
     }
     setStyleSheet(QStringLiteral("QLineEdit[invalid=\"true\"] { border: 2px solid #c00000; }"));
-    auto *row = new QHBoxLayout(this);
-    row->setContentsMargins(0, 0, 0, 0);
+    auto *rows = new QVBoxLayout(this);
+    rows->setContentsMargins(0, 0, 0, 0);
+    auto *row = new QHBoxLayout;
+    rows->addLayout(row);
+    errorLabel = new QLabel(this);
+    errorLabel->setObjectName(QStringLiteral("trendYError"));
+    errorLabel->setStyleSheet(QStringLiteral("color: #c00000;"));
+    errorLabel->hide();
+    rows->addWidget(errorLabel);
     row->addWidget(caption);
     row->addWidget(automaticCheck);
     row->addWidget(fromCaption);
@@ -156,6 +164,11 @@ void TYRange::markError(QLineEdit *edit, Error kind)
     const bool invalid = kind != Error::None;
     edit->setToolTip(error);
     edit->setAccessibleDescription(error);
+    // Said in the window too, for those who use no mouse.
+    const Error shown = fromError != Error::None ? fromError : toError;
+    const QString line = shown == Error::NotANumber ? notANumber : shown == Error::Order ? fromBelowTo : QString();
+    errorLabel->setText(line);
+    errorLabel->setVisible(!line.isEmpty());
     if (edit->property("invalid").toBool() == invalid)
         return;
     edit->setProperty("invalid", invalid);

@@ -36,6 +36,7 @@ public:
     QLineEdit *fromEdit = nullptr;
     QLabel *toCaption = nullptr;
     QLineEdit *toEdit = nullptr;
+    QLabel *errorLabel = nullptr; // under the fields: what is wrong with them, if anything
 
 signals:
     // The range to draw changed.

@@ -36,6 +36,8 @@ private:
     void submit(journal::Entry entry);
     QObject *writer();
     void recorded(const QString &problem);
+    // The note in the language shown now.
+    void showNote();
 
     TMainF &w;
     std::optional<int> serial;
@@ -43,4 +45,5 @@ private:
     QObject *worker = nullptr; // lives on `thread`; made with the first record
     std::optional<journal::Address> address;
     QString addressProblem;
+    QString lastProblem; // of the last record; empty: journaled
 };

@@ -8,7 +8,10 @@
 #include "Lang.h"
 #include "Main.h"
 #include "NumberText.h"
+#include "CompareDialog.h"
 #include "OperatorTools.h"
+#include "WindowJournal.h"
+#include "YRange.h"
 #include "TrendWindow.h"
 #include "qzsim.h"
 #include "SimulatorSupport.h"
@@ -21,6 +24,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QtCharts/QChartView>
 
 using namespace shelltest;
@@ -57,6 +61,18 @@ void hear(QAccessibleEvent *event)
         }
     }
     heard().push_back({event->object(), event->type(), text});
+}
+
+QString accessibleName(QObject *object)
+{
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(object);
+    return iface ? iface->text(QAccessible::Name) : QStringLiteral("<none>");
+}
+
+QString accessibleDescriptionOf(QObject *object)
+{
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(object);
+    return iface ? iface->text(QAccessible::Description) : QStringLiteral("<none>");
 }
 
 QString describe(const Heard &h)
@@ -131,6 +147,7 @@ private slots:
         setDecimalSeparatorForTesting(u'.');
         now = QDateTime(QDate(2026, 12, 10), QTime(9, 0, 0));
         heard().clear();
+        boxes.boxes.clear();
     }
     void cleanup()
     {
@@ -254,6 +271,184 @@ private slots:
         QVERIFY(iface);
         QCOMPARE(iface->role(), QAccessible::Window);
         QCOMPARE(iface->text(QAccessible::Name), trend.windowTitle());
+    }
+
+    void theCompareTablesColumnsAllHaveHeaders()
+    {
+        TCompareDialog dialog(QStringLiteral("a.cfg"), {{QStringLiteral("Nominal range"), QStringLiteral("1"),
+                                                         QStringLiteral("2"), true}});
+        auto *table = dialog.findChild<QTableWidget *>(QStringLiteral("compareTable"));
+        QVERIFY(table);
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(table);
+        QVERIFY(iface && iface->tableInterface());
+        QStringList headers;
+        for (int c = 0; c < table->columnCount(); ++c)
+            headers << iface->tableInterface()->columnDescription(c);
+        QCOMPARE(headers, (QStringList{"Setting", "File", "Transmitter", "Difference"}));
+    }
+
+    // ---- 3. Messages are readable without a mouse ----
+
+    void yRangeMessagesShowInTheWindow_data()
+    {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("not a number") << 0 << "abc" << "10" << "Invalid real number";
+        QTest::newRow("wrong order") << 0 << "10" << "5" << "From must be less than To";
+        QTest::newRow("wrong order, German") << 2 << "10" << "5" << "Von muss kleiner als Bis sein";
+        QTest::newRow("good") << 0 << "5" << "10" << "";
+    }
+    void yRangeMessagesShowInTheWindow()
+    {
+        QFETCH(int, language);
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(QString, message);
+        TMainF &w = connectedWindow();
+        useLanguage(language);
+        w.translateMainWindow();
+        TTrendWindow &trend = openTrend(w);
+        TYRange &range = *trend.yRange;
+        range.automaticCheck->setChecked(false);
+        range.fromEdit->setText(from);
+        range.toEdit->setText(to);
+        emit range.toEdit->editingFinished();
+        QCOMPARE(range.errorLabel->text(), message);
+        QCOMPARE(!range.errorLabel->isHidden(), !message.isEmpty());
+        // Automatic clears the fields' complaint
+        range.automaticCheck->setChecked(true);
+        QVERIFY(range.errorLabel->isHidden());
+    }
+
+    // The reason a write was not journaled is in the status bar, in the language shown.
+    void notJournaledSaysWhyInTheLanguageShown()
+    {
+        TMainF &w = connectedWindow();
+        w.show();
+        journal::Address address;
+        address.path = QStringLiteral("/no/such/folder/journal.sqlite");
+        auto *attached = new TWindowJournal(w, address);
+        w.CmVycist();
+        w.CmKonfigurace();
+        attached->waitForRecords();
+        QTRY_VERIFY(!attached->note->isHidden());
+        QVERIFY2(attached->note->text().startsWith(QStringLiteral("Not journaled: Cannot open the journal ")),
+                 qPrintable(attached->note->text()));
+        QVERIFY(accessibleName(attached->note).startsWith(QStringLiteral("Not journaled: Cannot open the journal ")));
+        QVERIFY(accessibleName(attached->note).contains(QStringLiteral("/no/such/folder")));
+        QVERIFY(attached->note->width() <= w.width() / 2);
+        useLanguage(2);
+        w.translateMainWindow();
+        QVERIFY2(attached->note->text().startsWith(QStringLiteral("Nicht protokolliert: Cannot open")),
+                 qPrintable(attached->note->text()));
+        QVERIFY(accessibleName(attached->note).startsWith(QStringLiteral("Nicht protokolliert: Cannot open the journal ")));
+    }
+
+    // ---- 4. A stale value is heard as stale ----
+
+    void aStaleValueSaysSoUntilTheNextGoodPoll()
+    {
+        TMainF &w = connectedWindow();
+        w.checkActualValue->setChecked(true);
+        tick(w);
+        const QString shown = w.Aktualni->text();
+        QCOMPARE(accessibleDescriptionOf(w.Aktualni), QString());
+        qzsim_clear_logs();
+        qzsim_fail_from(1); // the transmitter stops answering
+        tick(w);
+        tick(w);
+        QVERIFY(!w.checkActualValue->isChecked());
+        QCOMPARE(w.Aktualni->text(), shown); // kept, as it looks
+        QCOMPARE(accessibleDescriptionOf(w.Aktualni), QStringLiteral("Last value since 09:00:01"));
+        useLanguage(1);
+        w.translateMainWindow();
+        QCOMPARE(accessibleDescriptionOf(w.Aktualni), QStringLiteral("Poslední hodnota od 09:00:01"));
+        qzsim_fail_from(0);
+        w.checkActualValue->setChecked(true);
+        tick(w);
+        QCOMPARE(accessibleDescriptionOf(w.Aktualni), QString());
+    }
+
+    // ---- 6. Enter presses the focused button ----
+
+    void enterPressesTheFocusedButton()
+    {
+        TMainF &w = connectedWindow();
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.buttonreadConfiguration->setFocus();
+        QTest::keyClick(w.buttonreadConfiguration, Qt::Key_Return);
+        QCOMPARE(boxes.boxes.size(), std::size_t(1));
+        QCOMPARE(boxes.boxes[0].text, QStringLiteral("Configuration successfully read"));
+        QVERIFY(requestLog().contains(QStringLiteral("read 67/27")));
+        // in a limit field Enter keeps its meaning: nothing is pressed, nothing sent
+        qzsim_clear_logs();
+        boxes.boxes.clear();
+        w.V1_P1->setFocus();
+        const QString before = w.V1_P1->text();
+        QTest::keyClick(w.V1_P1, Qt::Key_Enter);
+        QCOMPARE(w.V1_P1->text(), before);
+        QCOMPARE(requestLog(), QStringList{});
+        QCOMPARE(boxes.boxes.size(), std::size_t(0));
+
+        TTrendWindow &trend = openTrend(w);
+        QVERIFY(!trend.paused());
+        QTest::keyClick(trend.pauseButton, Qt::Key_Return);
+        QVERIFY(trend.paused());
+        QTest::keyClick(trend.pauseButton, Qt::Key_Enter);
+        QVERIFY(!trend.paused());
+    }
+
+    // ---- 7. Escape closes an open drop-down list first ----
+
+    void escapeClosesAnOpenListFirst()
+    {
+        TMainF &w = connectedWindow();
+        TTrendWindow &trend = openTrend(w);
+        QVERIFY(QTest::qWaitForWindowActive(&trend));
+        trend.spanBox->setFocus();
+        trend.spanBox->showPopup();
+        QTRY_VERIFY(QApplication::activePopupWidget());
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+        QTRY_VERIFY(!QApplication::activePopupWidget());
+        QVERIFY(trend.isVisible());
+        QCOMPARE(trend.spanBox->currentIndex(), 1);
+        QTest::keyClick(trend.spanBox, Qt::Key_Escape);
+        QTRY_VERIFY(!trend.isVisible());
+    }
+
+    // ---- 8. The chart has the focus, and shows it ----
+
+    void theChartTakesTheFocusAndShowsIt()
+    {
+        TMainF &w = connectedWindow();
+        w.show();
+        TTrendWindow &trend = openTrend(w);
+        QVERIFY(QTest::qWaitForWindowActive(&trend));
+        QCOMPARE(QApplication::focusWidget(), trend.chartView);
+        // the chart is first in the tab order
+        QWidget *first = trend.nextInFocusChain();
+        while (first != &trend && !(first->focusPolicy() & Qt::TabFocus))
+            first = first->nextInFocusChain();
+        QCOMPARE(first, trend.chartView);
+        const QColor highlight = trend.chartView->palette().color(QPalette::Highlight);
+        const QImage focused = trend.chartView->grab().toImage();
+        QCOMPARE(focused.pixelColor(0, focused.height() / 2), highlight);
+
+        // the focus elsewhere: no frame; closed and opened again: on the chart
+        trend.spanBox->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), trend.spanBox);
+        const QImage unfocused = trend.chartView->grab().toImage();
+        QVERIFY(unfocused.pixelColor(0, unfocused.height() / 2) != highlight);
+        trend.close();
+        openTrend(w);
+        QVERIFY(QTest::qWaitForWindowActive(&trend));
+        QTRY_COMPARE(QApplication::focusWidget(), trend.chartView);
+        QTest::keyClick(trend.chartView, Qt::Key_Home);
+        QCOMPARE(trend.spanBox->currentIndex(), 1);
     }
 };
 
