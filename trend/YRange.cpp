@@ -71,6 +71,7 @@ void TYRange::retranslate()
     toEdit->setAccessibleName(host.translate(QStringLiteral("Y axis to")));
     notANumber = host.translate(QStringLiteral("Invalid real number"));
     fromBelowTo = host.translate(QStringLiteral("From must be less than To"));
+    tooLarge = host.translate(QStringLiteral("Value too large"));
     // A shown error in the new language.
     markError(fromEdit, fromError);
     markError(toEdit, toError);
@@ -82,6 +83,9 @@ void TYRange::automaticToggled(bool automatic)
     toEdit->setEnabled(!automatic);
     if (automatic) {
         fixed.reset();
+        // Automatic shows no numbers of its own: none that no longer hold.
+        fromEdit->clear();
+        toEdit->clear();
         markError(fromEdit, Error::None);
         markError(toEdit, Error::None);
     } else {
@@ -151,6 +155,17 @@ void TYRange::readFields()
         markError(toEdit, Error::NotANumber);
         return;
     }
+    // Beyond a thousand million nominal ranges the axis shows no usable numbers.
+    const double nominal = std::isfinite(shownIn.nominalPascal) && shownIn.nominalPascal > 0
+                               ? double(shownIn.nominalPascal) : 1e5;
+    const double limit = 1e9 * nominal;
+    const bool fromTooLarge = std::abs(range.first) > limit;
+    const bool toTooLarge = std::abs(range.second) > limit;
+    if (fromTooLarge || toTooLarge) {
+        markError(fromEdit, fromTooLarge ? Error::TooLarge : Error::None);
+        markError(toEdit, toTooLarge ? Error::TooLarge : Error::None);
+        return;
+    }
     if (range != *fixed) {
         fixed = range;
         emit changed();
@@ -160,13 +175,16 @@ void TYRange::readFields()
 void TYRange::markError(QLineEdit *edit, Error kind)
 {
     (edit == fromEdit ? fromError : toError) = kind;
-    const QString error = kind == Error::NotANumber ? notANumber : kind == Error::Order ? fromBelowTo : QString();
+    const auto text = [this](Error e) {
+        return e == Error::NotANumber ? notANumber : e == Error::Order ? fromBelowTo : e == Error::TooLarge ? tooLarge : QString();
+    };
+    const QString error = text(kind);
     const bool invalid = kind != Error::None;
     edit->setToolTip(error);
     edit->setAccessibleDescription(error);
     // Said in the window too, for those who use no mouse.
     const Error shown = fromError != Error::None ? fromError : toError;
-    const QString line = shown == Error::NotANumber ? notANumber : shown == Error::Order ? fromBelowTo : QString();
+    const QString line = text(shown);
     errorLabel->setText(line);
     errorLabel->setVisible(!line.isEmpty());
     if (edit->property("invalid").toBool() == invalid)

@@ -46,7 +46,7 @@ private:
     void automaticToggled(bool automatic);
     void readFields();
     void showFields();
-    enum class Error { None, NotANumber, Order };
+    enum class Error { None, NotANumber, Order, TooLarge };
     void markError(QLineEdit *edit, Error error);
 
     TrendHost &host;
@@ -55,6 +55,7 @@ private:
     TrendDisplay shownIn; // the unit the fields show
     QString notANumber;
     QString fromBelowTo;
+    QString tooLarge;
     Error fromError = Error::None;
     Error toError = Error::None;
 };

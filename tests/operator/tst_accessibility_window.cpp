@@ -299,6 +299,10 @@ private slots:
         QTest::newRow("wrong order") << 0 << "10" << "5" << "From must be less than To";
         QTest::newRow("wrong order, German") << 2 << "10" << "5" << "Von muss kleiner als Bis sein";
         QTest::newRow("good") << 0 << "5" << "10" << "";
+        // 100 kPa nominal range: beyond 1e9 of it (1e11 kPa) the axis shows nothing usable
+        QTest::newRow("too large") << 0 << "0" << "2e11" << "Value too large";
+        QTest::newRow("too large below") << 1 << "-2e11" << "0" << "Hodnota je příliš velká";
+        QTest::newRow("large, within") << 0 << "-9e10" << "9e10" << "";
     }
     void yRangeMessagesShowInTheWindow()
     {
@@ -317,9 +321,11 @@ private slots:
         emit range.toEdit->editingFinished();
         QCOMPARE(range.errorLabel->text(), message);
         QCOMPARE(!range.errorLabel->isHidden(), !message.isEmpty());
-        // Automatic clears the fields' complaint
+        // Automatic clears the fields and their complaint
         range.automaticCheck->setChecked(true);
         QVERIFY(range.errorLabel->isHidden());
+        QCOMPARE(range.fromEdit->text(), QString());
+        QCOMPARE(range.toEdit->text(), QString());
     }
 
     // The reason a write was not journaled is in the status bar, in the language shown.
