@@ -52,7 +52,9 @@ const QStringList &toolKeys()
         "Y axis", "Automatic", "Y axis automatic", "From", "To", "Y axis from", "Y axis to",
         "From must be less than To",
         // the write journal
-        "Not journaled"};
+        "Not journaled",
+        // a stale value, the compare's last column, a Y range too large
+        "Last value since", "Difference", "Value too large"};
     return keys;
 }
 
