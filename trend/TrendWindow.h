@@ -115,7 +115,8 @@ private:
     int plotColumns() const;
     void placeEmptyLabel();
     // Zoom by factor (below 1: in) and pan by ms (negative: back) the time axis.
-    void zoomTime(double factor);
+    // anchor: a time that keeps its place on the axis (none: the right edge).
+    void zoomTime(double factor, std::optional<int64_t> anchor = std::nullopt);
     void panTime(int64_t ms);
     void goLive();
     // Press, move and release of the left button over the plot pan the time axis; true: taken.

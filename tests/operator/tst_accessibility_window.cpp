@@ -25,7 +25,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QWheelEvent>
+#include <QtCharts/QChart>
 #include <QtCharts/QChartView>
+#include <QtCharts/QLineSeries>
+#include "TimeAxis.h"
 
 using namespace shelltest;
 using namespace simtest;
@@ -455,6 +459,63 @@ private slots:
         QTRY_COMPARE(QApplication::focusWidget(), trend.chartView);
         QTest::keyClick(trend.chartView, Qt::Key_Home);
         QCOMPARE(trend.spanBox->currentIndex(), 1);
+    }
+
+    // ---- 10. Zoom keeps the time under the pointer, or at the cursor ----
+
+    void zoomKeepsTheTimeItIsAround_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<double>("at"); // across the plot, 0 to 1
+        QTest::newRow("wheel in, a third across") << "wheel+" << 1.0 / 3;
+        // out, a page back: the wider view still ends before the newest value
+        QTest::newRow("wheel out, a page back") << "back wheel-" << 1.0 / 3;
+        QTest::newRow("wheel in, in the middle") << "wheel+" << 0.5;
+        QTest::newRow("+ at the cursor") << "+" << 0.0;
+    }
+    void zoomKeepsTheTimeItIsAround()
+    {
+        QFETCH(QString, how);
+        QFETCH(double, at);
+        TMainF &w = connectedWindow();
+        w.checkActualValue->setChecked(true);
+        TTrendWindow &trend = openTrend(w);
+        for (int i = 0; i < 1800; ++i) {
+            qzsim_push_reading(float(i));
+            tick(w);
+        }
+        if (how.startsWith(QLatin1String("back "))) {
+            QTest::keyClick(trend.chartView, Qt::Key_PageUp);
+            how = how.mid(5);
+        }
+        QApplication::processEvents();
+        const QRectF plot = trend.chart->plotArea();
+        const auto xOf = [&](int64_t ms) {
+            return trend.chart->mapToPosition(QPointF(double(ms), 0), trend.limitSeries[0]).x();
+        };
+        const int64_t shownBefore = trend.axisX->end() - trend.axisX->begin();
+        int64_t kept = 0;
+        double xBefore = 0;
+        if (how.startsWith(QLatin1String("wheel"))) {
+            const QPointF chartPoint(plot.left() + plot.width() * at, plot.center().y());
+            const QPointF inView = trend.chartView->mapFromScene(trend.chart->mapToScene(chartPoint));
+            kept = int64_t(trend.chart->mapToValue(chartPoint, trend.limitSeries[0]).x());
+            xBefore = xOf(kept);
+            QWheelEvent wheel(inView, trend.chartView->viewport()->mapToGlobal(inView), QPoint(),
+                              QPoint(0, how.endsWith(u'+') ? 120 : -120), Qt::NoButton, Qt::NoModifier,
+                              Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(trend.chartView->viewport(), &wheel);
+        } else {
+            for (int i = 0; i < 200; ++i)
+                QTest::keyClick(trend.chartView, Qt::Key_Left);
+            QVERIFY(trend.cursorPlace());
+            kept = trend.cursorPlace()->ms;
+            xBefore = xOf(kept);
+            QTest::keyClick(trend.chartView, Qt::Key_Plus);
+        }
+        const int64_t shownAfter = trend.axisX->end() - trend.axisX->begin();
+        QVERIFY(shownAfter != shownBefore);
+        QVERIFY2(std::abs(xOf(kept) - xBefore) <= 2.0, qPrintable(QStringLiteral("%1 -> %2").arg(xBefore).arg(xOf(kept))));
     }
 };
 
