@@ -30,6 +30,24 @@ QFont dialogFont()
 
 // Keeps the outer size (frame included) at the given size once the window
 // system tells the frame, and ignores Escape: the dialog has no cancel button.
+// Enter presses the button that has the focus, as Space does; the dialog
+// keeps no default button, so Enter on a language does nothing.
+class EnterPresses : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                static_cast<QPushButton *>(watched)->click();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 class LanguageDialog : public QDialog
 {
 public:
@@ -141,7 +159,9 @@ bool selectLanguage(QWidget *owner)
     cancel->setObjectName(QStringLiteral("buttonCancel"));
     ok->setGeometry(8, buttonTop, 75, 25);
     cancel->setGeometry(ok->width() + 16, buttonTop, 75, 25);
+    auto *enterPresses = new EnterPresses(&dialog);
     for (QPushButton *button : {ok, cancel}) {
+        button->installEventFilter(enterPresses);
         button->setAutoDefault(false);
         button->setDefault(false);
         button->setFont(dialogFont());

@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QProgressBar>
 
+#include <algorithm>
+
 namespace {
 
 // Looked up at a change of language.
@@ -54,12 +56,23 @@ void setName(QWidget *widget, const QString &name)
         nameObserver()(widget, name);
 }
 
-class NamedComboBox : public QAccessibleWidget {
+// A drop-down list's selection is read as its value and as its text (the
+// reader's Text interface, what Qt's editable boxes offer through their line
+// edit). Its list of items is made only when a reader asks for it: the
+// window's mode boxes make theirs when first opened (ModeBox.h).
+class NamedComboBox : public QAccessibleWidget, public QAccessibleTextInterface {
 public:
     explicit NamedComboBox(QComboBox *box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
 
     QComboBox *box() const { return static_cast<QComboBox *>(object()); }
+    QAbstractItemView *madeView() const { return box()->findChild<QAbstractItemView *>(); }
 
+    void *interface_cast(QAccessible::InterfaceType t) override
+    {
+        if (t == QAccessible::TextInterface)
+            return static_cast<QAccessibleTextInterface *>(this);
+        return QAccessibleWidget::interface_cast(t);
+    }
     QString text(QAccessible::Text t) const override
     {
         if (t == QAccessible::Value)
@@ -74,24 +87,54 @@ public:
     {
         QAccessible::State s = QAccessibleWidget::state();
         s.expandable = true;
-        s.expanded = box()->view() && box()->view()->isVisible();
+        const QAbstractItemView *view = madeView();
+        s.expanded = view && view->isVisible();
         return s;
     }
     // The list of items, as Qt's own offers it.
-    int childCount() const override { return box()->view() ? 1 : 0; }
+    int childCount() const override { return 1; }
     QAccessibleInterface *child(int index) const override
     {
-        return index == 0 && box()->view() ? QAccessible::queryAccessibleInterface(box()->view()) : nullptr;
+        return index == 0 ? QAccessible::queryAccessibleInterface(box()->view()) : nullptr;
     }
     int indexOfChild(const QAccessibleInterface *child) const override
     {
-        return child && box()->view() && child->object() == box()->view() ? 0 : -1;
+        const QAbstractItemView *view = madeView();
+        return child && view && child->object() == view ? 0 : -1;
     }
     QStringList actionNames() const override { return {showMenuAction(), pressAction()}; }
     void doAction(const QString &action) override
     {
         if (action == showMenuAction() || action == pressAction())
             box()->showPopup();
+    }
+
+    // The selected item's text, read only.
+    QString text(int startOffset, int endOffset) const override
+    {
+        const QString all = box()->currentText();
+        if (endOffset < 0 || endOffset > all.size())
+            endOffset = int(all.size());
+        startOffset = std::clamp(startOffset, 0, endOffset);
+        return all.mid(startOffset, endOffset - startOffset);
+    }
+    int characterCount() const override { return int(box()->currentText().size()); }
+    void selection(int, int *startOffset, int *endOffset) const override { *startOffset = *endOffset = 0; }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    QRect characterRect(int) const override { return {}; }
+    int offsetAtPoint(const QPoint &) const override { return -1; }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int offset, int *startOffset, int *endOffset) const override
+    {
+        *startOffset = 0;
+        *endOffset = characterCount();
+        Q_UNUSED(offset);
+        return {};
     }
 };
 
@@ -122,6 +165,9 @@ QAccessibleInterface *operatorInterfaces(const QString &, QObject *object)
 {
     if (auto *box = qobject_cast<QComboBox *>(object); box && !box->isEditable())
         return new NamedComboBox(box);
+    // The trend is a window of its own to a reader, as the main window is.
+    if (object && object->isWidgetType() && object->objectName() == QLatin1String("trendWindow"))
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Window);
     // The window's poll mark, found by its design name.
     if (auto *label = qobject_cast<QLabel *>(object); label && label->objectName() == QLatin1String("Hvezdicka"))
         return new PollMark(label);
@@ -183,6 +229,9 @@ void installAccessibleInterfaces(TMainF &w)
 {
     // Factories are asked newest first, and Qt Widgets installs its own with
     // the application object: ours goes in again at the front.
+    // A name of its own keeps the mark's text changes, twice a poll, from
+    // being announced; what a reader hears is the interface's.
+    w.Hvezdicka->setAccessibleName(QStringLiteral("*"));
     QAccessible::removeFactory(operatorInterfaces);
     QAccessible::installFactory(operatorInterfaces);
     // Qt keeps the first interface made for an object (events during the

@@ -100,7 +100,7 @@ TCompareDialog::TCompareDialog(const QString &fileName, const std::vector<Compar
     table->setObjectName(QStringLiteral("compareTable"));
     table->setAccessibleName(translate(QStringLiteral("Compare file with transmitter")));
     table->setHorizontalHeaderLabels({translate(QStringLiteral("Setting")), translate(QStringLiteral("File")),
-                                      translate(QStringLiteral("Transmitter")), QString()});
+                                      translate(QStringLiteral("Transmitter")), translate(QStringLiteral("Difference"))});
     table->verticalHeader()->hide();
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);

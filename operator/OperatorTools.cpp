@@ -40,6 +40,10 @@ TOperatorTools::TOperatorTools(TMainF &window) : QObject(&window), trendHost(win
     // Without a size grip the last item would end at the window's edge, its frame cut off.
     w.statusbar->setContentsMargins(0, 0, 3, 0);
     installAccessibleInterfaces(w);
+    // Enter presses the button that has the focus, as Space does (a limit
+    // field keeps its own Enter: the key reaches a button only from a button).
+    for (QPushButton *button : w.findChildren<QPushButton *>())
+        button->setAutoDefault(true);
 
     w.menuReadConfigurationFromDisk->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     w.menuWriteconfigurationToDisk->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
@@ -113,6 +117,9 @@ void TOperatorTools::retranslate()
     recordingTitle = translateWithColon(QStringLiteral("Recording"));
     recordingFailedTitle = translateWithColon(QStringLiteral("Recording stopped, file cannot be written"));
     showRecording();
+    lastValueText = translate(QStringLiteral("Last value since"));
+    if (!w.Aktualni->accessibleDescription().isEmpty())
+        describeLiveValue(true);
     nameMainWindowControls(w);
     for (std::size_t state = 0; state < connectionTexts.size(); ++state)
         connectionTexts[state] = connectionStateText(ConnectionState(state));
@@ -168,6 +175,8 @@ void TOperatorTools::polled(int outcome, float pascal)
         history.append(now.toMSecsSinceEpoch(), pascal,
                        uint8_t(lampsOn[0] | lampsOn[1] << 1 | lampsOn[2] << 2));
         nameLiveValue(w);
+        lastValueAt = now;
+        describeLiveValue(false);
         if (recorder.active()) {
             RecordedValue value;
             value.time = now;
@@ -183,11 +192,23 @@ void TOperatorTools::polled(int outcome, float pascal)
             trendWindow->historyChanged();
         return;
     }
-    if (outcome == display::Poll::SwitchOff)
+    if (outcome == display::Poll::SwitchOff) {
         setConnection(stateAfterExchange(connection, false));
+        describeLiveValue(true);
+    }
     history.appendGap(now.toMSecsSinceEpoch());
     if (trendWindow)
         trendWindow->historyChanged();
+}
+
+void TOperatorTools::describeLiveValue(bool stale)
+{
+    // The label keeps the last value as it looks; a screen reader is told it is old, and since when.
+    const QString text = stale && lastValueAt.isValid()
+                             ? lastValueText + u' ' + lastValueAt.toString(QStringLiteral("HH:mm:ss"))
+                             : QString();
+    if (w.Aktualni->accessibleDescription() != text)
+        w.Aktualni->setAccessibleDescription(text);
 }
 
 void TOperatorTools::showTrend()

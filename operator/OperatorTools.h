@@ -54,6 +54,8 @@ private:
     void setConnection(ConnectionState state);
     void showRecording();
     void showConnection();
+    // The live value's description: empty, or that it is the last value and since when.
+    void describeLiveValue(bool stale);
     int64_t nowMs() const { return clock().toMSecsSinceEpoch(); }
 
     // The connection states' texts by ConnectionState, looked up at each
@@ -65,4 +67,6 @@ private:
     QString recordingTitle;
     QString recordingFailedTitle;
     QString connectionText;
+    QString lastValueText;
+    QDateTime lastValueAt; // of the last value polled
 };

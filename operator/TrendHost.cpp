@@ -22,7 +22,7 @@ QString TTrendHost::pluralForm(const QString &translatedForms, int number) const
 
 TrendDisplay TTrendHost::display() const
 {
-    return TrendDisplay{w.unitFactor, w.decimals, w.unitText, w.isPressure};
+    return TrendDisplay{w.unitFactor, w.decimals, w.unitText, w.isPressure, w.nominalRange};
 }
 
 QString TTrendHost::shownNumber(float pascal) const { return display::shownNumber(pascal, w); }

@@ -19,6 +19,7 @@ struct TrendDisplay {
     int decimals = 0;
     QString unitText;  // "kPa", "mm", ...
     bool isPressure = true;
+    float nominalPascal = 0; // the transmitter's nominal range; 0: not known
 };
 
 // The window's recording as the trend shows it.

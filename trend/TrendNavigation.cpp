@@ -27,14 +27,23 @@
 #include <algorithm>
 #include <cmath>
 
-void TTrendWindow::zoomTime(double factor)
+void TTrendWindow::zoomTime(double factor, std::optional<int64_t> anchor)
 {
     const int64_t end = axisX->end();
     const int64_t shown = end - axisX->begin() + 1;
     // From ten seconds to a day and a bit, the history's reach.
     zoomMs = std::clamp(int64_t(double(shown) * factor), int64_t(10'000), int64_t(25 * 3'600'000));
-    if (!following())
+    // The anchor's time stays where it is on the axis; without one, the right edge.
+    if (anchor && *anchor >= axisX->begin() && *anchor < end) {
+        const double after = double(end - *anchor) / double(shown);
+        const int64_t newEnd = *anchor + int64_t(after * double(zoomMs));
+        if (newEnd >= host.now() && !paused())
+            lookEnd.reset();
+        else
+            lookEnd = newEnd;
+    } else if (!following()) {
         lookEnd = end;
+    }
     redraw();
 }
 
@@ -64,11 +73,12 @@ bool TTrendWindow::eventFilter(QObject *watched, QEvent *event)
         const int64_t shown = axisX->end() - axisX->begin() + 1;
         const auto *key = static_cast<QKeyEvent *>(event);
         switch (key->key()) {
+        // Around the cursor, if there is one.
         case Qt::Key_Plus:
-            zoomTime(0.5);
+            zoomTime(0.5, cursor ? std::optional<int64_t>(cursor->ms) : std::nullopt);
             return true;
         case Qt::Key_Minus:
-            zoomTime(2);
+            zoomTime(2, cursor ? std::optional<int64_t>(cursor->ms) : std::nullopt);
             return true;
         // The cursor steps by a sample; with Ctrl the view moves by a tenth.
         case Qt::Key_Left:
@@ -100,9 +110,15 @@ bool TTrendWindow::eventFilter(QObject *watched, QEvent *event)
         }
     }
     if (watched == chartView->viewport() && event->type() == QEvent::Wheel) {
-        const int steps = static_cast<QWheelEvent *>(event)->angleDelta().y();
+        const auto *wheel = static_cast<QWheelEvent *>(event);
+        const int steps = wheel->angleDelta().y();
+        // The time under the pointer stays under it.
+        const QPointF chartPos = chart->mapFromScene(chartView->mapToScene(wheel->position().toPoint()));
+        std::optional<int64_t> anchor;
+        if (chart->plotArea().contains(chartPos))
+            anchor = int64_t(chart->mapToValue(chartPos, limitSeries[0]).x());
         if (steps != 0)
-            zoomTime(steps > 0 ? 0.5 : 2);
+            zoomTime(steps > 0 ? 0.5 : 2, anchor);
         return true;
     }
     const QEvent::Type type = event->type();

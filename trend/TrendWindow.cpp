@@ -4,6 +4,7 @@
 #include "TimeAxis.h"
 #include "YRange.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
@@ -49,6 +50,7 @@ TTrendWindow::TTrendWindow(TrendHost &trendHost, QWidget *parent)
     : QWidget(parent, Qt::Window), host(trendHost), history(trendHost.history())
 {
     setObjectName(QStringLiteral("trendWindow"));
+    installReadoutInterface();
 
     chart = new QChart;
     // At the side, one entry a line: below the plot the names are cut short.
@@ -162,9 +164,26 @@ TTrendWindow::TTrendWindow(TrendHost &trendHost, QWidget *parent)
         zoomMs = 0;
         redraw();
     });
-    // Escape closes the trend, as it closes a dialog.
+    // Escape closes the trend, as it closes a dialog; an open drop-down list or menu first.
     auto *closeKey = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(closeKey, &QShortcut::activated, this, &QWidget::close);
+    connect(closeKey, &QShortcut::activated, this, [this] {
+        if (QWidget *popup = QApplication::activePopupWidget()) {
+            if (spanBox->isAncestorOf(popup))
+                spanBox->hidePopup();
+            else
+                popup->close();
+            return;
+        }
+        close();
+    });
+    // Enter presses the button that has the focus, as Space does.
+    for (QPushButton *button : findChildren<QPushButton *>())
+        button->setAutoDefault(true);
+    // The chart shows that it has the focus; the frame is there without it too, so nothing moves.
+    chartView->setStyleSheet(QStringLiteral("QChartView { border: 2px solid transparent; }"
+                                            "QChartView:focus { border: 2px solid palette(highlight); }"));
+    // The chart first: Home, End and the arrows act on its cursor from the start.
+    setTabOrder(chartView, spanBox);
     connect(pauseButton, &QPushButton::toggled, this, [this](bool on) {
         frozenEnd = host.now();
         // The button says what pressing it does now.
@@ -363,6 +382,8 @@ void TTrendWindow::recordingChanged() { showRecordingState(); }
 void TTrendWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    // Opened again: on the chart, wherever the focus was when it closed.
+    chartView->setFocus(Qt::OtherFocusReason);
     redraw();
 }
 

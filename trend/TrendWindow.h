@@ -115,7 +115,8 @@ private:
     int plotColumns() const;
     void placeEmptyLabel();
     // Zoom by factor (below 1: in) and pan by ms (negative: back) the time axis.
-    void zoomTime(double factor);
+    // anchor: a time that keeps its place on the axis (none: the right edge).
+    void zoomTime(double factor, std::optional<int64_t> anchor = std::nullopt);
     void panTime(int64_t ms);
     void goLive();
     // Press, move and release of the left button over the plot pan the time axis; true: taken.
@@ -133,6 +134,8 @@ private:
     void describeLanes();
     // The texts of the cursor, the lanes and the legend's description, at a change of language.
     void translateCursorAndLanes();
+    // The readout's accessible interface, before the label is first asked for one.
+    static void installReadoutInterface();
 
     // The statistics' captions: the figures change every poll, the words only with the language.
     QString minimumCaption;

@@ -4,6 +4,7 @@
 #include "TrendWindow.h"
 
 #include <QAccessible>
+#include <QAccessibleWidget>
 #include <QDateTime>
 #include <QGraphicsLineItem>
 #include <QLabel>
@@ -19,8 +20,8 @@
 
 namespace {
 
-// Qt 6.4 changes a name or a description without telling a screen reader: a
-// change is told here, once, so the cursor's new place is heard.
+// Each set of a name or a description is told to a screen reader by Qt: a
+// text is set only when it changes, so a cursor step is heard once.
 void say(QWidget *widget, QAccessible::Event what, const QString &text,
          const std::function<void(QWidget *, const QString &)> &observer)
 {
@@ -33,13 +34,39 @@ void say(QWidget *widget, QAccessible::Event what, const QString &text,
             return;
         widget->setAccessibleDescription(text);
     }
-    QAccessibleEvent event(widget, what);
-    QAccessible::updateAccessibility(&event);
     if (observer)
         observer(widget, text);
 }
 
+// The cursor's readout under the chart is read as a sentence; its changes are
+// heard through the chart, which has the focus, not a second time from it.
+class CursorReadout : public QAccessibleWidget {
+public:
+    explicit CursorReadout(QLabel *label) : QAccessibleWidget(label, QAccessible::StaticText) {}
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name) {
+            const QString shown = static_cast<QLabel *>(widget())->text();
+            return shown.isEmpty() ? widget()->accessibleName() : shown.split(QStringLiteral("  ")).join(QStringLiteral(", "));
+        }
+        return QAccessibleWidget::text(t);
+    }
+};
+
+QAccessibleInterface *trendInterfaces(const QString &, QObject *object)
+{
+    if (auto *label = qobject_cast<QLabel *>(object); label && label->objectName() == QLatin1String("trendPointer"))
+        return new CursorReadout(label);
+    return nullptr;
+}
+
 } // namespace
+
+void TTrendWindow::installReadoutInterface()
+{
+    QAccessible::removeFactory(trendInterfaces);
+    QAccessible::installFactory(trendInterfaces);
+}
 
 void TTrendWindow::translateCursorAndLanes()
 {
@@ -57,7 +84,8 @@ void TTrendWindow::translateCursorAndLanes()
     legendCaption = host.translateWithColon(QStringLiteral("Legend"));
     lanes->setCaptions(laneCaptions);
     lanes->setAccessibleName(host.translate(QStringLiteral("Output states")));
-    pointerLabel->setAccessibleDescription(host.translate(QStringLiteral("Cursor")));
+    // A name of its own keeps the label's text changes unannounced (the chart tells them).
+    pointerLabel->setAccessibleName(host.translate(QStringLiteral("Cursor")));
 }
 
 QString TTrendWindow::pointerText(int64_t ms) const
@@ -121,7 +149,6 @@ void TTrendWindow::showCursor()
     pointerLabel->setText(readout.join(QStringLiteral("  ")));
     // Said as a sentence: the parts apart.
     cursorReadoutText = readout.join(QStringLiteral(", "));
-    say(pointerLabel, QAccessible::NameChanged, cursorReadoutText, announced);
     placeCursorLine();
     describeChart();
 }

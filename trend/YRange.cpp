@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QHBoxLayout>
+#include <QVBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -40,8 +41,15 @@ TYRange::TYRange(TrendHost &trendHost, const QValueAxis &yAxis, QWidget *parent)
         connect(edit, &QLineEdit::editingFinished, this, &TYRange::readFields);
     }
     setStyleSheet(QStringLiteral("QLineEdit[invalid=\"true\"] { border: 2px solid #c00000; }"));
-    auto *row = new QHBoxLayout(this);
-    row->setContentsMargins(0, 0, 0, 0);
+    auto *rows = new QVBoxLayout(this);
+    rows->setContentsMargins(0, 0, 0, 0);
+    auto *row = new QHBoxLayout;
+    rows->addLayout(row);
+    errorLabel = new QLabel(this);
+    errorLabel->setObjectName(QStringLiteral("trendYError"));
+    errorLabel->setStyleSheet(QStringLiteral("color: #c00000;"));
+    errorLabel->hide();
+    rows->addWidget(errorLabel);
     row->addWidget(caption);
     row->addWidget(automaticCheck);
     row->addWidget(fromCaption);
@@ -63,6 +71,7 @@ void TYRange::retranslate()
     toEdit->setAccessibleName(host.translate(QStringLiteral("Y axis to")));
     notANumber = host.translate(QStringLiteral("Invalid real number"));
     fromBelowTo = host.translate(QStringLiteral("From must be less than To"));
+    tooLarge = host.translate(QStringLiteral("Value too large"));
     // A shown error in the new language.
     markError(fromEdit, fromError);
     markError(toEdit, toError);
@@ -74,6 +83,9 @@ void TYRange::automaticToggled(bool automatic)
     toEdit->setEnabled(!automatic);
     if (automatic) {
         fixed.reset();
+        // Automatic shows no numbers of its own: none that no longer hold.
+        fromEdit->clear();
+        toEdit->clear();
         markError(fromEdit, Error::None);
         markError(toEdit, Error::None);
     } else {
@@ -143,6 +155,17 @@ void TYRange::readFields()
         markError(toEdit, Error::NotANumber);
         return;
     }
+    // Beyond a thousand million nominal ranges the axis shows no usable numbers.
+    const double nominal = std::isfinite(shownIn.nominalPascal) && shownIn.nominalPascal > 0
+                               ? double(shownIn.nominalPascal) : 1e5;
+    const double limit = 1e9 * nominal;
+    const bool fromTooLarge = std::abs(range.first) > limit;
+    const bool toTooLarge = std::abs(range.second) > limit;
+    if (fromTooLarge || toTooLarge) {
+        markError(fromEdit, fromTooLarge ? Error::TooLarge : Error::None);
+        markError(toEdit, toTooLarge ? Error::TooLarge : Error::None);
+        return;
+    }
     if (range != *fixed) {
         fixed = range;
         emit changed();
@@ -152,10 +175,18 @@ void TYRange::readFields()
 void TYRange::markError(QLineEdit *edit, Error kind)
 {
     (edit == fromEdit ? fromError : toError) = kind;
-    const QString error = kind == Error::NotANumber ? notANumber : kind == Error::Order ? fromBelowTo : QString();
+    const auto text = [this](Error e) {
+        return e == Error::NotANumber ? notANumber : e == Error::Order ? fromBelowTo : e == Error::TooLarge ? tooLarge : QString();
+    };
+    const QString error = text(kind);
     const bool invalid = kind != Error::None;
     edit->setToolTip(error);
     edit->setAccessibleDescription(error);
+    // Said in the window too, for those who use no mouse.
+    const Error shown = fromError != Error::None ? fromError : toError;
+    const QString line = text(shown);
+    errorLabel->setText(line);
+    errorLabel->setVisible(!line.isEmpty());
     if (edit->property("invalid").toBool() == invalid)
         return;
     edit->setProperty("invalid", invalid);

@@ -36,6 +36,7 @@ public:
     QLineEdit *fromEdit = nullptr;
     QLabel *toCaption = nullptr;
     QLineEdit *toEdit = nullptr;
+    QLabel *errorLabel = nullptr; // under the fields: what is wrong with them, if anything
 
 signals:
     // The range to draw changed.
@@ -45,7 +46,7 @@ private:
     void automaticToggled(bool automatic);
     void readFields();
     void showFields();
-    enum class Error { None, NotANumber, Order };
+    enum class Error { None, NotANumber, Order, TooLarge };
     void markError(QLineEdit *edit, Error error);
 
     TrendHost &host;
@@ -54,6 +55,7 @@ private:
     TrendDisplay shownIn; // the unit the fields show
     QString notANumber;
     QString fromBelowTo;
+    QString tooLarge;
     Error fromError = Error::None;
     Error toError = Error::None;
 };

@@ -10,11 +10,15 @@
 #include "Main.h"
 #include "OperatorTools.h"
 #include "TrendWindow.h"
+#include "WindowJournal.h"
+#include "YRange.h"
 #include "qzsim.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
+#include <QtCharts/QChartView>
 #include <QDialog>
 #include <QDir>
 #include <QTemporaryDir>
@@ -83,7 +87,27 @@ bool shoot(int language, const QString &suffix, const QString &outDir)
         trend.moveCursor(-1);
     QApplication::processEvents();
     ok = trend.grab().save(outDir + QStringLiteral("/trend-%1.png").arg(suffix)) && ok;
+
+    // for the keyboard: the chart's focus frame, and a Y range refused in words under its fields
+    trend.activateWindow();
+    trend.chartView->setFocus();
+    trend.yRange->automaticCheck->setChecked(false);
+    trend.yRange->fromEdit->setText(QStringLiteral("80"));
+    trend.yRange->toEdit->setText(QStringLiteral("20"));
+    emit trend.yRange->toEdit->editingFinished();
+    QApplication::processEvents();
+    ok = trend.grab().save(outDir + QStringLiteral("/trend-keyboard-%1.png").arg(suffix)) && ok;
+    trend.yRange->automaticCheck->setChecked(true);
     trend.stopRecording();
+
+    // a write the journal could not take: the reason in the status bar
+    journal::Address nowhere;
+    nowhere.path = work.filePath(QStringLiteral("no/such/folder/journal.sqlite"));
+    auto *journal = new TWindowJournal(w, nowhere);
+    w.CmKonfigurace();
+    journal->waitForRecords();
+    QApplication::processEvents();
+    ok = w.grab().save(outDir + QStringLiteral("/main-not-journaled-%1.png").arg(suffix)) && ok;
 
     // the saved file against a transmitter changed since
     w.CmSave();

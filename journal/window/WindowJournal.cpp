@@ -114,6 +114,7 @@ void TWindowJournal::attach(const std::optional<journal::Address> &a, const QStr
     note->setObjectName(QStringLiteral("journalNote"));
     note->hide();
     w.statusbar->addPermanentWidget(note, 0);
+    connect(&w, &TMainF::translated, this, &TWindowJournal::showNote);
 
     connect(&w, &TMainF::serialNumberRead, this, [this](uint16_t s) { serial = s; });
     connect(&w, &TMainF::configurationWriteEnded, this, &TWindowJournal::configurationWriteEnded);
@@ -327,13 +328,23 @@ void TWindowJournal::writeSpool()
 
 void TWindowJournal::recorded(const QString &problem)
 {
-    if (problem.isEmpty()) {
+    lastProblem = problem;
+    showNote();
+}
+
+void TWindowJournal::showNote()
+{
+    if (lastProblem.isEmpty()) {
         note->clear();
         note->setToolTip(QString());
+        note->setAccessibleName(QString());
         note->hide();
         return;
     }
-    note->setText(translate(QStringLiteral("Not journaled")));
-    note->setToolTip(problem);
+    // The reason as far as the bar has room, read whole by a screen reader and in the tooltip.
+    const QString whole = translateWithColon(QStringLiteral("Not journaled")) + lastProblem;
+    note->setText(note->fontMetrics().elidedText(whole, Qt::ElideRight, 260));
+    note->setToolTip(lastProblem);
+    note->setAccessibleName(whole);
     note->show();
 }

@@ -60,6 +60,8 @@ private:
     QObject *writer();
     void recorded(const QString &problem);
     void writeSpool();
+    // The note in the language shown now.
+    void showNote();
 
     TMainF &w;
     std::optional<int> serial;
@@ -70,4 +72,5 @@ private:
     static bool threadLeft;
     std::optional<journal::Address> address;
     QString addressProblem;
+    QString lastProblem; // of the last record; empty: journaled
 };

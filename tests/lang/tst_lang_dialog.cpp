@@ -243,6 +243,43 @@ private slots:
         QCOMPARE(currentLanguage, 0);
     }
 
+    // Enter presses the button that has the focus; on a language it does nothing.
+    void enterPressesTheFocusedButton_data()
+    {
+        QTest::addColumn<QString>("focused");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<bool>("closedByEnter");
+        QTest::newRow("Ok") << "buttonOk" << true << true;
+        QTest::newRow("Cancel") << "buttonCancel" << false << true;
+        QTest::newRow("a language") << "languageRadio2" << true << false;
+    }
+    void enterPressesTheFocusedButton()
+    {
+        QFETCH(QString, focused);
+        QFETCH(bool, accepted);
+        QFETCH(bool, closedByEnter);
+        LanguageFolder folder;
+        loadLanguages(folder, 3);
+        currentLanguage = 0;
+        bool closed = false;
+        setLanguageDialogRunner([&](QDialog &dialog) {
+            dialog.show();
+            if (!QTest::qWaitForWindowExposed(&dialog))
+                return int(QDialog::Rejected);
+            auto *target = dialog.findChild<QWidget *>(focused);
+            if (!target)
+                return int(QDialog::Rejected);
+            target->setFocus();
+            QTest::keyClick(target, Qt::Key_Return);
+            closed = !dialog.isVisible();
+            if (!closed)
+                button(dialog, "buttonOk")->click();
+            return dialog.result();
+        });
+        QCOMPARE(selectLanguage(nullptr), accepted);
+        QCOMPARE(closed, closedByEnter);
+    }
+
     void okWithoutChoiceKeepsALanguageOutsideTheCatalogue()
     {
         LanguageFolder folder;

@@ -162,7 +162,9 @@ const QStringList &toolKeys()
         "A test point lies outside -100 to 200 % of the range",
         "Readings per point are 1 to 100",
         "The file is not a verification plan"
-    };
+    ,
+        // a stale value, the compare's last column, a Y range too large
+        "Last value since", "Difference", "Value too large"};
     return keys;
 }
 

@@ -408,14 +408,15 @@ private slots:
                                              "Output 3: on");
         QTest::keyClick(trend.chartView, Qt::Key_Left);
         QCOMPARE(description(), first + QStringLiteral(". ") + legend);
-        QCOMPARE(trend.pointerLabel->accessibleName(), first);
+        // the readout reads as a sentence, and is told once, through the chart
+        QCOMPARE(QAccessible::queryAccessibleInterface(trend.pointerLabel)->text(QAccessible::Name), first);
         QCOMPARE(saidOf(trend.chartView), QStringList{description()});
-        QCOMPARE(saidOf(trend.pointerLabel), QStringList{first});
+        QCOMPARE(saidOf(trend.pointerLabel), QStringList{});
         said.clear();
         QTest::keyClick(trend.chartView, Qt::Key_Left);
         QVERIFY(description().startsWith(QStringLiteral("Cursor: 09:09:58.250, 5.980 kPa, Output 1: off, ")));
         QCOMPARE(saidOf(trend.chartView), QStringList{description()});
-        QCOMPARE(saidOf(trend.pointerLabel).size(), 1);
+        QCOMPARE(saidOf(trend.pointerLabel).size(), 0);
         // told once: a redraw with nothing new says nothing
         said.clear();
         trend.redraw();
