@@ -359,6 +359,20 @@ private slots:
                  qPrintable(all[0].detail));
     }
 
+    // Qt looks for the SQL driver beside the program too: a Windows install
+    // carries sqldrivers\qsqlite.dll there, and without the application
+    // object that makes Qt look, every journaled write was refused.
+    void sqlDriversAreLookedForBesideTheProgram()
+    {
+        const QString file = dir->filePath("changed.cfg");
+        writeBytes(file, kChanged);
+        const Run write = run({"write-config", file}, {"QT_DEBUG_PLUGINS=1"});
+        QVERIFY2(write.exitCode == 0, write.err.constData());
+        const QByteArray beside = QFile::encodeName(QFileInfo(QStringLiteral(QZ_CLI)).absolutePath() + "/sqldrivers");
+        QVERIFY2(write.err.contains("\"" + beside + "\""), write.err.constData());
+        QCOMPARE(records().size(), std::size_t(1));
+    }
+
     // history: newest first, by serial and time, text that keeps a hostile name on its line, JSON as stored.
     void historyReads()
     {
