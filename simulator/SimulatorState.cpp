@@ -128,8 +128,8 @@ void Device::persist(const uint8_t *req)
         if (std::FILE *f = std::fopen(tmp.c_str(), "wb")) {
             bool ok = std::fwrite(memory, 1, sizeof memory, f) == sizeof memory;
             ok = std::fclose(f) == 0 && ok;
-            if (ok)
-                std::rename(tmp.c_str(), memoryFile.c_str());
+            if (!ok || !replaceFile(tmp, memoryFile))
+                std::remove(tmp.c_str());
         }
     }
 }
