@@ -1,4 +1,5 @@
 #include "Journal.h"
+#include "JournalPlaces.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -88,9 +89,9 @@ Journal::Journal(const Address &address) : where(address), connection(connection
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(connection);
             failWith("open",
-                     sqlite ? QStringLiteral("the Qt SQL driver for SQLite is not installed (Debian: libqt6sql6-sqlite)")
-                            : QStringLiteral(
-                                  "the Qt SQL driver for PostgreSQL is not installed (Debian: libqt6sql6-psql)"));
+                     sqlite ? QStringLiteral("the Qt SQL driver for SQLite is not installed (" QZ_JOURNAL_SQLITE_DRIVER_HINT ")")
+                            : QStringLiteral("the Qt SQL driver for PostgreSQL is not installed (" QZ_JOURNAL_PSQL_DRIVER_HINT
+                                             ")"));
         }
         if (sqlite) {
             const QFileInfo file(where.path);

@@ -318,7 +318,11 @@ std::string State::handleName(void *h) const
 {
     if (h == MPUSB_INVALID_HANDLE)
         return "invalid";
-    return "h" + std::to_string(reinterpret_cast<uintptr_t>(h));
+    // Appended, not "h" + ...: GCC 12 at -O3 warns falsely (-Wrestrict) about
+    // the insert that operator+ makes of it.
+    std::string name = "h";
+    name += std::to_string(reinterpret_cast<uintptr_t>(h));
+    return name;
 }
 
 void State::log(const std::string &line)
