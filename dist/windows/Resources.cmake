@@ -1,6 +1,5 @@
 # Icon and version information for each Windows program (program.rc.in),
 # the version from project(). Included by dist/CMakeLists.txt on Windows only.
-enable_language(RC)
 function(qz_windows_resources target description)
   set(QZ_RC_NAME ${target})
   set(QZ_RC_FILE ${target}.exe)
