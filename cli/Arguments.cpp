@@ -1,6 +1,7 @@
 #include "Arguments.h"
 
 #include "BrokerAddress.h"
+#include "JournalPlaces.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -118,7 +119,7 @@ void printHelp()
                 "  --timestamps iso   watch: first column the time in ISO 8601 (UTC)\n"
                 "  --timeout SECONDS  wait: give up after this long (default: wait for ever)\n"
                 "  --journal URL      the write journal: postgresql://USER@HOST:PORT/DATABASE or an SQLite file\n"
-                "                     (default: $QZ5801_JOURNAL, else $XDG_DATA_HOME/qz5801/journal.sqlite)\n"
+                "                     (default: " QZ_JOURNAL_VARIABLE_SHOWN ", else " QZ_JOURNAL_DEFAULT_SHOWN ")\n"
                 "  --no-journal       write-config: write without a journal record\n"
                 "  --since TIME       history: records from TIME on (2026-12-10, 2026-12-10T08:30, local unless Z)\n"
                 "  --record ID        restore: the configuration from before this record's write;\n"

@@ -91,6 +91,9 @@ struct Target {
     std::string fileName; // --all read-config: this transmitter's file, unique in the run
 };
 
+// stdout without Windows' line-end translation, for a configuration file's bytes.
+void binaryStdout();
+
 // Each line of text on stderr, after "qz5801-cli: "; NUL and other bytes go
 // through as they are.
 void errorLines(const std::string &text);

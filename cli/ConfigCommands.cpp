@@ -113,6 +113,7 @@ int runReadConfig(TFix64 &link, const Target &target, const Options &options, Si
         if (options.all && !options.quiet)
             sink.out("saved " + path + "\n");
     } else {
+        binaryStdout();
         sink.out(bytes.toStdString());
     }
     for (const std::string &text : lost) {

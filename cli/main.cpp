@@ -4,11 +4,13 @@
 #include "ConfigShared.h"
 #include "SharedJournal.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <latch>
@@ -281,6 +283,14 @@ int main(int argc, char **argv)
     }
     if (!problem.empty())
         return usageError(problem);
+    // Only with an application object does Qt look beside the program for its
+    // plugins; a Windows install keeps sqldrivers\qsqlite.dll there. Qt's own
+    // arguments are not ours: it sees the program's name only.
+    int qtArgc = 1;
+    QCoreApplication application(qtArgc, argv);
+    // Qt takes the user's locale on Unix; files and output are read and
+    // written with C's numbers, as before.
+    std::setlocale(LC_ALL, "C");
 
     const Command &c = *findCommand(options.command);
     if (c.run == nullptr)

@@ -1,5 +1,6 @@
 #include "Journal.h"
 #include "JournalSql.h"
+#include "JournalPlaces.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -93,8 +94,8 @@ void Journal::connect()
     };
     if (!db.isValid() || !db.driver() || db.driver()->lastError().type() != QSqlError::NoError ||
         db.driverName().isEmpty())
-        fail(sqlite ? QStringLiteral("the Qt SQL driver for SQLite is not installed (Debian: libqt6sql6-sqlite)")
-                    : QStringLiteral("the Qt SQL driver for PostgreSQL is not installed (Debian: libqt6sql6-psql)"));
+        fail(sqlite ? QStringLiteral("the Qt SQL driver for SQLite is not installed (" QZ_JOURNAL_SQLITE_DRIVER_HINT ")")
+                    : QStringLiteral("the Qt SQL driver for PostgreSQL is not installed (" QZ_JOURNAL_PSQL_DRIVER_HINT ")"));
     if (sqlite) {
         const QFileInfo file(where.path);
         if (file.exists() && !file.isFile())

@@ -38,7 +38,9 @@ QString Address::shown() const
 
 QString defaultJournalPath()
 {
-    // GenericDataLocation is $XDG_DATA_HOME, or ~/.local/share when it is unset.
+    // GenericDataLocation is $XDG_DATA_HOME, or ~/.local/share when it is
+    // unset; on Windows %LOCALAPPDATA%, which stays on the machine: a
+    // database in write-ahead-log mode is no file for a roaming profile.
     const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     return QDir(base).filePath(QStringLiteral("qz5801/journal.sqlite"));
 }

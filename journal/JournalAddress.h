@@ -26,7 +26,8 @@ struct Address {
 // The environment variable that names a journal when no --journal is given.
 inline constexpr const char *kJournalVariable = "QZ5801_JOURNAL";
 
-// $XDG_DATA_HOME/qz5801/journal.sqlite (the per-user data folder elsewhere).
+// $XDG_DATA_HOME/qz5801/journal.sqlite; on Windows in the user's local
+// application data (QZ_JOURNAL_DEFAULT_SHOWN, JournalPlaces.h).
 QString defaultJournalPath();
 
 // A postgresql:// (or postgres://) URL, or the path of an SQLite file. On a

@@ -51,6 +51,8 @@ void TTrendHost::showMessage(QWidget *parent, const QString &text, const QString
     ::showMessage(parent, text, title);
 }
 
+const char *const kTrendLibraryFile = QZ_TREND_LIBRARY_FILE;
+
 namespace {
 
 TrendViewFactory linkedFactory = nullptr;
@@ -64,7 +66,7 @@ TrendLibrary loadTrendLibrary(const QString &folder)
     if (linkedFactory)
         return {linkedFactory, {}};
     const QString base = (folder.isEmpty() ? programFolderPath(QString()) : folder)
-                         + QString::fromLatin1(kTrendLibraryName);
+                         + QString::fromLatin1(kTrendLibraryFile);
     // Kept loaded for the rest of the run: the trend window's code lives in it.
     auto *library = new QLibrary(QDir::fromNativeSeparators(base));
     auto factory = reinterpret_cast<TrendViewFactory>(library->resolve(kTrendViewFactoryName));

@@ -35,8 +35,9 @@ private:
     TOperatorTools &tools;
 };
 
-// The library's file name without prefix and suffix; QLibrary adds what the platform uses.
-inline constexpr const char *kTrendLibraryName = "qz5801trend";
+// The library's file name as the build makes it (libqz5801trend.so,
+// qz5801trend.dll), looked up as it is: no guessing of the platform's prefix.
+extern const char *const kTrendLibraryFile;
 
 // A program that links the trend's library itself (the tests, the benchmarks)
 // names its factory here, and no file is loaded.

@@ -59,7 +59,8 @@ void TOProgramu::showEvent(QShowEvent *event)
 
 QString fileVersionText()
 {
-    // Linux executables carry no version resource; the build's version is the file's.
+    // The build's version: on Windows the executable's version resource
+    // (dist/windows/program.rc.in) is made from the same project version.
     return QStringLiteral("%1.%2.%3").arg(QZ_VERSION_MAJOR).arg(QZ_VERSION_MINOR).arg(QZ_VERSION_PATCH);
 }
 

@@ -129,8 +129,8 @@ void Device::persist(const uint8_t *req)
         if (std::FILE *f = std::fopen(tmp.c_str(), "wb")) {
             bool ok = std::fwrite(memory, 1, sizeof memory, f) == sizeof memory;
             ok = std::fclose(f) == 0 && ok;
-            if (ok)
-                std::rename(tmp.c_str(), memoryFile.c_str());
+            if (!ok || !replaceFile(tmp, memoryFile))
+                std::remove(tmp.c_str());
         }
     }
 }
@@ -358,7 +358,11 @@ std::string State::handleName(void *h) const
 {
     if (h == MPUSB_INVALID_HANDLE)
         return "invalid";
-    return "h" + std::to_string(reinterpret_cast<uintptr_t>(h));
+    // Appended, not "h" + ...: GCC 12 at -O3 warns falsely (-Wrestrict) about
+    // the insert that operator+ makes of it.
+    std::string name = "h";
+    name += std::to_string(reinterpret_cast<uintptr_t>(h));
+    return name;
 }
 
 void State::log(const std::string &line)

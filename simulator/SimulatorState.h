@@ -119,4 +119,7 @@ State &state();
 void wait(uint32_t ms);
 bool selectorMatches(const char *vidPid);
 
+// Puts `from` in place of `to`, replacing it (ReplaceFile.cpp, per platform).
+bool replaceFile(const std::string &from, const std::string &to);
+
 } // namespace qzsim

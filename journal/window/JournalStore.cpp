@@ -8,6 +8,8 @@
 
 #include <vector>
 
+const char *const kJournalStoreLibraryFile = QZ_JOURNAL_STORE_FILE;
+
 namespace {
 
 QMutex loading;
@@ -24,7 +26,7 @@ void setLinkedJournalStoreFactory(JournalStoreFactory factory)
 
 JournalStoreFactory loadJournalStore(const QString &folder, QString &problem)
 {
-    auto *library = new QLibrary(QDir::fromNativeSeparators(folder + QString::fromLatin1(kJournalStoreLibraryName)));
+    auto *library = new QLibrary(QDir::fromNativeSeparators(folder + QString::fromLatin1(kJournalStoreLibraryFile)));
     const auto factory = reinterpret_cast<JournalStoreFactory>(library->resolve(kJournalStoreFactoryName));
     if (!factory) {
         problem = library->errorString();

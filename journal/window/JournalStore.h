@@ -18,7 +18,9 @@ public:
 // Opens the journal at the address; null, with the reason, when it cannot.
 using JournalStoreFactory = JournalStore *(*)(const journal::Address &address, QString &problem);
 
-inline constexpr const char *kJournalStoreLibraryName = "qz5801journal";
+// The library's file name as the build makes it (libqz5801journal.so,
+// qz5801journal.dll), looked up as it is: no guessing of the platform's prefix.
+extern const char *const kJournalStoreLibraryFile;
 inline constexpr const char *kJournalStoreFactoryName = "qz5801OpenJournalStore";
 
 // The factory: the linked one (tests), else from the library beside the

@@ -238,6 +238,46 @@ private slots:
                  qPrintable(all[0].detail));
     }
 
+    // Qt looks for the SQL driver beside the program too: a Windows install
+    // carries sqldrivers\qsqlite.dll there, and without the application
+    // object that makes Qt look, every journaled write was refused.
+    void sqlDriversAreLookedForBesideTheProgram()
+    {
+        const QString file = dir->filePath("changed.cfg");
+        writeBytes(file, kChanged);
+        const Run write = run({"write-config", file}, {"QT_DEBUG_PLUGINS=1"});
+        QVERIFY2(write.exitCode == 0, write.err.constData());
+        const QByteArray beside = QFile::encodeName(QFileInfo(QStringLiteral(QZ_CLI)).absolutePath() + "/sqldrivers");
+        QVERIFY2(write.err.contains("\"" + beside + "\""), write.err.constData());
+        QCOMPARE(records().size(), std::size_t(1));
+    }
+
+    // Without --journal or QZ5801_JOURNAL the record goes where --help says it does.
+    void theDefaultJournalIsWhereHelpSays()
+    {
+        const Run help = run({"--help"});
+        const QRegularExpressionMatch said =
+            QRegularExpression(QStringLiteral(R"(, else (\S+journal\.sqlite)\))")).match(QString::fromUtf8(help.out));
+        QVERIFY2(said.hasMatch(), help.out.constData());
+        QString place = said.captured(1);
+        QVERIFY2(place.startsWith(QStringLiteral("$XDG_DATA_HOME/")), qPrintable(place));
+        place.replace(QStringLiteral("$XDG_DATA_HOME"), dir->filePath("data"));
+
+        const QString file = dir->filePath("changed.cfg");
+        writeBytes(file, kChanged);
+        auto *p = new QProcess;
+        QProcessEnvironment env = environment({});
+        env.remove(journal::kJournalVariable);
+        p->setProcessEnvironment(env);
+        p->start(QZ_CLI, {"write-config", file});
+        const Run write = finish(p);
+        QVERIFY2(write.exitCode == 0, write.err.constData());
+        journal::Address there;
+        there.path = place;
+        QVERIFY2(QFile::exists(place), qPrintable(place));
+        QCOMPARE(Journal(there).history({}).size(), std::size_t(1));
+    }
+
     // history: newest first, by serial and time, text that keeps a hostile name on its line, JSON as stored.
     void historyReads()
     {

@@ -11,6 +11,13 @@
 class JournalStoreTest : public QObject {
     Q_OBJECT
 private slots:
+    // Looked up under the very name the build gives the file (MinGW's "lib" once hid it on Windows).
+    void theFileLookedUpIsTheFileBuilt()
+    {
+        QCOMPARE(QString::fromLatin1(kJournalStoreLibraryFile), QStringLiteral(QZ_JOURNAL_STORE_BUILT));
+        QVERIFY(QFile::exists(QStringLiteral(QZ_JOURNAL_STORE_DIR "/") + QLatin1String(kJournalStoreLibraryFile)));
+    }
+
     void loadedLibraryWritesRecords()
     {
         QString problem;
@@ -42,7 +49,7 @@ private slots:
         QString problem;
         // No library beside this test program and none linked into it.
         QVERIFY(!journalStoreFactory(problem));
-        QVERIFY2(problem.contains(QLatin1String(kJournalStoreLibraryName)), qPrintable(problem));
+        QVERIFY2(problem.contains(QLatin1String(kJournalStoreLibraryFile)), qPrintable(problem));
 
         problem.clear();
         QVERIFY(!loadJournalStore(QStringLiteral("/nonexistent/"), problem));

@@ -6,6 +6,7 @@
 //   with-library   the full simulator
 //   no-library     no library at all
 //   missing-entry  a library that lacks _MPUSBReadInt
+//   memory-file    the full simulator, QZSIM_MEMORY naming a file it may replace
 // QZ_FRAMES_EXPECTED names the frames file to compare with; QZ_FRAMES_OUT, if
 // set, receives the frames this run saw, in the same format.
 #define DOCTEST_CONFIG_IMPLEMENT
@@ -18,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -148,6 +150,12 @@ float floatAt(const uint8_t *image, uint32_t address)
     return v;
 }
 
+std::vector<uint8_t> fileBytes(const char *path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
 } // namespace
 
 TEST_SUITE("with-library")
@@ -225,6 +233,31 @@ TEST_SUITE("with-library")
     }
 }
 
+TEST_SUITE("memory-file")
+{
+    TEST_CASE("every configuration write replaces the memory file, not only the first")
+    {
+        const char *path = std::getenv("QZSIM_MEMORY");
+        REQUIRE_MESSAGE(path != nullptr, "QZSIM_MEMORY names the simulator's memory file");
+        std::remove(path);
+        TFix64 link;
+        REQUIRE(link.loadLibrary());
+        setPauseFunction([](unsigned) {});
+        connect(link);
+        const float values[6] = {1000, 2000, 3000, 4000, 5000, 6000};
+        for (float gravity : {998.5f, 997.25f, 996.0f}) {
+            writeConfiguration(link, gravity, values, {1, 2, 3});
+            const std::vector<uint8_t> saved = fileBytes(path);
+            REQUIRE(saved.size() == 65536);
+            CHECK(floatAt(saved.data(), 894) == gravity);
+            CHECK(floatAt(saved.data(), 76) == 3000.0f);
+            CHECK(!std::ifstream(std::string(path) + ".tmp").good());
+        }
+        setPauseFunction({});
+        std::remove(path);
+    }
+}
+
 TEST_SUITE("no-library")
 {
     TEST_CASE("a missing library raises the exact text and leaves a link that cannot transact")
@@ -276,7 +309,8 @@ int main(int argc, char **argv)
         const std::string arg = argv[i];
         if (arg.rfind("-ts=", 0) == 0) {
             const std::string suite = arg.substr(4);
-            if (suite != "with-library" && suite != "no-library" && suite != "missing-entry") {
+            if (suite != "with-library" && suite != "no-library" && suite != "missing-entry" &&
+                suite != "memory-file") {
                 std::fprintf(stderr, "unknown suite %s\n", suite.c_str());
                 return 2;
             }
