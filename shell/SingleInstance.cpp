@@ -6,6 +6,10 @@
 
 #include <memory>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 QString singleInstanceLockPath()
 {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
@@ -16,6 +20,26 @@ QString singleInstanceLockPath()
 
 bool holdSingleInstanceLock()
 {
+#ifdef Q_OS_WIN
+    // Windows: the named mutex "QZ5801.0", never released until the process
+    // ends (the system frees it with the process, however it ends).
+    static HANDLE held = nullptr;
+    if (held)
+        return true;
+    if (HANDLE running = OpenMutexW(MUTEX_ALL_ACCESS, FALSE, L"QZ5801.0")) {
+        CloseHandle(running);
+        return false;
+    }
+    held = CreateMutexW(nullptr, FALSE, L"QZ5801.0");
+    // Made by another copy between the two calls: that copy runs.
+    if (held && GetLastError() == ERROR_ALREADY_EXISTS) {
+        CloseHandle(held);
+        held = nullptr;
+        return false;
+    }
+    // A mutex that cannot be made at all lets the copy run, as a lock file that cannot be.
+    return true;
+#else
     static std::unique_ptr<QLockFile> held;
     if (held)
         return true;
@@ -27,4 +51,5 @@ bool holdSingleInstanceLock()
         return true;
     }
     return lock->error() != QLockFile::LockFailedError;
+#endif
 }

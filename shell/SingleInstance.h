@@ -1,5 +1,6 @@
 // One copy of the tool per user session, kept by a lock file named after
-// "QZ5801.0" in the session's runtime folder.
+// "QZ5801.0" in the session's runtime folder; on Windows by the named mutex
+// "QZ5801.0".
 #pragma once
 
 #include <QString>
@@ -8,7 +9,7 @@
 // entry then ends quietly with exit code 0.
 struct AnotherCopyRunning {};
 
-// The lock file's path (the runtime folder, or the temporary folder when the
+// The lock file's path, unused on Windows (the runtime folder, or the temporary folder when the
 // platform has none).
 QString singleInstanceLockPath();
 
