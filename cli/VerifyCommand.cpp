@@ -17,7 +17,6 @@
 #include "Units.h"
 
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -46,23 +45,6 @@ constexpr int kMaxMissedPolls = 3;
 
 QString fromLocal(const std::optional<std::string> &text) { return text ? QString::fromLocal8Bit(text->c_str()) : QString(); }
 
-// The certificate needs fonts, hence a GUI application; no display is needed for a PDF.
-std::unique_ptr<QGuiApplication> guiApplication()
-{
-    if (QCoreApplication::instance())
-        return nullptr;
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "qz5801-cli";
-    static char *argv[] = {name, nullptr};
-    // the platform's start-up notes (no runtime folder, and such) are not the user's business
-    const QtMessageHandler before = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
-    auto app = std::make_unique<QGuiApplication>(argc, argv);
-    qInstallMessageHandler(before);
-    return app;
-}
-
 // --language, else the window's language from its settings file.
 Translator certificateLanguage(const Options &options)
 {
@@ -83,7 +65,6 @@ Translator certificateLanguage(const Options &options)
 
 bool drawCertificate(const Run &run, const QString &sha, const Options &options, const std::string &path, Sink &sink)
 {
-    const auto app = guiApplication();
     QString problem;
     if (!writeCertificate(run, sha, certificateLanguage(options), QString::fromLocal8Bit(path.c_str()), problem)) {
         sink.err("Cannot write the certificate " + path + ": " + problem.toStdString());

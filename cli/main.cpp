@@ -5,6 +5,9 @@
 #include "SharedJournal.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+
+#include <memory>
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -286,8 +289,20 @@ int main(int argc, char **argv)
     // Only with an application object does Qt look beside the program for its
     // plugins; a Windows install keeps sqldrivers\qsqlite.dll there. Qt's own
     // arguments are not ours: it sees the program's name only.
-    int qtArgc = 1;
-    QCoreApplication application(qtArgc, argv);
+    static int qtArgc = 1;
+    std::unique_ptr<QCoreApplication> application;
+    if (options.command == "verify" || options.command == "certificate") {
+        // a certificate needs fonts, hence Qt Gui; a PDF needs no display
+        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        // the platform's start-up notes (no runtime folder, and such) are not the user's business
+        const QtMessageHandler before =
+            qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+        application = std::make_unique<QGuiApplication>(qtArgc, argv);
+        qInstallMessageHandler(before);
+    } else {
+        application = std::make_unique<QCoreApplication>(qtArgc, argv);
+    }
     // Qt takes the user's locale on Unix; files and output are read and
     // written with C's numbers, as before.
     std::setlocale(LC_ALL, "C");

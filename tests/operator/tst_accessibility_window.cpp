@@ -344,16 +344,16 @@ private slots:
         w.CmKonfigurace();
         attached->waitForRecords();
         QTRY_VERIFY(!attached->note->isHidden());
-        QVERIFY2(attached->note->text().startsWith(QStringLiteral("Not journaled: Cannot open the journal ")),
+        QVERIFY2(attached->note->text().startsWith(QStringLiteral("Not journaled: Cannot use the journal ")),
                  qPrintable(attached->note->text()));
-        QVERIFY(accessibleName(attached->note).startsWith(QStringLiteral("Not journaled: Cannot open the journal ")));
+        QVERIFY(accessibleName(attached->note).startsWith(QStringLiteral("Not journaled: Cannot use the journal ")));
         QVERIFY(accessibleName(attached->note).contains(QStringLiteral("/no/such/folder")));
         QVERIFY(attached->note->width() <= w.width() / 2);
         useLanguage(2);
         w.translateMainWindow();
-        QVERIFY2(attached->note->text().startsWith(QStringLiteral("Nicht protokolliert: Cannot open")),
+        QVERIFY2(attached->note->text().startsWith(QStringLiteral("Nicht protokolliert: Cannot use")),
                  qPrintable(attached->note->text()));
-        QVERIFY(accessibleName(attached->note).startsWith(QStringLiteral("Nicht protokolliert: Cannot open the journal ")));
+        QVERIFY(accessibleName(attached->note).startsWith(QStringLiteral("Nicht protokolliert: Cannot use the journal ")));
     }
 
     // ---- 4. A stale value is heard as stale ----
