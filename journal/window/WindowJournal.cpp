@@ -1,5 +1,9 @@
 #include "WindowJournal.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
 #include "JournalStore.h"
 
 #include "ConfigurationExchange.h"
@@ -161,6 +165,11 @@ TWindowJournal::~TWindowJournal()
     if (!problem.isEmpty())
         qWarning("%s", qUtf8Printable(problem));
     threadLeft = true;
+#if defined(__SANITIZE_ADDRESS__)
+    // left to end with the process on purpose, not lost
+    __lsan_ignore_object(thread);
+    __lsan_ignore_object(worker);
+#endif
 }
 
 bool TWindowJournal::threadLeft = false;
