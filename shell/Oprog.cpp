@@ -66,16 +66,22 @@ QString fileVersionText()
 
 QString licenceText()
 {
+#if defined(_WIN32)
+    const QString platform = QStringLiteral("SimpleIni (MIT).");
+#else
+    const QString platform =
+        QStringLiteral("libusb-1.0 (LGPL-2.1+), SimpleIni (MIT), libmosquitto (EPL-2.0 or EDL-1.0).");
+#endif
+#if defined(QZ_WITH_CHARTS)
     // The trend links Qt Charts, licensed GPL-3+ only: the program as built
     // goes out under it, whatever our own source allows.
-#if defined(_WIN32)
-    const QString libraries = QStringLiteral("Qt 6 (LGPL-3), Qt Charts (GPL-3+), SimpleIni (MIT).");
-#else
-    const QString libraries =
-        QStringLiteral("Qt 6 (LGPL-3), Qt Charts (GPL-3+), libusb-1.0 (LGPL-2.1+), SimpleIni (MIT), "
-                       "libmosquitto (EPL-2.0 or EDL-1.0).");
-#endif
+    const QString libraries = QStringLiteral("Qt 6 (LGPL-3), Qt Charts (GPL-3+), ") + platform;
     return translate(QStringLiteral("Distributed under the GNU GPL, version 3 or later, as Qt Charts requires. "
                                     "Own source code under the MIT licence."))
+#else
+    // Without the trend nothing GPL is linked: our MIT licence holds, Qt stays LGPL-3.
+    const QString libraries = QStringLiteral("Qt 6 (LGPL-3), ") + platform;
+    return translate(QStringLiteral("Own source code under the MIT licence."))
+#endif
            + u' ' + translate(QStringLiteral("Built with")) + u' ' + libraries;
 }

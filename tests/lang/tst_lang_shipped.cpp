@@ -25,6 +25,7 @@ const QStringList &toolKeys()
         "Version",
         "Distributed under the GNU GPL, version 3 or later, as Qt Charts requires. Own source code under the MIT "
         "licence.",
+        "Own source code under the MIT licence.",
         "Built with",
         // messages
         "The device does not reply", "The device is not connected", "Error", "Message", "Info",
