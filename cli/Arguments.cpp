@@ -118,8 +118,10 @@ void printHelp()
                 "                     (verify: default kPa)\n"
                 "  --timestamps iso   watch: first column the time in ISO 8601 (UTC)\n"
                 "  --timeout SECONDS  wait: give up after this long (default: wait for ever)\n"
-                "  --journal URL      the write journal: postgresql://USER@HOST:PORT/DATABASE or an SQLite file\n"
-                "                     (default: " QZ_JOURNAL_VARIABLE_SHOWN ", else " QZ_JOURNAL_DEFAULT_SHOWN ")\n"
+                "  --journal URL      the write journal: postgresql://USER@HOST:PORT/DATABASE or an SQLite file\n");
+    // As arguments: Windows' names of the places are written between percent signs.
+    std::printf("                     (default: %s, else %s)\n", QZ_JOURNAL_VARIABLE_SHOWN, QZ_JOURNAL_DEFAULT_SHOWN);
+    std::printf(
                 "  --no-journal       write-config: write without a journal record\n"
                 "  --since TIME       history: records from TIME on (2026-12-10, 2026-12-10T08:30, local unless Z)\n"
                 "  --record ID        restore: the configuration from before this record's write;\n"
