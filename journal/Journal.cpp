@@ -1,6 +1,7 @@
 #include "Journal.h"
 #include "JournalSql.h"
 #include "JournalPlaces.h"
+#include "SqliteLog.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -69,6 +70,12 @@ Journal::Journal(const Address &address, const OpenOptions &openOptions)
     connect();
     try {
         prepareSchema();
+        // What earlier processes left in the log goes into the file now,
+        // while the caller still reads its transmitter, not at anyone's exit.
+        // A busy file does not wait: the log keeps it, and the next opening
+        // checkpoints it.
+        if (where.kind == Address::Sqlite && !options.readOnly)
+            QSqlQuery(QSqlDatabase::database(connection, false)).exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
     } catch (...) {
         QSqlDatabase::database(connection, false).close();
         QSqlDatabase::removeDatabase(connection);
@@ -128,6 +135,8 @@ void Journal::connect()
     }
     if (!db.open())
         fail(db.lastError().text());
+    if (sqlite && !options.readOnly)
+        keepLogOnClose(db);
 }
 
 void Journal::prepareSchema()
