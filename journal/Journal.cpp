@@ -256,10 +256,19 @@ void Journal::execute(const QString &sql, const char *what)
         failWith(what, q.lastError().text());
 }
 
-void Journal::inTransaction(const char *what, const std::function<void()> &work)
+void Journal::inTransaction(const char *what, const std::function<void()> &work, bool oneStatement)
 {
     if (options.readOnly)
         failWith(what, QStringLiteral("it is open for reading only"));
+    // On PostgreSQL a statement alone is a transaction of its own, its
+    // COMMIT's failure its own: no round trips for BEGIN and COMMIT. Not on
+    // SQLite, where an INSERT ... RETURNING commits only when the statement
+    // is reset, whose failure Qt does not report. Inside together() the
+    // outer transaction holds it.
+    if ((oneStatement && where.kind == Address::Postgres) || joined) {
+        work();
+        return;
+    }
     // SQLite: take the write lock at once, so a reader never has to upgrade
     // (and fail) while another process writes.
     execute(where.kind == Address::Sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"), what);
@@ -267,6 +276,25 @@ void Journal::inTransaction(const char *what, const std::function<void()> &work)
         work();
         execute(QStringLiteral("COMMIT"), what);
     } catch (...) {
+        QSqlQuery(QSqlDatabase::database(connection, false)).exec(QStringLiteral("ROLLBACK"));
+        throw;
+    }
+}
+
+void Journal::together(const std::function<void()> &work, bool &committing)
+{
+    committing = false;
+    if (options.readOnly)
+        failWith("write", QStringLiteral("it is open for reading only"));
+    execute(where.kind == Address::Sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"), "write");
+    joined = true;
+    try {
+        work();
+        committing = true;
+        execute(QStringLiteral("COMMIT"), "write");
+        joined = false;
+    } catch (...) {
+        joined = false;
         QSqlQuery(QSqlDatabase::database(connection, false)).exec(QStringLiteral("ROLLBACK"));
         throw;
     }
@@ -327,7 +355,7 @@ qint64 Journal::begin(Entry &entry)
     entry.finished = QDateTime();
     entry.result = Result::Begun;
     qint64 id = 0;
-    inTransaction("write", [&] { id = insert(entry); });
+    inTransaction("write", [&] { id = insert(entry); }, !entry.attachment);
     entry.id = id;
     return id;
 }
@@ -339,7 +367,7 @@ qint64 Journal::add(Entry &entry)
     if (!entry.finished.isValid())
         entry.finished = QDateTime::currentDateTimeUtc();
     qint64 id = 0;
-    inTransaction("write", [&] { id = insert(entry); });
+    inTransaction("write", [&] { id = insert(entry); }, !entry.attachment);
     entry.id = id;
     return id;
 }
@@ -366,11 +394,16 @@ void Journal::updateResult(qint64 id, Result result, const MemoryContent &after,
         done.addBindValue(id);
         if (!done.exec() || !done.next() || done.value(0).toString() != sql::resultCode(result))
             failWith("write", QStringLiteral("record %1 is not an unfinished record").arg(id));
-    });
+    }, true);
 }
 
 void Journal::complete(qint64 id, Result result, const MemoryContent &after, const QString &detail)
 {
+    // Within together() a failure ends the whole transaction: its caller tries again.
+    if (joined) {
+        updateResult(id, result, after, detail);
+        return;
+    }
     // The transmitter has the write already: losing its outcome is the worst
     // the journal could do, so a lost server or a busy file is tried again.
     QElapsedTimer waited;

@@ -47,6 +47,11 @@ public:
     void complete(qint64 id, Result result, const MemoryContent &after, const QString &detail);
     // A record made after the fact, in one step (the window's).
     qint64 add(Entry &entry);
+    // Runs `work` (begin and complete calls) in one transaction, so several
+    // records cost one commit and one synchronisation. All or nothing: a
+    // failure rolls everything back and is thrown; `committing` then says
+    // whether COMMIT was under way, after which records may or may not be there.
+    void together(const std::function<void()> &work, bool &committing);
 
     // Newest first, by the journal's sequence.
     std::vector<Entry> history(const Filter &filter);
@@ -69,7 +74,7 @@ private:
     void connect();
     void prepareSchema();
     void execute(const QString &sql, const char *what);
-    void inTransaction(const char *what, const std::function<void()> &work);
+    void inTransaction(const char *what, const std::function<void()> &work, bool oneStatement = false);
     qint64 insert(const Entry &entry);
     void updateResult(qint64 id, Result result, const MemoryContent &after, const QString &detail);
     std::vector<Entry> select(const QString &where, const QVariantList &values, int limit);
@@ -78,5 +83,6 @@ private:
     Address where;
     OpenOptions options;
     QString connection;
+    bool joined = false; // inside together()
 };
 } // namespace journal
