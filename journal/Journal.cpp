@@ -23,6 +23,14 @@ constexpr qint64 kSchemaLockKey = 5801005801;
 
 constexpr qsizetype kTextLimit = 4096;
 
+const QString kInsertRecord = QStringLiteral(
+    "INSERT INTO qz5801_journal (begun_utc, finished_utc, station, os_user, program, "
+    "version, process_id, operation, serial, usb_location, file_name, file_sha256, "
+    "before_memory, requested_memory, after_memory, result, detail, restored_from) "
+    "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id");
+const QString kUpdateResult = QStringLiteral("UPDATE qz5801_journal SET finished_utc = ?, result = ?, after_memory = ?, "
+                                             "detail = ? WHERE id = ? AND result = ?");
+
 // Outside text goes in as data, bounded; PostgreSQL's text holds no NUL.
 QString clean(const QString &text)
 {
@@ -76,7 +84,18 @@ Journal::Journal(const Address &address, const OpenOptions &openOptions)
         // checkpoints it.
         if (where.kind == Address::Sqlite && !options.readOnly)
             QSqlQuery(QSqlDatabase::database(connection, false)).exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
+        // Prepared now, while the caller still reads its transmitter: on
+        // PostgreSQL a record then costs one round trip, not three. A failure
+        // shows where the statement is used.
+        if (!options.readOnly) {
+            try {
+                statement(insertRecord, kInsertRecord);
+                statement(updateRecord, kUpdateResult);
+            } catch (const JournalError &) {
+            }
+        }
     } catch (...) {
+        dropStatements();
         QSqlDatabase::database(connection, false).close();
         QSqlDatabase::removeDatabase(connection);
         throw;
@@ -85,6 +104,7 @@ Journal::Journal(const Address &address, const OpenOptions &openOptions)
 
 Journal::~Journal()
 {
+    dropStatements();
     QSqlDatabase::database(connection, false).close();
     QSqlDatabase::removeDatabase(connection);
 }
@@ -249,6 +269,23 @@ void Journal::failWith(const char *what, const QString &reason) const
     throw JournalError(text.toStdString());
 }
 
+QSqlQuery &Journal::statement(std::unique_ptr<QSqlQuery> &slot, const QString &sql)
+{
+    if (!slot) {
+        auto q = std::make_unique<QSqlQuery>(QSqlDatabase::database(connection, false));
+        if (!q->prepare(sql))
+            failWith("write", q->lastError().text());
+        slot = std::move(q);
+    }
+    return *slot;
+}
+
+void Journal::dropStatements()
+{
+    insertRecord.reset();
+    updateRecord.reset();
+}
+
 void Journal::execute(const QString &sql, const char *what)
 {
     QSqlQuery q(QSqlDatabase::database(connection, false));
@@ -302,34 +339,36 @@ void Journal::together(const std::function<void()> &work, bool &committing)
 
 qint64 Journal::insert(const Entry &e)
 {
-    QSqlQuery q(QSqlDatabase::database(connection, false));
-    q.prepare(QStringLiteral("INSERT INTO qz5801_journal (begun_utc, finished_utc, station, os_user, program, "
-                             "version, process_id, operation, serial, usb_location, file_name, file_sha256, "
-                             "before_memory, requested_memory, after_memory, result, detail, restored_from) "
-                             "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id"));
-    q.addBindValue(sql::timeText(e.begun));
-    q.addBindValue(e.finished.isValid() ? QVariant(sql::timeText(e.finished))
-                                        : QVariant(QMetaType::fromType<QString>()));
-    q.addBindValue(clean(e.station));
-    q.addBindValue(clean(e.user));
-    q.addBindValue(clean(e.program));
-    q.addBindValue(clean(e.version));
-    q.addBindValue(e.processId);
-    q.addBindValue(clean(e.operation));
-    q.addBindValue(e.serial ? QVariant(*e.serial) : QVariant(QMetaType::fromType<int>()));
-    q.addBindValue(textOrNull(e.location));
-    q.addBindValue(textOrNull(e.fileName));
-    q.addBindValue(textOrNull(e.fileSha256));
-    q.addBindValue(memoryOrNull(e.before));
-    q.addBindValue(memoryOrNull(e.requested));
-    q.addBindValue(memoryOrNull(e.after));
-    q.addBindValue(sql::resultCode(e.result));
-    q.addBindValue(textOrNull(e.detail));
-    q.addBindValue(e.restoredFrom ? QVariant(*e.restoredFrom) : QVariant(QMetaType::fromType<qint64>()));
-    if (!q.exec() || !q.next())
-        failWith("write", q.lastError().text());
-    const qint64 id = q.value(0).toLongLong();
+    QSqlQuery &q = statement(insertRecord, kInsertRecord);
+    const QVariant values[] = {
+        sql::timeText(e.begun),
+        e.finished.isValid() ? QVariant(sql::timeText(e.finished)) : QVariant(QMetaType::fromType<QString>()),
+        clean(e.station),
+        clean(e.user),
+        clean(e.program),
+        clean(e.version),
+        e.processId,
+        clean(e.operation),
+        e.serial ? QVariant(*e.serial) : QVariant(QMetaType::fromType<int>()),
+        textOrNull(e.location),
+        textOrNull(e.fileName),
+        textOrNull(e.fileSha256),
+        memoryOrNull(e.before),
+        memoryOrNull(e.requested),
+        memoryOrNull(e.after),
+        sql::resultCode(e.result),
+        textOrNull(e.detail),
+        e.restoredFrom ? QVariant(*e.restoredFrom) : QVariant(QMetaType::fromType<qint64>()),
+    };
+    for (int i = 0; i < int(std::size(values)); ++i)
+        q.bindValue(i, values[i]);
+    const bool done = q.exec() && q.next();
+    const QString why = q.lastError().text();
+    const qint64 id = done ? q.value(0).toLongLong() : 0;
+    // released at once: a statement left open would hold SQLite's snapshot
     q.finish();
+    if (!done)
+        failWith("write", why);
     if (e.attachment) {
         const Attachment &a = *e.attachment;
         if (a.data.size() > kMaxAttachmentBytes)
@@ -375,18 +414,20 @@ qint64 Journal::add(Entry &entry)
 void Journal::updateResult(qint64 id, Result result, const MemoryContent &after, const QString &detail)
 {
     inTransaction("write", [&] {
-        QSqlQuery q(QSqlDatabase::database(connection, false));
-        q.prepare(QStringLiteral("UPDATE qz5801_journal SET finished_utc = ?, result = ?, after_memory = ?, "
-                                 "detail = ? WHERE id = ? AND result = ?"));
-        q.addBindValue(sql::timeText(QDateTime::currentDateTimeUtc()));
-        q.addBindValue(sql::resultCode(result));
-        q.addBindValue(memoryOrNull(after));
-        q.addBindValue(textOrNull(detail));
-        q.addBindValue(id);
-        q.addBindValue(sql::resultCode(Result::Begun));
-        if (!q.exec())
-            failWith("write", q.lastError().text());
-        if (q.numRowsAffected() == 1)
+        QSqlQuery &q = statement(updateRecord, kUpdateResult);
+        q.bindValue(0, sql::timeText(QDateTime::currentDateTimeUtc()));
+        q.bindValue(1, sql::resultCode(result));
+        q.bindValue(2, memoryOrNull(after));
+        q.bindValue(3, textOrNull(detail));
+        q.bindValue(4, id);
+        q.bindValue(5, sql::resultCode(Result::Begun));
+        const bool updated = q.exec();
+        const QString why = q.lastError().text();
+        const int changed = updated ? q.numRowsAffected() : 0;
+        q.finish();
+        if (!updated)
+            failWith("write", why);
+        if (changed == 1)
             return;
         // an earlier attempt whose answer was lost may have done it already
         QSqlQuery done(QSqlDatabase::database(connection, false));
@@ -411,6 +452,7 @@ void Journal::complete(qint64 id, Result result, const MemoryContent &after, con
     for (int attempt = 0;; ++attempt) {
         try {
             if (attempt > 0) {
+                dropStatements(); // prepared on the connection that is gone
                 QSqlDatabase::database(connection, false).close();
                 QSqlDatabase::removeDatabase(connection);
                 connect();

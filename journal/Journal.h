@@ -10,7 +10,10 @@
 #include "JournalEntry.h"
 
 #include <functional>
+#include <memory>
 #include <vector>
+
+class QSqlQuery;
 
 namespace journal {
 
@@ -73,6 +76,9 @@ public:
 private:
     void connect();
     void prepareSchema();
+    // The statement prepared once on this connection (made on first use).
+    QSqlQuery &statement(std::unique_ptr<QSqlQuery> &slot, const QString &sql);
+    void dropStatements();
     void execute(const QString &sql, const char *what);
     void inTransaction(const char *what, const std::function<void()> &work, bool oneStatement = false);
     qint64 insert(const Entry &entry);
@@ -84,5 +90,6 @@ private:
     OpenOptions options;
     QString connection;
     bool joined = false; // inside together()
+    std::unique_ptr<QSqlQuery> insertRecord, updateRecord;
 };
 } // namespace journal
