@@ -19,8 +19,9 @@ namespace cli {
 namespace {
 
 struct Call {
-    std::function<void(journal::Journal &)> work; // none: only open the journal
+    std::function<void(journal::Journal &)> work; // none: only wait for the journal to be open
     Batch batch = Batch::Alone;
+    bool starting = false; // startJournal's: its failure is said by the next call
     std::string failure; // the worker's, before done
     std::mutex mutex;
     std::condition_variable doneChanged;
@@ -103,25 +104,25 @@ private:
     }
 
     // The journal, opened by the first call; false with the reason on the call.
-    bool open(Call &call, bool first)
+    bool open(Call &call)
     {
         if (book)
             return true;
         try {
-            if (!openFailure.empty() && !first)
+            if (!openFailure.empty() && !call.starting)
                 throw journal::JournalError(std::exchange(openFailure, {}));
             book = openJournalOf(*of, "Cannot use the journal: ");
             return true;
         } catch (const std::exception &e) {
             // startJournal's failure is said by the call that waits, not tried twice
-            (first ? openFailure : call.failure) = e.what();
+            (call.starting ? openFailure : call.failure) = e.what();
             return false;
         }
     }
 
     void runAlone(Call &call)
     {
-        if (!open(call, !call.work) || !call.work)
+        if (!open(call) || !call.work)
             return;
         try {
             call.work(*book);
@@ -136,16 +137,25 @@ private:
             runAlone(*calls.front());
         if (calls.size() < 2)
             return;
-        if (!open(*calls.front(), false)) {
+        if (!open(*calls.front())) {
             for (const auto &call : calls)
                 call->failure = calls.front()->failure;
+            return;
+        }
+        std::vector<Call *> writing; // the others only waited for the journal
+        for (const auto &call : calls)
+            if (call->work)
+                writing.push_back(call.get());
+        if (writing.size() < 2) {
+            for (Call *call : writing)
+                runAlone(*call);
             return;
         }
         bool committing = false;
         try {
             book->together(
                 [&] {
-                    for (const auto &call : calls)
+                    for (Call *call : writing)
                         call->work(*book);
                 },
                 committing);
@@ -153,8 +163,8 @@ private:
             // Each alone again, as if they had not met: a failed statement
             // rolled them all back. After a failed COMMIT they may be there,
             // so no record is begun twice; completing one twice is harmless.
-            for (const auto &call : calls) {
-                if (committing && call->batch == Batch::Begin)
+            for (Call *call : writing) {
+                if (committing && call->batch == Batch::Once)
                     call->failure = e.what();
                 else
                     runAlone(*call);
@@ -221,7 +231,12 @@ JournalCall onJournal(const Options &options, const std::function<void(journal::
     return JournalCall::Failed;
 }
 
-void startJournal(const Options &options) { journalThread().post(options, std::make_shared<Call>()); }
+void startJournal(const Options &options)
+{
+    auto call = std::make_shared<Call>();
+    call->starting = true;
+    journalThread().post(options, call);
+}
 
 int finishJournal(int code)
 {

@@ -18,14 +18,16 @@ namespace cli {
 
 enum class JournalCall { Done, Failed, Interrupted };
 
-// A call that may share one transaction with the calls queued behind it (the
-// records of --all's transmitters: one commit for those that come together):
-// beginning a record, or completing one, which may run again should that
-// transaction's COMMIT fail. Alone: a transaction of its own.
-enum class Batch { Alone, Begin, Complete };
+// Whether a call may share one transaction with the calls queued next to it
+// (the records of --all's transmitters: one commit for those that come
+// together). Once: it begins a record, which after a failed COMMIT may be
+// there already, so it is not run again. Repeatable: completing a record, or
+// only waiting for the journal, may run again alone. Alone: a transaction of its own.
+enum class Batch { Alone, Once, Repeatable };
 
 // Runs `work` on the journal of --journal, QZ5801_JOURNAL or the default
-// (opened by the first call, writable). Failed: the reason in `error`.
+// (opened by the first call, writable; no `work`: only waits until it is
+// open). Failed: the reason in `error`.
 // Interrupted (only when `interruptible`): a signal came while waiting; the
 // call may still be running, so `work` must own what it touches then.
 // `limitMs`: give up waiting after this long (0: the journal's own limits, and a margin).

@@ -77,7 +77,7 @@ bool WriteJournal::open(Sink &sink)
     if (options.noJournal || options.dryRun || opened)
         return true;
     std::string error;
-    switch (onJournal(options, [](journal::Journal &) {}, error, true)) {
+    switch (onJournal(options, {}, error, true, 0, Batch::Repeatable)) {
     case JournalCall::Done:
         opened = true;
         return true;
@@ -139,7 +139,7 @@ bool WriteJournal::begin(TFix64 &link, const std::vector<uint8_t> &before, const
     e->restoredFrom = restoredFrom;
     requested = requestedImage;
     std::string error;
-    switch (onJournal(options, [e](journal::Journal &book) { book.begin(*e); }, error, true, 0, Batch::Begin)) {
+    switch (onJournal(options, [e](journal::Journal &book) { book.begin(*e); }, error, true, 0, Batch::Once)) {
     case JournalCall::Done:
         recordId = e->id;
         return true;
@@ -174,7 +174,7 @@ bool WriteJournal::complete(int result, const std::vector<uint8_t> *after, const
                       } catch (const journal::JournalError &) {
                       }
                   },
-                  error, false, 0, Batch::Complete) == JournalCall::Done) {
+                  error, false, 0, Batch::Repeatable) == JournalCall::Done) {
         if (*finished)
             publishJournalEvent(options, **finished, sink);
         return true;
