@@ -83,9 +83,11 @@ void keepUnsentEvents(mqtt::Publisher &publisher, Sink &sink)
     keep(publisher.takeUnsentEvents(), sink, "the broker did not acknowledge every event");
 }
 
+bool publishesEvents(const Options &options) { return options.broker || std::getenv(mqtt::kBrokerVariable); }
+
 void publishJournalEvent(const Options &options, const journal::Entry &entry, Sink &sink)
 {
-    if (!options.broker && !std::getenv(mqtt::kBrokerVariable))
+    if (!publishesEvents(options))
         return;
     if (!entry.serial)
         return; // no subtree to publish it under

@@ -24,6 +24,8 @@ void sendSpooledEvents(mqtt::Publisher &publisher);
 // Keeps what the broker has not acknowledged for a later run; says so.
 void keepUnsentEvents(mqtt::Publisher &publisher, Sink &sink);
 
+// Whether --broker or QZ5801_MQTT names a broker for the journal's events.
+bool publishesEvents(const Options &options);
 // Publishes the journal record as an event on PREFIX/SERIAL/event (QoS 1)
 // when --broker or QZ5801_MQTT names a broker; nothing otherwise. Waits at
 // most a few seconds: a broker that cannot be reached, or refuses, costs a

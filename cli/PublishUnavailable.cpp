@@ -14,9 +14,11 @@ int runPublish(TFix64 &, const Target &, const Options &, Sink &sink)
     return ExitUsage;
 }
 
+bool publishesEvents(const Options &options) { return options.broker || std::getenv(mqtt::kBrokerVariable); }
+
 void publishJournalEvent(const Options &options, const journal::Entry &, Sink &sink)
 {
-    if (options.broker || std::getenv(mqtt::kBrokerVariable))
+    if (publishesEvents(options))
         sink.err("MQTT: this build has no MQTT library; the event is not published");
 }
 

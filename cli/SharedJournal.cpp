@@ -19,7 +19,10 @@ namespace cli {
 namespace {
 
 struct Call {
-    std::function<void()> work;
+    std::function<void(journal::Journal &)> work; // none: only wait for the journal to be open
+    Batch batch = Batch::Alone;
+    bool starting = false; // startJournal's: its failure is said by the next call
+    std::string failure; // the worker's, before done
     std::mutex mutex;
     std::condition_variable doneChanged;
     bool done = false;
@@ -28,11 +31,13 @@ struct Call {
 
 class JournalThread {
 public:
-    void post(const std::shared_ptr<Call> &call)
+    void post(const Options &options, const std::shared_ptr<Call> &call)
     {
         std::lock_guard lock(mutex);
-        if (!worker.joinable())
+        if (!worker.joinable()) {
+            of = &options;
             worker = std::thread([this] { serve(); });
+        }
         queue.push_back(call);
         queueChanged.notify_one();
     }
@@ -59,41 +64,117 @@ public:
         stuck = true;
     }
 
-    std::unique_ptr<journal::Journal> book; // only on the worker
-    std::string openFailure;                // only on the worker: startJournal's, for the next call
-
 private:
     void serve()
     {
         for (;;) {
-            std::shared_ptr<Call> call;
+            std::vector<std::shared_ptr<Call>> calls;
             {
                 std::unique_lock lock(mutex);
                 queueChanged.wait(lock, [&] { return stopping || !queue.empty(); });
                 if (queue.empty())
                     break;
-                call = queue.front();
-                queue.pop_front();
+                // The records of several transmitters that came while the
+                // last commit ran go in one transaction together.
+                do {
+                    calls.push_back(queue.front());
+                    queue.pop_front();
+                } while (calls.front()->batch != Batch::Alone && !queue.empty() &&
+                         queue.front()->batch != Batch::Alone);
                 busy = true;
             }
-            bool run = false;
-            {
+            std::vector<std::shared_ptr<Call>> run;
+            for (const auto &call : calls) {
                 std::lock_guard lock(call->mutex);
-                run = !call->abandoned;
+                if (!call->abandoned)
+                    run.push_back(call);
             }
-            if (run)
-                call->work();
+            execute(run);
             {
                 std::lock_guard lock(mutex);
                 busy = false;
             }
-            std::lock_guard lock(call->mutex);
-            call->done = true;
-            call->doneChanged.notify_all();
+            for (const auto &call : calls) {
+                std::lock_guard lock(call->mutex);
+                call->done = true;
+                call->doneChanged.notify_all();
+            }
         }
         book.reset(); // the connection closes on the thread that made it
     }
 
+    // The journal, opened by the first call; false with the reason on the call.
+    bool open(Call &call)
+    {
+        if (book)
+            return true;
+        try {
+            if (!openFailure.empty() && !call.starting)
+                throw journal::JournalError(std::exchange(openFailure, {}));
+            book = openJournalOf(*of, "Cannot use the journal: ");
+            return true;
+        } catch (const std::exception &e) {
+            // startJournal's failure is said by the call that waits, not tried twice
+            (call.starting ? openFailure : call.failure) = e.what();
+            return false;
+        }
+    }
+
+    void runAlone(Call &call)
+    {
+        if (!open(call) || !call.work)
+            return;
+        try {
+            call.work(*book);
+        } catch (const std::exception &e) {
+            call.failure = e.what();
+        }
+    }
+
+    void execute(const std::vector<std::shared_ptr<Call>> &calls)
+    {
+        if (calls.size() == 1)
+            runAlone(*calls.front());
+        if (calls.size() < 2)
+            return;
+        if (!open(*calls.front())) {
+            for (const auto &call : calls)
+                call->failure = calls.front()->failure;
+            return;
+        }
+        std::vector<Call *> writing; // the others only waited for the journal
+        for (const auto &call : calls)
+            if (call->work)
+                writing.push_back(call.get());
+        if (writing.size() < 2) {
+            for (Call *call : writing)
+                runAlone(*call);
+            return;
+        }
+        bool committing = false;
+        try {
+            book->together(
+                [&] {
+                    for (Call *call : writing)
+                        call->work(*book);
+                },
+                committing);
+        } catch (const std::exception &e) {
+            // Each alone again, as if they had not met: a failed statement
+            // rolled them all back. After a failed COMMIT they may be there,
+            // so no record is begun twice; completing one twice is harmless.
+            for (Call *call : writing) {
+                if (committing && call->batch == Batch::Once)
+                    call->failure = e.what();
+                else
+                    runAlone(*call);
+            }
+        }
+    }
+
+    const Options *of = nullptr;
+    std::unique_ptr<journal::Journal> book; // only on the worker
+    std::string openFailure;                // only on the worker: startJournal's, for the next call
     std::mutex mutex;
     std::condition_variable queueChanged;
     std::deque<std::shared_ptr<Call>> queue;
@@ -113,23 +194,13 @@ JournalThread &journalThread()
 } // namespace
 
 JournalCall onJournal(const Options &options, const std::function<void(journal::Journal &)> &work,
-                      std::string &error, bool interruptible, int limitMs)
+                      std::string &error, bool interruptible, int limitMs, Batch batch)
 {
     JournalThread &thread = journalThread();
     auto call = std::make_shared<Call>();
-    auto failure = std::make_shared<std::string>();
-    call->work = [&thread, &options, work, failure] {
-        try {
-            if (!thread.book && !thread.openFailure.empty())
-                throw journal::JournalError(std::exchange(thread.openFailure, {}));
-            if (!thread.book)
-                thread.book = openJournalOf(options, "Cannot use the journal: ");
-            work(*thread.book);
-        } catch (const std::exception &e) {
-            *failure = e.what();
-        }
-    };
-    thread.post(call);
+    call->work = work;
+    call->batch = batch;
+    thread.post(options, call);
     // The journal's own limits end a statement first; this bounds a server
     // that stopped answering altogether.
     const auto deadline = std::chrono::steady_clock::now() +
@@ -154,26 +225,17 @@ JournalCall onJournal(const Options &options, const std::function<void(journal::
         }
         call->doneChanged.wait_for(lock, std::chrono::milliseconds(50));
     }
-    if (failure->empty())
+    if (call->failure.empty())
         return JournalCall::Done;
-    error = *failure;
+    error = call->failure;
     return JournalCall::Failed;
 }
 
 void startJournal(const Options &options)
 {
-    JournalThread &thread = journalThread();
     auto call = std::make_shared<Call>();
-    call->work = [&thread, &options] {
-        try {
-            if (!thread.book)
-                thread.book = openJournalOf(options, "Cannot use the journal: ");
-        } catch (const std::exception &e) {
-            // said by the call that waits for the journal, not tried twice
-            thread.openFailure = e.what();
-        }
-    };
-    thread.post(call);
+    call->starting = true;
+    journalThread().post(options, call);
 }
 
 int finishJournal(int code)

@@ -77,7 +77,7 @@ bool WriteJournal::open(Sink &sink)
     if (options.noJournal || options.dryRun || opened)
         return true;
     std::string error;
-    switch (onJournal(options, [](journal::Journal &) {}, error, true)) {
+    switch (onJournal(options, {}, error, true, 0, Batch::Repeatable)) {
     case JournalCall::Done:
         opened = true;
         return true;
@@ -139,7 +139,7 @@ bool WriteJournal::begin(TFix64 &link, const std::vector<uint8_t> &before, const
     e->restoredFrom = restoredFrom;
     requested = requestedImage;
     std::string error;
-    switch (onJournal(options, [e](journal::Journal &book) { book.begin(*e); }, error, true)) {
+    switch (onJournal(options, [e](journal::Journal &book) { book.begin(*e); }, error, true, 0, Batch::Once)) {
     case JournalCall::Done:
         recordId = e->id;
         return true;
@@ -162,17 +162,19 @@ bool WriteJournal::complete(int result, const std::vector<uint8_t> *after, const
     const journal::MemoryContent afterContent = after ? journal::configurationContent(*after) : journal::MemoryContent{};
     const QString detailText = QString::fromStdString(detail);
     auto finished = std::make_shared<std::optional<journal::Entry>>();
+    const bool event = publishesEvents(options);
     std::string error;
     if (onJournal(options,
-                  [id, result, afterContent, detailText, finished](journal::Journal &book) {
+                  [id, result, afterContent, detailText, finished, event](journal::Journal &book) {
                       book.complete(id, journal::Result(result), afterContent, detailText);
                       // the event tells what the journal now holds
                       try {
-                          *finished = book.record(id);
+                          if (event)
+                              *finished = book.record(id);
                       } catch (const journal::JournalError &) {
                       }
                   },
-                  error, false) == JournalCall::Done) {
+                  error, false, 0, Batch::Repeatable) == JournalCall::Done) {
         if (*finished)
             publishJournalEvent(options, **finished, sink);
         return true;

@@ -1,6 +1,7 @@
 #include "Journal.h"
 #include "JournalSql.h"
 #include "JournalPlaces.h"
+#include "SqliteLog.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -21,6 +22,14 @@ constexpr int kPostgresConnectSeconds = 10;
 constexpr qint64 kSchemaLockKey = 5801005801;
 
 constexpr qsizetype kTextLimit = 4096;
+
+const QString kInsertRecord = QStringLiteral(
+    "INSERT INTO qz5801_journal (begun_utc, finished_utc, station, os_user, program, "
+    "version, process_id, operation, serial, usb_location, file_name, file_sha256, "
+    "before_memory, requested_memory, after_memory, result, detail, restored_from) "
+    "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id");
+const QString kUpdateResult = QStringLiteral("UPDATE qz5801_journal SET finished_utc = ?, result = ?, after_memory = ?, "
+                                             "detail = ? WHERE id = ? AND result = ?");
 
 // Outside text goes in as data, bounded; PostgreSQL's text holds no NUL.
 QString clean(const QString &text)
@@ -69,7 +78,24 @@ Journal::Journal(const Address &address, const OpenOptions &openOptions)
     connect();
     try {
         prepareSchema();
+        // What earlier processes left in the log goes into the file now,
+        // while the caller still reads its transmitter, not at anyone's exit.
+        // A busy file does not wait: the log keeps it, and the next opening
+        // checkpoints it.
+        if (where.kind == Address::Sqlite && !options.readOnly)
+            QSqlQuery(QSqlDatabase::database(connection, false)).exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
+        // Prepared now, while the caller still reads its transmitter: on
+        // PostgreSQL a record then costs one round trip, not three. A failure
+        // shows where the statement is used.
+        if (!options.readOnly) {
+            try {
+                statement(insertRecord, kInsertRecord);
+                statement(updateRecord, kUpdateResult);
+            } catch (const JournalError &) {
+            }
+        }
     } catch (...) {
+        dropStatements();
         QSqlDatabase::database(connection, false).close();
         QSqlDatabase::removeDatabase(connection);
         throw;
@@ -78,6 +104,7 @@ Journal::Journal(const Address &address, const OpenOptions &openOptions)
 
 Journal::~Journal()
 {
+    dropStatements();
     QSqlDatabase::database(connection, false).close();
     QSqlDatabase::removeDatabase(connection);
 }
@@ -128,6 +155,8 @@ void Journal::connect()
     }
     if (!db.open())
         fail(db.lastError().text());
+    if (sqlite && !options.readOnly)
+        keepLogOnClose(db);
 }
 
 void Journal::prepareSchema()
@@ -240,6 +269,23 @@ void Journal::failWith(const char *what, const QString &reason) const
     throw JournalError(text.toStdString());
 }
 
+QSqlQuery &Journal::statement(std::unique_ptr<QSqlQuery> &slot, const QString &sql)
+{
+    if (!slot) {
+        auto q = std::make_unique<QSqlQuery>(QSqlDatabase::database(connection, false));
+        if (!q->prepare(sql))
+            failWith("write", q->lastError().text());
+        slot = std::move(q);
+    }
+    return *slot;
+}
+
+void Journal::dropStatements()
+{
+    insertRecord.reset();
+    updateRecord.reset();
+}
+
 void Journal::execute(const QString &sql, const char *what)
 {
     QSqlQuery q(QSqlDatabase::database(connection, false));
@@ -247,10 +293,19 @@ void Journal::execute(const QString &sql, const char *what)
         failWith(what, q.lastError().text());
 }
 
-void Journal::inTransaction(const char *what, const std::function<void()> &work)
+void Journal::inTransaction(const char *what, const std::function<void()> &work, bool oneStatement)
 {
     if (options.readOnly)
         failWith(what, QStringLiteral("it is open for reading only"));
+    // On PostgreSQL a statement alone is a transaction of its own, its
+    // COMMIT's failure its own: no round trips for BEGIN and COMMIT. Not on
+    // SQLite, where an INSERT ... RETURNING commits only when the statement
+    // is reset, whose failure Qt does not report. Inside together() the
+    // outer transaction holds it.
+    if ((oneStatement && where.kind == Address::Postgres) || joined) {
+        work();
+        return;
+    }
     // SQLite: take the write lock at once, so a reader never has to upgrade
     // (and fail) while another process writes.
     execute(where.kind == Address::Sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"), what);
@@ -263,36 +318,57 @@ void Journal::inTransaction(const char *what, const std::function<void()> &work)
     }
 }
 
+void Journal::together(const std::function<void()> &work, bool &committing)
+{
+    committing = false;
+    if (options.readOnly)
+        failWith("write", QStringLiteral("it is open for reading only"));
+    execute(where.kind == Address::Sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"), "write");
+    joined = true;
+    try {
+        work();
+        committing = true;
+        execute(QStringLiteral("COMMIT"), "write");
+        joined = false;
+    } catch (...) {
+        joined = false;
+        QSqlQuery(QSqlDatabase::database(connection, false)).exec(QStringLiteral("ROLLBACK"));
+        throw;
+    }
+}
+
 qint64 Journal::insert(const Entry &e)
 {
-    QSqlQuery q(QSqlDatabase::database(connection, false));
-    q.prepare(QStringLiteral("INSERT INTO qz5801_journal (begun_utc, finished_utc, station, os_user, program, "
-                             "version, process_id, operation, serial, usb_location, file_name, file_sha256, "
-                             "before_memory, requested_memory, after_memory, result, detail, restored_from) "
-                             "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id"));
-    q.addBindValue(sql::timeText(e.begun));
-    q.addBindValue(e.finished.isValid() ? QVariant(sql::timeText(e.finished))
-                                        : QVariant(QMetaType::fromType<QString>()));
-    q.addBindValue(clean(e.station));
-    q.addBindValue(clean(e.user));
-    q.addBindValue(clean(e.program));
-    q.addBindValue(clean(e.version));
-    q.addBindValue(e.processId);
-    q.addBindValue(clean(e.operation));
-    q.addBindValue(e.serial ? QVariant(*e.serial) : QVariant(QMetaType::fromType<int>()));
-    q.addBindValue(textOrNull(e.location));
-    q.addBindValue(textOrNull(e.fileName));
-    q.addBindValue(textOrNull(e.fileSha256));
-    q.addBindValue(memoryOrNull(e.before));
-    q.addBindValue(memoryOrNull(e.requested));
-    q.addBindValue(memoryOrNull(e.after));
-    q.addBindValue(sql::resultCode(e.result));
-    q.addBindValue(textOrNull(e.detail));
-    q.addBindValue(e.restoredFrom ? QVariant(*e.restoredFrom) : QVariant(QMetaType::fromType<qint64>()));
-    if (!q.exec() || !q.next())
-        failWith("write", q.lastError().text());
-    const qint64 id = q.value(0).toLongLong();
+    QSqlQuery &q = statement(insertRecord, kInsertRecord);
+    const QVariant values[] = {
+        sql::timeText(e.begun),
+        e.finished.isValid() ? QVariant(sql::timeText(e.finished)) : QVariant(QMetaType::fromType<QString>()),
+        clean(e.station),
+        clean(e.user),
+        clean(e.program),
+        clean(e.version),
+        e.processId,
+        clean(e.operation),
+        e.serial ? QVariant(*e.serial) : QVariant(QMetaType::fromType<int>()),
+        textOrNull(e.location),
+        textOrNull(e.fileName),
+        textOrNull(e.fileSha256),
+        memoryOrNull(e.before),
+        memoryOrNull(e.requested),
+        memoryOrNull(e.after),
+        sql::resultCode(e.result),
+        textOrNull(e.detail),
+        e.restoredFrom ? QVariant(*e.restoredFrom) : QVariant(QMetaType::fromType<qint64>()),
+    };
+    for (int i = 0; i < int(std::size(values)); ++i)
+        q.bindValue(i, values[i]);
+    const bool done = q.exec() && q.next();
+    const QString why = q.lastError().text();
+    const qint64 id = done ? q.value(0).toLongLong() : 0;
+    // released at once: a statement left open would hold SQLite's snapshot
     q.finish();
+    if (!done)
+        failWith("write", why);
     if (e.attachment) {
         const Attachment &a = *e.attachment;
         if (a.data.size() > kMaxAttachmentBytes)
@@ -318,7 +394,7 @@ qint64 Journal::begin(Entry &entry)
     entry.finished = QDateTime();
     entry.result = Result::Begun;
     qint64 id = 0;
-    inTransaction("write", [&] { id = insert(entry); });
+    inTransaction("write", [&] { id = insert(entry); }, !entry.attachment);
     entry.id = id;
     return id;
 }
@@ -330,7 +406,7 @@ qint64 Journal::add(Entry &entry)
     if (!entry.finished.isValid())
         entry.finished = QDateTime::currentDateTimeUtc();
     qint64 id = 0;
-    inTransaction("write", [&] { id = insert(entry); });
+    inTransaction("write", [&] { id = insert(entry); }, !entry.attachment);
     entry.id = id;
     return id;
 }
@@ -338,18 +414,20 @@ qint64 Journal::add(Entry &entry)
 void Journal::updateResult(qint64 id, Result result, const MemoryContent &after, const QString &detail)
 {
     inTransaction("write", [&] {
-        QSqlQuery q(QSqlDatabase::database(connection, false));
-        q.prepare(QStringLiteral("UPDATE qz5801_journal SET finished_utc = ?, result = ?, after_memory = ?, "
-                                 "detail = ? WHERE id = ? AND result = ?"));
-        q.addBindValue(sql::timeText(QDateTime::currentDateTimeUtc()));
-        q.addBindValue(sql::resultCode(result));
-        q.addBindValue(memoryOrNull(after));
-        q.addBindValue(textOrNull(detail));
-        q.addBindValue(id);
-        q.addBindValue(sql::resultCode(Result::Begun));
-        if (!q.exec())
-            failWith("write", q.lastError().text());
-        if (q.numRowsAffected() == 1)
+        QSqlQuery &q = statement(updateRecord, kUpdateResult);
+        q.bindValue(0, sql::timeText(QDateTime::currentDateTimeUtc()));
+        q.bindValue(1, sql::resultCode(result));
+        q.bindValue(2, memoryOrNull(after));
+        q.bindValue(3, textOrNull(detail));
+        q.bindValue(4, id);
+        q.bindValue(5, sql::resultCode(Result::Begun));
+        const bool updated = q.exec();
+        const QString why = q.lastError().text();
+        const int changed = updated ? q.numRowsAffected() : 0;
+        q.finish();
+        if (!updated)
+            failWith("write", why);
+        if (changed == 1)
             return;
         // an earlier attempt whose answer was lost may have done it already
         QSqlQuery done(QSqlDatabase::database(connection, false));
@@ -357,11 +435,16 @@ void Journal::updateResult(qint64 id, Result result, const MemoryContent &after,
         done.addBindValue(id);
         if (!done.exec() || !done.next() || done.value(0).toString() != sql::resultCode(result))
             failWith("write", QStringLiteral("record %1 is not an unfinished record").arg(id));
-    });
+    }, true);
 }
 
 void Journal::complete(qint64 id, Result result, const MemoryContent &after, const QString &detail)
 {
+    // Within together() a failure ends the whole transaction: its caller tries again.
+    if (joined) {
+        updateResult(id, result, after, detail);
+        return;
+    }
     // The transmitter has the write already: losing its outcome is the worst
     // the journal could do, so a lost server or a busy file is tried again.
     QElapsedTimer waited;
@@ -369,6 +452,7 @@ void Journal::complete(qint64 id, Result result, const MemoryContent &after, con
     for (int attempt = 0;; ++attempt) {
         try {
             if (attempt > 0) {
+                dropStatements(); // prepared on the connection that is gone
                 QSqlDatabase::database(connection, false).close();
                 QSqlDatabase::removeDatabase(connection);
                 connect();

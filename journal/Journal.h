@@ -10,7 +10,10 @@
 #include "JournalEntry.h"
 
 #include <functional>
+#include <memory>
 #include <vector>
+
+class QSqlQuery;
 
 namespace journal {
 
@@ -47,6 +50,11 @@ public:
     void complete(qint64 id, Result result, const MemoryContent &after, const QString &detail);
     // A record made after the fact, in one step (the window's).
     qint64 add(Entry &entry);
+    // Runs `work` (begin and complete calls) in one transaction, so several
+    // records cost one commit and one synchronisation. All or nothing: a
+    // failure rolls everything back and is thrown; `committing` then says
+    // whether COMMIT was under way, after which records may or may not be there.
+    void together(const std::function<void()> &work, bool &committing);
 
     // Newest first, by the journal's sequence.
     std::vector<Entry> history(const Filter &filter);
@@ -68,8 +76,11 @@ public:
 private:
     void connect();
     void prepareSchema();
+    // The statement prepared once on this connection (made on first use).
+    QSqlQuery &statement(std::unique_ptr<QSqlQuery> &slot, const QString &sql);
+    void dropStatements();
     void execute(const QString &sql, const char *what);
-    void inTransaction(const char *what, const std::function<void()> &work);
+    void inTransaction(const char *what, const std::function<void()> &work, bool oneStatement = false);
     qint64 insert(const Entry &entry);
     void updateResult(qint64 id, Result result, const MemoryContent &after, const QString &detail);
     std::vector<Entry> select(const QString &where, const QVariantList &values, int limit);
@@ -78,5 +89,7 @@ private:
     Address where;
     OpenOptions options;
     QString connection;
+    bool joined = false; // inside together()
+    std::unique_ptr<QSqlQuery> insertRecord, updateRecord;
 };
 } // namespace journal
