@@ -2,6 +2,7 @@
 
 #include "OutputLanes.h"
 #include "TimeAxis.h"
+#include "ValueAxis.h"
 #include "YRange.h"
 
 #include <QApplication>
@@ -9,6 +10,7 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QGraphicsLineItem>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -57,7 +59,7 @@ TTrendWindow::TTrendWindow(TrendHost &trendHost, QWidget *parent)
     chart->legend()->setAlignment(Qt::AlignRight);
     chart->setMargins(QMargins(4, 4, 4, 4));
     axisX = new TTimeAxis;
-    axisY = new QValueAxis;
+    axisY = new TValueAxis;
     chart->addAxis(axisX, Qt::AlignBottom);
     chart->addAxis(axisY, Qt::AlignLeft);
     for (std::size_t i = 0; i < limitSeries.size(); ++i) {
@@ -252,7 +254,16 @@ void TTrendWindow::retranslate()
 
 QString TTrendWindow::shownWithUnit(float pascal) const
 {
-    return host.shownNumber(pascal) + u' ' + host.display().unitText;
+    // A value that rounds to zero is zero, whatever its sign.
+    return withoutNegativeZero(host.shownNumber(pascal)) + u' ' + host.display().unitText;
+}
+
+void TTrendWindow::showYAxis()
+{
+    // By the view's height, known before the chart lays itself out: taken from
+    // the plot's, a change of the labels would lay the chart out a second time.
+    const double height = chartView->height() - 3 * QFontMetricsF(axisX->labelsFont()).height();
+    axisY->show(yRequest.low, yRequest.high, !yRequest.fixed, yRequest.decimals, height);
 }
 
 bool TTrendWindow::paused() const { return pauseButton->isChecked(); }
@@ -313,20 +324,10 @@ void TTrendWindow::redraw()
     const double margin = high > low ? (high - low) * 0.05 : std::max(std::abs(high) * 0.05, 1.0);
     axisX->show(begin, end, plotColumns());
     yRange->followUnit();
-    // Each change of the axis lays the whole chart out again: a tick whose
-    // span has the same extremes leaves it alone.
     const auto fixed = yRange->fixedPascal();
-    const YRequest wanted = fixed ? YRequest{true, fixed->first * factor, fixed->second * factor}
-                                  : YRequest{false, low - margin, high + margin};
-    if (wanted != yRequest) {
-        axisY->setRange(wanted.low, wanted.high);
-        if (!wanted.fixed)
-            axisY->applyNiceNumbers();
-        yRequest = wanted;
-    }
-    const QString labelFormat = QStringLiteral("%.") + QString::number(std::clamp(shown.decimals, 0, 6)) + u'f';
-    if (axisY->labelFormat() != labelFormat)
-        axisY->setLabelFormat(labelFormat);
+    yRequest = fixed ? YRequest{true, fixed->first * factor, fixed->second * factor, shown.decimals}
+                     : YRequest{false, low - margin, high + margin, shown.decimals};
+    showYAxis();
     const QString title = (shown.isPressure ? pressureCaption : heightCaption) + QStringLiteral(" [") + shown.unitText + u']';
     if (axisY->titleText() != title)
         axisY->setTitleText(title);

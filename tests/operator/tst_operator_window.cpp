@@ -13,6 +13,7 @@
 #include "TimeAxis.h"
 #include "TrendWindow.h"
 #include "Units.h"
+#include "ValueAxis.h"
 #include "qzsim.h"
 #include "SimulatorSupport.h"
 

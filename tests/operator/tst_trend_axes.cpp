@@ -2,6 +2,7 @@
 // the Y range fixed by two fields or automatic.
 #include "TimeAxis.h"
 #include "TrendWindow.h"
+#include "ValueAxis.h"
 #include "RangeNumber.h"
 #include "YRange.h"
 
@@ -14,10 +15,13 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMouseEvent>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
 #include <QtCharts/QValueAxis>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
 
 #include <cmath>
 
@@ -291,6 +295,53 @@ private slots:
         QCOMPARE(accessibleName(y.toEdit), QStringLiteral("Osa Y do"));
         QCOMPARE(accessibleName(y.automaticCheck), QStringLiteral("Osa Y automaticky"));
         QCOMPARE(y.automaticCheck->text(), QStringLiteral("Automaticky"));
+    }
+
+    // A value that rounds to zero at the decimals shown is "0.000", on the axis,
+    // under the cursor and in the figures; a small negative value keeps its sign.
+    void noNegativeZeroInTheTrend_data()
+    {
+        QTest::addColumn<QList<double>>("pascals"); // one a second
+        QTest::addColumn<bool>("fixed");             // a Y range typed in, from -0.0003 to 0.0003 kPa
+        QTest::addColumn<QString>("cursorValue");    // the newest sample's
+        QTest::newRow("around zero") << QList<double>{-0.4, 0.3, -0.2, 0.1, -0.3} << false << "0.000 kPa";
+        QTest::newRow("only just below zero") << QList<double>{-0.1, -0.2, -0.4, -0.3} << false << "0.000 kPa";
+        QTest::newRow("a fixed range around zero") << QList<double>{-0.4, 0.3, -0.2} << true << "0.000 kPa";
+        QTest::newRow("small, not zero") << QList<double>{-2.0, -1.0, -1.6} << false << "-0.002 kPa";
+    }
+    void noNegativeZeroInTheTrend()
+    {
+        QFETCH(QList<double>, pascals);
+        QFETCH(bool, fixed);
+        QFETCH(QString, cursorValue);
+        host->samples = TrendHistory();
+        for (double p : pascals) {
+            host->clock += 1000;
+            host->samples.append(host->clock, float(p));
+        }
+        TTrendWindow &t = openTrend();
+        // the limits far away, not to set the axis' range
+        for (QCheckBox *check : t.outputChecks)
+            check->setChecked(false);
+        if (fixed) {
+            t.yRange->automaticCheck->setChecked(false);
+            t.yRange->fromEdit->setText(QStringLiteral("-0.0003"));
+            type(t.yRange->toEdit, QStringLiteral("0.0003"));
+        }
+        QCoreApplication::processEvents();
+        t.redraw();
+        QCoreApplication::processEvents();
+        QStringList texts;
+        for (QGraphicsItem *item : t.chartView->scene()->items())
+            if (auto *text = dynamic_cast<QGraphicsTextItem *>(item); text && text->isVisible())
+                texts << text->toPlainText();
+        QTest::keyClick(t.chartView, Qt::Key_Left); // the cursor on the newest sample
+        texts << t.pointerLabel->text() << t.statsLabel->text();
+        QVERIFY2(t.pointerLabel->text().contains(cursorValue), qPrintable(t.pointerLabel->text()));
+        QVERIFY2(texts.filter(QStringLiteral("0.000")).size() >= 1, qPrintable(texts.join(u'|')));
+        static const QRegularExpression negativeZero(QStringLiteral("-0[.,]?0*(?![0-9.,])"));
+        for (const QString &text : texts)
+            QVERIFY2(!negativeZero.match(text).hasMatch(), qPrintable(text));
     }
 
     void readRangeNumber_data()
