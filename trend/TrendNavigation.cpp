@@ -33,6 +33,7 @@ void TTrendWindow::zoomTime(double factor, std::optional<int64_t> anchor)
     const int64_t shown = end - axisX->begin() + 1;
     // From ten seconds to a day and a bit, the history's reach.
     zoomMs = std::clamp(int64_t(double(shown) * factor), int64_t(10'000), int64_t(25 * 3'600'000));
+    showSpanShown();
     // The anchor's time stays where it is on the axis; without one, the right edge.
     if (anchor && *anchor >= axisX->begin() && *anchor < end) {
         const double after = double(end - *anchor) / double(shown);
@@ -49,6 +50,8 @@ void TTrendWindow::zoomTime(double factor, std::optional<int64_t> anchor)
 
 void TTrendWindow::panTime(int64_t ms)
 {
+    fixEverythingsWidth();
+    showSpanShown();
     const int64_t end = axisX->end() + ms;
     const int64_t newest = host.now();
     // Past the newest value: follow it again (unless paused).
@@ -63,6 +66,7 @@ void TTrendWindow::goLive()
 {
     lookEnd.reset();
     zoomMs = 0;
+    showSpanShown();
     pauseButton->setChecked(false);
     redraw();
 }

@@ -162,10 +162,7 @@ TTrendWindow::TTrendWindow(TrendHost &trendHost, QWidget *parent)
     layout->addLayout(recording);
 
     // Ctrl+R is the window's item, which the trend takes with the window's other keys.
-    connect(spanBox, &QComboBox::currentIndexChanged, this, [this] {
-        zoomMs = 0;
-        redraw();
-    });
+    connect(spanBox, &QComboBox::currentIndexChanged, this, &TTrendWindow::spanPicked);
     // Escape closes the trend, as it closes a dialog; an open drop-down list or menu first.
     auto *closeKey = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(closeKey, &QShortcut::activated, this, [this] {
@@ -207,13 +204,7 @@ void TTrendWindow::retranslate()
     setWindowTitle(host.translate(QStringLiteral("Trend")) + QStringLiteral(" - ")
                    + host.translate(QStringLiteral("QZ5801 User Software")));
     spanCaption->setText(host.translateWithColon(QStringLiteral("Span")).trimmed());
-    const QSignalBlocker blocker(spanBox);
-    const int selected = spanBox->currentIndex();
-    spanBox->clear();
-    spanBox->addItems({host.translate(QStringLiteral("1 minute")), host.translate(QStringLiteral("10 minutes")),
-                       host.translate(QStringLiteral("1 hour")), host.translate(QStringLiteral("Everything"))});
-    spanBox->setCurrentIndex(selected < 0 ? 1 : selected);
-    spanBox->setAccessibleName(host.translate(QStringLiteral("Span")));
+    fillSpanBox();
     for (std::size_t i = 0; i < outputChecks.size(); ++i)
         outputChecks[i]->setText(host.translate(QStringLiteral("Output")) + QStringLiteral(" %1").arg(i + 1));
     pauseButton->setText(host.translate(paused() ? QStringLiteral("Resume") : QStringLiteral("Pause")));
@@ -225,7 +216,9 @@ void TTrendWindow::retranslate()
     saveImageButton->setText(host.translateWithEllipsis(QStringLiteral("Save image")));
     retranslateSaving();
     chartView->setAccessibleName(host.translate(QStringLiteral("Trend")));
-    emptyLabel->setText(host.translate(QStringLiteral("Switch on Actual value to see the trend")));
+    switchOnText = host.translate(QStringLiteral("Switch on Actual value to see the trend"));
+    noValuesText = host.translate(QStringLiteral("No values in this span"));
+    emptyLabel->setText(switchOnText);
     recordingTexts = {host.translate(QStringLiteral("Not recording")),
                       host.translateWithColon(QStringLiteral("Recording")),
                       host.translateWithColon(QStringLiteral("Recorded")),
@@ -246,6 +239,7 @@ void TTrendWindow::retranslate()
     for (std::size_t i = 0; i < limitSeries.size(); ++i)
         limitSeries[i]->setName(host.translate(QStringLiteral("Output")) + QStringLiteral(" %1: ").arg(i / 2 + 1)
                                 + sides[i % 2] + QStringLiteral(" (") + dashes[i % 2] + u')');
+    axisX->dates = datesForLanguage(host.languageShort());
     translateCursorAndLanes();
     yRange->retranslate();
     showRecordingState();
@@ -278,7 +272,7 @@ void TTrendWindow::redraw()
 {
     ++redraws;
     const int64_t end = lookEnd ? *lookEnd : paused() ? frozenEnd : host.now();
-    const int64_t span = zoomMs > 0 ? zoomMs : kSpansMs[std::clamp(spanBox->currentIndex(), 0, 3)];
+    const int64_t span = zoomMs > 0 ? zoomMs : kSpansMs[std::clamp(chosenSpan, 0, 3)];
     liveButton->setEnabled(lookEnd.has_value() || zoomMs > 0);
     // The last minute is the minute up to now, without the value of a minute ago.
     int64_t begin = end - span + 1;
@@ -342,9 +336,7 @@ void TTrendWindow::redraw()
 
     showCursor();
     followPlotArea();
-    // Nothing to show and nothing coming: say how to get a trend.
-    emptyLabel->setVisible(reduced.count == 0 && !host.liveValueOn());
-    placeEmptyLabel();
+    showEmptyHint(reduced.count);
     if (reduced.count == 0) {
         statsLabel->setText(minimumCaption + QStringLiteral("-   ") + maximumCaption + QStringLiteral("-   ")
                             + meanCaption + u'-');

@@ -114,6 +114,14 @@ private:
     void showRecordingState();
     int plotColumns() const;
     void placeEmptyLabel();
+    // The hint over the chart: how to get a trend, or that the span has no value.
+    void showEmptyHint(std::size_t valuesShown);
+    // The span box's items in the language shown, and the span shown in it.
+    void fillSpanBox();
+    void showSpanShown();
+    void spanPicked(int index);
+    // Before "Everything" pans: from then on the width it shows.
+    void fixEverythingsWidth();
     // Zoom by factor (below 1: in) and pan by ms (negative: back) the time axis.
     // anchor: a time that keeps its place on the axis (none: the right edge).
     void zoomTime(double factor, std::optional<int64_t> anchor = std::nullopt);
@@ -163,7 +171,11 @@ private:
     };
     YRequest yRequest;
     void showYAxis();
-    int64_t zoomMs = 0;             // the span zoomed to; 0: the span box's
+    int64_t zoomMs = 0;             // the span zoomed to; 0: the span chosen
+    int chosenSpan = 1;             // in the span box, by kSpansMs
+    QString customSpanText;
+    QString switchOnText;
+    QString noValuesText;
     TDragPan drag;
 };
 

@@ -1416,6 +1416,27 @@ private slots:
 
     // ---- The zero correction's question ----
 
+    // The trend writes dates as the language chosen in the window does, from the catalogue's short names.
+    void trendDatesFollowTheLanguageChosen_data()
+    {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QString>("dayMonth");
+        QTest::newRow("English") << 0 << "MM/dd";
+        QTest::newRow("Czech") << 1 << "dd.MM.";
+        QTest::newRow("German") << 2 << "dd.MM.";
+        QTest::newRow("outside the catalogue: English") << 7 << "MM/dd";
+    }
+    void trendDatesFollowTheLanguageChosen()
+    {
+        QFETCH(int, language);
+        QFETCH(QString, dayMonth);
+        TMainF &w = connectedWindow();
+        TTrendWindow &trend = openTrend(w);
+        useLanguage(language);
+        w.translateMainWindow();
+        QCOMPARE(trend.axisX->dates.dayMonth, dayMonth);
+    }
+
     void yesAndNoFollowTheLanguage_data()
     {
         QTest::addColumn<int>("language");
