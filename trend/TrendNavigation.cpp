@@ -73,6 +73,9 @@ void TTrendWindow::goLive()
 
 bool TTrendWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    // The file's name cut to the label's new width.
+    if (watched == recordingLabel && event->type() == QEvent::Resize)
+        showRecordingState();
     if (watched == chartView && event->type() == QEvent::KeyPress) {
         const int64_t shown = axisX->end() - axisX->begin() + 1;
         const auto *key = static_cast<QKeyEvent *>(event);

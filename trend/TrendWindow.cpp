@@ -141,6 +141,9 @@ TTrendWindow::TTrendWindow(TrendHost &trendHost, QWidget *parent)
     recordingLabel = new QLabel(this);
     recordingLabel->setObjectName(QStringLiteral("trendRecording"));
     recordingLabel->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    // The room the row leaves, never more: the file's name is cut to it.
+    recordingLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    recordingLabel->installEventFilter(this);
     auto *recording = new QHBoxLayout;
     recording->addWidget(recordButton);
     recording->addWidget(stopButton);
