@@ -7,6 +7,7 @@
 #include "Accessibility.h"
 #include "Lang.h"
 #include "Main.h"
+#include "Oprog.h"
 #include "NumberText.h"
 #include "CompareDialog.h"
 #include "OperatorTools.h"
@@ -20,6 +21,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QAbstractItemView>
+#include <QDialog>
+#include <QTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -459,6 +462,63 @@ private slots:
         QTRY_COMPARE(QApplication::focusWidget(), trend.chartView);
         QTest::keyClick(trend.chartView, Qt::Key_Home);
         QCOMPARE(trend.spanBox->currentIndex(), 1);
+    }
+
+    // ---- 9. The main window's keys in the trend come back to the trend ----
+
+    void mainWindowKeysComeBackToTheTrend_data()
+    {
+        QTest::addColumn<QKeySequence>("keys");
+        QTest::addColumn<QString>("dialog"); // the class of what the key opened
+        QTest::newRow("F5, read: its box") << QKeySequence(Qt::Key_F5) << "QMessageBox";
+        QTest::newRow("F1, About") << QKeySequence(Qt::Key_F1) << "TOProgramu";
+        QTest::newRow("Ctrl+S, save: the file dialog") << QKeySequence(Qt::CTRL | Qt::Key_S) << "QFileDialog";
+    }
+    void mainWindowKeysComeBackToTheTrend()
+    {
+        QFETCH(QKeySequence, keys);
+        QFETCH(QString, dialog);
+        TMainF &w = connectedWindow();
+        w.aboutWindow = new TOProgramu(&w);
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        TTrendWindow &trend = openTrend(w);
+        QVERIFY(QTest::qWaitForWindowActive(&trend));
+        trend.pauseButton->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), trend.pauseButton);
+
+        // The real boxes and dialogs, closed as the operator would; as each
+        // closes, the desktop activates the window it belongs to.
+        const DialogHooks recorded = setDialogHooks({});
+        QStringList opened;
+        QList<QDialog *> handled;
+        QTimer watch;
+        watch.setInterval(10);
+        connect(&watch, &QTimer::timeout, this, [&] {
+            auto *open = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            if (!open || !open->isVisible() || handled.contains(open))
+                return;
+            handled << open;
+            opened << QString::fromLatin1(open->metaObject()->className());
+            connect(open, &QDialog::finished, open, [open] {
+                QWidget *owner = open->parentWidget() ? open->parentWidget()->window() : nullptr;
+                if (owner && owner->isVisible()) {
+                    owner->activateWindow();
+                    QVERIFY(QTest::qWaitForWindowActive(owner));
+                }
+            });
+            open->reject();
+        });
+        watch.start();
+        QTest::keySequence(&trend, keys);
+        watch.stop();
+        setDialogHooks(recorded);
+
+        QCOMPARE(opened, QStringList{dialog});
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget *>(&trend));
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(trend.pauseButton));
+        QVERIFY(trend.isVisible());
     }
 
     // ---- 10. Zoom keeps the time under the pointer, or at the cursor ----
