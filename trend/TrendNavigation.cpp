@@ -4,6 +4,7 @@
 #include "OutputLanes.h"
 #include "TimeAxis.h"
 #include "YRange.h"
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
@@ -76,6 +77,13 @@ bool TTrendWindow::eventFilter(QObject *watched, QEvent *event)
     // The file's name cut to the label's new width.
     if (watched == recordingLabel && event->type() == QEvent::Resize)
         showRecordingState();
+    // Escape in the Span's open list closes the list, and is taken: not the trend too.
+    if (watched == spanBox->view() && event->type() == QEvent::ShortcutOverride
+        && static_cast<QKeyEvent *>(event)->matches(QKeySequence::Cancel) && spanBox->view()->isVisible()) {
+        event->accept();
+        spanBox->hidePopup();
+        return true;
+    }
     if (watched == chartView && event->type() == QEvent::KeyPress) {
         const int64_t shown = axisX->end() - axisX->begin() + 1;
         const auto *key = static_cast<QKeyEvent *>(event);

@@ -5,6 +5,7 @@
 #include "ValueAxis.h"
 #include "YRange.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -167,6 +168,10 @@ TTrendWindow::TTrendWindow(TrendHost &trendHost, QWidget *parent)
     // Ctrl+R is the window's item, which the trend takes with the window's other keys.
     connect(spanBox, &QComboBox::currentIndexChanged, this, &TTrendWindow::spanPicked);
     // Escape closes the trend, as it closes a dialog; an open drop-down list or menu first.
+    // The Span's open list closes itself when asked whether Escape is a
+    // shortcut, and says no: the window's Escape would then close the trend
+    // with the same key. The list's view takes the key first (eventFilter).
+    spanBox->view()->installEventFilter(this);
     auto *closeKey = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(closeKey, &QShortcut::activated, this, [this] {
         if (QWidget *popup = QApplication::activePopupWidget()) {

@@ -22,6 +22,7 @@
 #include <QComboBox>
 #include <QAbstractItemView>
 #include <QDialog>
+#include <QMenu>
 #include <QTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -417,19 +418,47 @@ private slots:
 
     // ---- 7. Escape closes an open drop-down list first ----
 
+    void escapeClosesAnOpenListFirst_data()
+    {
+        QTest::addColumn<QString>("popup");  // what is open
+        QTest::addColumn<QString>("target"); // where Escape goes
+        QTest::newRow("Span's list, the popup") << "span" << "popup";
+        QTest::newRow("Span's list, its view") << "span" << "view";
+        QTest::newRow("Span's list, the focus widget") << "span" << "focus";
+        QTest::newRow("Export's menu") << "export" << "popup";
+    }
     void escapeClosesAnOpenListFirst()
     {
+        QFETCH(QString, popup);
+        QFETCH(QString, target);
         TMainF &w = connectedWindow();
         TTrendWindow &trend = openTrend(w);
         QVERIFY(QTest::qWaitForWindowActive(&trend));
-        trend.spanBox->setFocus();
-        trend.spanBox->showPopup();
+        if (popup == QLatin1String("span")) {
+            trend.spanBox->setFocus();
+            trend.spanBox->showPopup();
+        } else {
+            // as the button opens it, without the button's own modal loop
+            trend.exportButton->setFocus();
+            trend.exportButton->menu()->popup(trend.exportButton->mapToGlobal(QPoint(0, trend.exportButton->height())));
+        }
         QTRY_VERIFY(QApplication::activePopupWidget());
-        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+        QWidget *open = QApplication::activePopupWidget();
+        QWidget *to = open;
+        if (target == QLatin1String("view")) {
+            QVERIFY(trend.spanBox->view()->isVisible());
+            to = trend.spanBox->view();
+        } else if (target == QLatin1String("focus")) {
+            to = QApplication::focusWidget();
+        }
+        QVERIFY(to);
+        QTest::keyClick(to, Qt::Key_Escape);
         QTRY_VERIFY(!QApplication::activePopupWidget());
+        QVERIFY(!open->isVisible());
         QVERIFY(trend.isVisible());
         QCOMPARE(trend.spanBox->currentIndex(), 1);
-        QTest::keyClick(trend.spanBox, Qt::Key_Escape);
+        // the second closes the trend
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &trend, Qt::Key_Escape);
         QTRY_VERIFY(!trend.isVisible());
     }
 
