@@ -8,6 +8,7 @@
 #include "LiveValue.h"
 #include "Main.h"
 #include "Units.h"
+#include "WindowKeys.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -221,10 +222,10 @@ void TOperatorTools::showTrend()
             return;
         }
         trendWindow = library.factory(&trendHost, &w);
-        // The window's keys work while the trend has the focus.
-        trendWindow->widget()->addActions({w.menuExit, w.menuReadConfigurationFromDisk,
-                                           w.menuWriteconfigurationToDisk, w.menuAbout, menuReadConfiguration,
-                                           menuRecord});
+        // The window's keys work while the trend has the focus, and leave it there.
+        lendWindowKeys(*trendWindow->widget(), {w.menuExit, w.menuReadConfigurationFromDisk,
+                                                w.menuWriteconfigurationToDisk, w.menuAbout, menuReadConfiguration,
+                                                menuRecord});
     }
     QWidget *window = trendWindow->widget();
     window->show();

@@ -14,13 +14,6 @@ QString csvField(const QString &text)
     return u'"' + quoted + u'"';
 }
 
-QString offsetText(int offsetSeconds)
-{
-    const int minutes = (offsetSeconds < 0 ? -offsetSeconds : offsetSeconds) / 60;
-    return (offsetSeconds < 0 ? u'-' : u'+')
-           + QStringLiteral("%1:%2").arg(minutes / 60, 2, 10, QChar(u'0')).arg(minutes % 60, 2, 10, QChar(u'0'));
-}
-
 int64_t floorDivide(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 
 void appendDigits(QByteArray &out, int value, int digits)
@@ -34,6 +27,13 @@ void appendDigits(QByteArray &out, int value, int digits)
 }
 
 } // namespace
+
+QString offsetText(int offsetSeconds)
+{
+    const int minutes = (offsetSeconds < 0 ? -offsetSeconds : offsetSeconds) / 60;
+    return (offsetSeconds < 0 ? u'-' : u'+')
+           + QStringLiteral("%1:%2").arg(minutes / 60, 2, 10, QChar(u'0')).arg(minutes % 60, 2, 10, QChar(u'0'));
+}
 
 QString isoTimeWithOffset(const QDateTime &time)
 {

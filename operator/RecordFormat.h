@@ -23,6 +23,8 @@ inline constexpr const char *kHeader = "time,pressure_pa,value,unit,output1,outp
 // Every line ends so, the header too.
 inline constexpr const char *kLineEnd = "\r\n";
 
+// "+01:00": an offset from UTC as the lines carry it.
+QString offsetText(int offsetSeconds);
 // "2026-12-10T15:04:05.123+01:00": local time to the millisecond with its offset from UTC.
 QString isoTimeWithOffset(const QDateTime &time);
 // One CSV line, without the line end.

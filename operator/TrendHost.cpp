@@ -20,6 +20,13 @@ QString TTrendHost::pluralForm(const QString &translatedForms, int number) const
     return ::pluralForm(translatedForms, number);
 }
 
+QString TTrendHost::languageShort() const
+{
+    // A language outside the catalogue shows English, and so do its dates.
+    return currentLanguage > 0 && currentLanguage < languageCount ? languageShorts[std::size_t(currentLanguage)]
+                                                                   : QString();
+}
+
 TrendDisplay TTrendHost::display() const
 {
     return TrendDisplay{w.unitFactor, w.decimals, w.unitText, w.isPressure, w.nominalRange};

@@ -17,6 +17,7 @@ public:
     QString translateWithColon(const QString &key) const override;
     QString translateWithEllipsis(const QString &key) const override;
     QString pluralForm(const QString &translatedForms, int number) const override;
+    QString languageShort() const override;
     TrendDisplay display() const override;
     QString shownNumber(float pascal) const override;
     float limitValue(int index) const override;

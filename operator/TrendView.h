@@ -38,6 +38,8 @@ public:
     virtual QString translateWithEllipsis(const QString &key) const = 0;
     // One of the forms of a text already looked up ("%i line|%i lines"), by the language's rule.
     virtual QString pluralForm(const QString &translatedForms, int number) const = 0;
+    // The language's short name in the catalogue ("CZ", "DE"); empty for English.
+    virtual QString languageShort() const = 0;
 
     virtual TrendDisplay display() const = 0;
     // The number as the window shows a value in Pa, without the unit.

@@ -2,12 +2,22 @@
 
 #include "RecordFormat.h"
 
+#include <QDateTime>
 #include <QSaveFile>
 
 #include <cmath>
 #include <cstring>
 
 namespace trendexport {
+
+QString timeRangeText(int64_t from, int64_t to, const QTimeZone &zone)
+{
+    const auto end = [&zone](int64_t ms) {
+        const QDateTime time = QDateTime::fromMSecsSinceEpoch(ms, zone);
+        return time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + record::offsetText(time.offsetFromUtc());
+    };
+    return end(from) + QStringLiteral(" \u2013 ") + end(to);
+}
 
 QByteArray historyCsv(const TrendHistory &history, int64_t from, int64_t to,
                       const std::function<QString(float)> &shownNumber, const QString &unit)

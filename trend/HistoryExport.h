@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QTimeZone>
 
 #include <cstdint>
 #include <functional>
@@ -20,6 +21,10 @@ namespace trendexport {
 // and unit as the window shows them now.
 QByteArray historyCsv(const TrendHistory &history, int64_t from, int64_t to,
                       const std::function<QString(float)> &shownNumber, const QString &unit);
+
+// "2026-12-10 15:04:05+01:00 – 2026-12-10 15:14:05+01:00": a span's ends in
+// the zone's time, each with its offset from UTC as the lines carry it.
+QString timeRangeText(int64_t from, int64_t to, const QTimeZone &zone);
 
 enum class Saved { Yes, CannotOpen, CannotWrite };
 

@@ -19,7 +19,7 @@ void TTimeAxis::show(int64_t begin, int64_t end, double width)
     setRange(double(begin), double(end));
     const QFontMetricsF metrics(labelsFont());
     std::vector<TimeTick> ticks = fittingTimeTicks(
-        begin, end, zone, width, [&metrics](const QString &label) { return metrics.horizontalAdvance(label); });
+        begin, end, zone, dates, width, [&metrics](const QString &label) { return metrics.horizontalAdvance(label); });
     // The chart leaves little room right of the plot: a label that would run
     // out of the window there is left off.
     if (!ticks.empty() && end > begin) {

@@ -22,6 +22,8 @@ public:
 
     // The clock the labels follow; the system's unless a test sets another.
     QTimeZone zone = QTimeZone::systemTimeZone();
+    // How dates are written, by the language shown; the labels change at the next show().
+    DateFormats dates = datesForLanguage(QString());
 
 private:
     std::vector<TimeTick> shown;

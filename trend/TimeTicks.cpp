@@ -91,7 +91,7 @@ bool repeatedTime(int64_t ms, int64_t offset, const QTimeZone &zone)
 }
 
 std::vector<TimeTick> labelled(const std::vector<Candidate> &ticks, int64_t begin, int64_t end, int64_t stepMs,
-                               const QTimeZone &zone)
+                               const QTimeZone &zone, const DateFormats &dates)
 {
     const QString timeFormat = stepMs < 60'000 ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm");
     const bool dateOnEach = end - begin > 6 * 3'600'000;
@@ -114,7 +114,7 @@ std::vector<TimeTick> labelled(const std::vector<Candidate> &ticks, int64_t begi
         const QDateTime local = at(ticks[i].ms, zone);
         QString label = local.toString(timeFormat);
         if (dateOnEach || (crossesMidnight && (i == 0 || local.date() != lastDate)))
-            label = local.toString(QStringLiteral("dd.MM. ")) + label;
+            label = local.toString(dates.dayMonth) + u' ' + label;
         if (withOffset[i] || repeatedTime(ticks[i].ms, ticks[i].offset, zone))
             label += u' ' + offsetText(ticks[i].offset);
         lastDate = local.date();
@@ -125,7 +125,20 @@ std::vector<TimeTick> labelled(const std::vector<Candidate> &ticks, int64_t begi
 
 } // namespace
 
-std::vector<TimeTick> timeTicks(int64_t beginMs, int64_t endMs, int maxTicks, const QTimeZone &zone)
+DateFormats datesForLanguage(const QString &languageShort)
+{
+    const QString language = languageShort.trimmed().toUpper();
+    if (language.isEmpty() || language == QLatin1String("UK") || language == QLatin1String("EN")
+        || language == QLatin1String("US"))
+        return {QStringLiteral("MM/dd"), QStringLiteral("MM/dd/yyyy")};
+    for (const char *dotted : {"CZ", "CS", "DE", "AT", "CH", "SK", "PL"})
+        if (language == QLatin1String(dotted))
+            return {QStringLiteral("dd.MM."), QStringLiteral("dd.MM.yyyy")};
+    return {QStringLiteral("MM-dd"), QStringLiteral("yyyy-MM-dd")};
+}
+
+std::vector<TimeTick> timeTicks(int64_t beginMs, int64_t endMs, int maxTicks, const QTimeZone &zone,
+                                const DateFormats &dates)
 {
     if (endMs < beginMs || maxTicks < 1)
         return {};
@@ -138,23 +151,24 @@ std::vector<TimeTick> timeTicks(int64_t beginMs, int64_t endMs, int maxTicks, co
             continue;
         const std::vector<Candidate> found = roundTimes(beginMs, endMs, stepMs, limit, zone);
         if (found.size() <= limit)
-            return labelled(found, beginMs, endMs, stepMs, zone);
+            return labelled(found, beginMs, endMs, stepMs, zone, dates);
     }
     // Longer than the steps reach: whole days.
     const int64_t days = std::max<int64_t>(span / kDayMs / maxTicks + 1, 1);
     std::vector<Candidate> found = midnights(beginMs, endMs, days, zone);
     if (found.size() > limit)
         found.resize(limit);
-    return labelled(found, beginMs, endMs, kDayMs, zone);
+    return labelled(found, beginMs, endMs, kDayMs, zone, dates);
 }
 
-std::vector<TimeTick> fittingTimeTicks(int64_t beginMs, int64_t endMs, const QTimeZone &zone, double width,
+std::vector<TimeTick> fittingTimeTicks(int64_t beginMs, int64_t endMs, const QTimeZone &zone,
+                                       const DateFormats &dates, double width,
                                        const std::function<double(const QString &)> &labelWidth, double gap,
                                        int maxTicks)
 {
     const double span = double(std::max<int64_t>(endMs - beginMs, 1));
     for (int n = maxTicks; n >= 1;) {
-        std::vector<TimeTick> ticks = timeTicks(beginMs, endMs, n, zone);
+        std::vector<TimeTick> ticks = timeTicks(beginMs, endMs, n, zone, dates);
         bool fits = true;
         double previousX = 0;
         double previousHalf = 0;

@@ -62,12 +62,12 @@ std::optional<CursorPlace> stepCursor(const TrendHistory &history, std::optional
     return cursorPlaceOf(history, std::size_t(index));
 }
 
-QString cursorTimeText(int64_t ms, int64_t begin, int64_t end, const QTimeZone &zone)
+QString cursorTimeText(int64_t ms, int64_t begin, int64_t end, const DateFormats &dates, const QTimeZone &zone)
 {
     const bool withDate = end - begin > 6 * 3'600'000
                           || QDateTime::fromMSecsSinceEpoch(begin, zone).date()
                                  != QDateTime::fromMSecsSinceEpoch(end, zone).date();
-    QString text = QDateTime::fromMSecsSinceEpoch(ms, zone).toString(withDate ? QStringLiteral("dd.MM.yyyy HH:mm:ss.zzz")
+    QString text = QDateTime::fromMSecsSinceEpoch(ms, zone).toString(withDate ? dates.full + QStringLiteral(" HH:mm:ss.zzz")
                                                                                : QStringLiteral("HH:mm:ss.zzz"));
     // In the hour the clock shows twice, as the time axis does.
     const QString offset = repeatedTimeOffset(ms, zone);

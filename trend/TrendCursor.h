@@ -3,6 +3,7 @@
 #pragma once
 
 #include "TrendExport.h"
+#include "TimeTicks.h"
 #include "TrendHistory.h"
 
 #include <QString>
@@ -33,9 +34,10 @@ QZ_TREND_EXPORT std::optional<CursorPlace> stepCursor(const TrendHistory &histor
                                                       std::optional<CursorPlace> from, int steps, int64_t begin,
                                                       int64_t end);
 
-// The cursor's time in local time to the millisecond, with the date when the
-// span shown from begin to end crosses midnight or exceeds six hours.
-QZ_TREND_EXPORT QString cursorTimeText(int64_t ms, int64_t begin, int64_t end,
+// The cursor's time in local time to the millisecond, with the date (written
+// by dates.full) when the span shown from begin to end crosses midnight or
+// exceeds six hours.
+QZ_TREND_EXPORT QString cursorTimeText(int64_t ms, int64_t begin, int64_t end, const DateFormats &dates,
                                        const QTimeZone &zone = QTimeZone::systemTimeZone());
 
 // The readout's texts, looked up when the language changes.

@@ -4,6 +4,7 @@
 #include "OutputLanes.h"
 #include "TimeAxis.h"
 #include "YRange.h"
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
@@ -33,6 +34,7 @@ void TTrendWindow::zoomTime(double factor, std::optional<int64_t> anchor)
     const int64_t shown = end - axisX->begin() + 1;
     // From ten seconds to a day and a bit, the history's reach.
     zoomMs = std::clamp(int64_t(double(shown) * factor), int64_t(10'000), int64_t(25 * 3'600'000));
+    showSpanShown();
     // The anchor's time stays where it is on the axis; without one, the right edge.
     if (anchor && *anchor >= axisX->begin() && *anchor < end) {
         const double after = double(end - *anchor) / double(shown);
@@ -49,6 +51,8 @@ void TTrendWindow::zoomTime(double factor, std::optional<int64_t> anchor)
 
 void TTrendWindow::panTime(int64_t ms)
 {
+    fixEverythingsWidth();
+    showSpanShown();
     const int64_t end = axisX->end() + ms;
     const int64_t newest = host.now();
     // Past the newest value: follow it again (unless paused).
@@ -63,12 +67,23 @@ void TTrendWindow::goLive()
 {
     lookEnd.reset();
     zoomMs = 0;
+    showSpanShown();
     pauseButton->setChecked(false);
     redraw();
 }
 
 bool TTrendWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    // The file's name cut to the label's new width.
+    if (watched == recordingLabel && event->type() == QEvent::Resize)
+        showRecordingState();
+    // Escape in the Span's open list closes the list, and is taken: not the trend too.
+    if (watched == spanBox->view() && event->type() == QEvent::ShortcutOverride
+        && static_cast<QKeyEvent *>(event)->matches(QKeySequence::Cancel) && spanBox->view()->isVisible()) {
+        event->accept();
+        spanBox->hidePopup();
+        return true;
+    }
     if (watched == chartView && event->type() == QEvent::KeyPress) {
         const int64_t shown = axisX->end() - axisX->begin() + 1;
         const auto *key = static_cast<QKeyEvent *>(event);

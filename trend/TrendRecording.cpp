@@ -6,7 +6,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QGraphicsLineItem>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -56,9 +58,20 @@ void TTrendWindow::showRecordingState()
         return;
     }
     const QString &title = on ? recordingTexts[1] : recording.failed ? recordingTexts[3] : recordingTexts[2];
-    recordingLabel->setText(title + QFileInfo(recording.path).fileName() + QStringLiteral(", ")
-                            + host.pluralForm(recordingTexts[4], int(recording.lines)));
-    recordingLabel->setToolTip(recording.path);
+    const QString lines = QStringLiteral(", ") + host.pluralForm(recordingTexts[4], int(recording.lines));
+    // The file's name as far as the label has room, its middle left out: a
+    // long name never widens the window. The whole path in the tooltip and
+    // the description.
+    const QFontMetrics metrics(recordingLabel->font());
+    const QString name = QFileInfo(recording.path).fileName();
+    const int room = std::max(recordingLabel->width() - metrics.horizontalAdvance(title + lines) - 4,
+                              metrics.horizontalAdvance(QStringLiteral("MMMM\u2026MMMM")));
+    recordingLabel->setText(title + metrics.elidedText(name, Qt::ElideMiddle, room) + lines);
+    const QString path = QDir::toNativeSeparators(recording.path);
+    if (recordingLabel->toolTip() != path)
+        recordingLabel->setToolTip(path);
+    if (recordingLabel->accessibleDescription() != path)
+        recordingLabel->setAccessibleDescription(path);
 }
 
 void TTrendWindow::chooseRecordingFile()

@@ -98,9 +98,8 @@ QImage TTrendWindow::picture() const
     const int headerHeight = kMargin + titleMetrics.height() + textMetrics.height() + kMargin / 2;
     const int footerHeight = kMargin / 2 + textMetrics.height() + kMargin;
 
-    const QString timeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
-    const QString range = QDateTime::fromMSecsSinceEpoch(axisX->begin()).toString(timeFormat) + QStringLiteral(" \u2013 ")
-                          + QDateTime::fromMSecsSinceEpoch(axisX->end()).toString(timeFormat);
+    // With the offsets from UTC, as the exported lines have them.
+    const QString range = trendexport::timeRangeText(axisX->begin(), axisX->end(), axisX->zone);
 
     QImage image(QSize(width, headerHeight + chartHeight + footerHeight) * scale, QImage::Format_RGB32);
     image.setDevicePixelRatio(scale);

@@ -2,13 +2,16 @@
 
 #include "OutputLanes.h"
 #include "TimeAxis.h"
+#include "ValueAxis.h"
 #include "YRange.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QGraphicsLineItem>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -57,7 +60,7 @@ TTrendWindow::TTrendWindow(TrendHost &trendHost, QWidget *parent)
     chart->legend()->setAlignment(Qt::AlignRight);
     chart->setMargins(QMargins(4, 4, 4, 4));
     axisX = new TTimeAxis;
-    axisY = new QValueAxis;
+    axisY = new TValueAxis;
     chart->addAxis(axisX, Qt::AlignBottom);
     chart->addAxis(axisY, Qt::AlignLeft);
     for (std::size_t i = 0; i < limitSeries.size(); ++i) {
@@ -139,6 +142,9 @@ TTrendWindow::TTrendWindow(TrendHost &trendHost, QWidget *parent)
     recordingLabel = new QLabel(this);
     recordingLabel->setObjectName(QStringLiteral("trendRecording"));
     recordingLabel->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    // The room the row leaves, never more: the file's name is cut to it.
+    recordingLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    recordingLabel->installEventFilter(this);
     auto *recording = new QHBoxLayout;
     recording->addWidget(recordButton);
     recording->addWidget(stopButton);
@@ -160,11 +166,12 @@ TTrendWindow::TTrendWindow(TrendHost &trendHost, QWidget *parent)
     layout->addLayout(recording);
 
     // Ctrl+R is the window's item, which the trend takes with the window's other keys.
-    connect(spanBox, &QComboBox::currentIndexChanged, this, [this] {
-        zoomMs = 0;
-        redraw();
-    });
+    connect(spanBox, &QComboBox::currentIndexChanged, this, &TTrendWindow::spanPicked);
     // Escape closes the trend, as it closes a dialog; an open drop-down list or menu first.
+    // The Span's open list closes itself when asked whether Escape is a
+    // shortcut, and says no: the window's Escape would then close the trend
+    // with the same key. The list's view takes the key first (eventFilter).
+    spanBox->view()->installEventFilter(this);
     auto *closeKey = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(closeKey, &QShortcut::activated, this, [this] {
         if (QWidget *popup = QApplication::activePopupWidget()) {
@@ -205,13 +212,7 @@ void TTrendWindow::retranslate()
     setWindowTitle(host.translate(QStringLiteral("Trend")) + QStringLiteral(" - ")
                    + host.translate(QStringLiteral("QZ5801 User Software")));
     spanCaption->setText(host.translateWithColon(QStringLiteral("Span")).trimmed());
-    const QSignalBlocker blocker(spanBox);
-    const int selected = spanBox->currentIndex();
-    spanBox->clear();
-    spanBox->addItems({host.translate(QStringLiteral("1 minute")), host.translate(QStringLiteral("10 minutes")),
-                       host.translate(QStringLiteral("1 hour")), host.translate(QStringLiteral("Everything"))});
-    spanBox->setCurrentIndex(selected < 0 ? 1 : selected);
-    spanBox->setAccessibleName(host.translate(QStringLiteral("Span")));
+    fillSpanBox();
     for (std::size_t i = 0; i < outputChecks.size(); ++i)
         outputChecks[i]->setText(host.translate(QStringLiteral("Output")) + QStringLiteral(" %1").arg(i + 1));
     pauseButton->setText(host.translate(paused() ? QStringLiteral("Resume") : QStringLiteral("Pause")));
@@ -223,7 +224,9 @@ void TTrendWindow::retranslate()
     saveImageButton->setText(host.translateWithEllipsis(QStringLiteral("Save image")));
     retranslateSaving();
     chartView->setAccessibleName(host.translate(QStringLiteral("Trend")));
-    emptyLabel->setText(host.translate(QStringLiteral("Switch on Actual value to see the trend")));
+    switchOnText = host.translate(QStringLiteral("Switch on Actual value to see the trend"));
+    noValuesText = host.translate(QStringLiteral("No values in this span"));
+    emptyLabel->setText(switchOnText);
     recordingTexts = {host.translate(QStringLiteral("Not recording")),
                       host.translateWithColon(QStringLiteral("Recording")),
                       host.translateWithColon(QStringLiteral("Recorded")),
@@ -244,6 +247,7 @@ void TTrendWindow::retranslate()
     for (std::size_t i = 0; i < limitSeries.size(); ++i)
         limitSeries[i]->setName(host.translate(QStringLiteral("Output")) + QStringLiteral(" %1: ").arg(i / 2 + 1)
                                 + sides[i % 2] + QStringLiteral(" (") + dashes[i % 2] + u')');
+    axisX->dates = datesForLanguage(host.languageShort());
     translateCursorAndLanes();
     yRange->retranslate();
     showRecordingState();
@@ -252,7 +256,16 @@ void TTrendWindow::retranslate()
 
 QString TTrendWindow::shownWithUnit(float pascal) const
 {
-    return host.shownNumber(pascal) + u' ' + host.display().unitText;
+    // A value that rounds to zero is zero, whatever its sign.
+    return withoutNegativeZero(host.shownNumber(pascal)) + u' ' + host.display().unitText;
+}
+
+void TTrendWindow::showYAxis()
+{
+    // By the view's height, known before the chart lays itself out: taken from
+    // the plot's, a change of the labels would lay the chart out a second time.
+    const double height = chartView->height() - 3 * QFontMetricsF(axisX->labelsFont()).height();
+    axisY->show(yRequest.low, yRequest.high, !yRequest.fixed, yRequest.decimals, height);
 }
 
 bool TTrendWindow::paused() const { return pauseButton->isChecked(); }
@@ -267,7 +280,7 @@ void TTrendWindow::redraw()
 {
     ++redraws;
     const int64_t end = lookEnd ? *lookEnd : paused() ? frozenEnd : host.now();
-    const int64_t span = zoomMs > 0 ? zoomMs : kSpansMs[std::clamp(spanBox->currentIndex(), 0, 3)];
+    const int64_t span = zoomMs > 0 ? zoomMs : kSpansMs[std::clamp(chosenSpan, 0, 3)];
     liveButton->setEnabled(lookEnd.has_value() || zoomMs > 0);
     // The last minute is the minute up to now, without the value of a minute ago.
     int64_t begin = end - span + 1;
@@ -313,20 +326,10 @@ void TTrendWindow::redraw()
     const double margin = high > low ? (high - low) * 0.05 : std::max(std::abs(high) * 0.05, 1.0);
     axisX->show(begin, end, plotColumns());
     yRange->followUnit();
-    // Each change of the axis lays the whole chart out again: a tick whose
-    // span has the same extremes leaves it alone.
     const auto fixed = yRange->fixedPascal();
-    const YRequest wanted = fixed ? YRequest{true, fixed->first * factor, fixed->second * factor}
-                                  : YRequest{false, low - margin, high + margin};
-    if (wanted != yRequest) {
-        axisY->setRange(wanted.low, wanted.high);
-        if (!wanted.fixed)
-            axisY->applyNiceNumbers();
-        yRequest = wanted;
-    }
-    const QString labelFormat = QStringLiteral("%.") + QString::number(std::clamp(shown.decimals, 0, 6)) + u'f';
-    if (axisY->labelFormat() != labelFormat)
-        axisY->setLabelFormat(labelFormat);
+    yRequest = fixed ? YRequest{true, fixed->first * factor, fixed->second * factor, shown.decimals}
+                     : YRequest{false, low - margin, high + margin, shown.decimals};
+    showYAxis();
     const QString title = (shown.isPressure ? pressureCaption : heightCaption) + QStringLiteral(" [") + shown.unitText + u']';
     if (axisY->titleText() != title)
         axisY->setTitleText(title);
@@ -341,9 +344,7 @@ void TTrendWindow::redraw()
 
     showCursor();
     followPlotArea();
-    // Nothing to show and nothing coming: say how to get a trend.
-    emptyLabel->setVisible(reduced.count == 0 && !host.liveValueOn());
-    placeEmptyLabel();
+    showEmptyHint(reduced.count);
     if (reduced.count == 0) {
         statsLabel->setText(minimumCaption + QStringLiteral("-   ") + maximumCaption + QStringLiteral("-   ")
                             + meanCaption + u'-');

@@ -27,9 +27,9 @@ class QLabel;
 class QLineSeries;
 class QMouseEvent;
 class QPushButton;
-class QValueAxis;
 class OutputLanes;
 class TTimeAxis;
+class TValueAxis;
 class TYRange;
 
 class QZ_TREND_EXPORT TTrendWindow : public QWidget, public TrendView {
@@ -70,7 +70,7 @@ public:
     QChart *chart = nullptr;
     QChartView *chartView = nullptr;
     TTimeAxis *axisX = nullptr; // ms since the epoch
-    QValueAxis *axisY = nullptr;
+    TValueAxis *axisY = nullptr; // in the unit shown
     std::vector<QLineSeries *> valueSeries; // one per unbroken stretch of values
     std::array<QLineSeries *, 6> limitSeries{}; // lower 1, higher 1, lower 2, ...
     QComboBox *spanBox = nullptr;
@@ -114,6 +114,14 @@ private:
     void showRecordingState();
     int plotColumns() const;
     void placeEmptyLabel();
+    // The hint over the chart: how to get a trend, or that the span has no value.
+    void showEmptyHint(std::size_t valuesShown);
+    // The span box's items in the language shown, and the span shown in it.
+    void fillSpanBox();
+    void showSpanShown();
+    void spanPicked(int index);
+    // Before "Everything" pans: from then on the width it shows.
+    void fixEverythingsWidth();
     // Zoom by factor (below 1: in) and pan by ms (negative: back) the time axis.
     // anchor: a time that keeps its place on the axis (none: the right edge).
     void zoomTime(double factor, std::optional<int64_t> anchor = std::nullopt);
@@ -154,15 +162,20 @@ private:
     const TrendHistory &history;
     int64_t frozenEnd = 0;
     std::optional<int64_t> lookEnd; // the view's end while looking back
-    // The Y range last asked of the axis (before nice numbers).
+    // The Y range asked of the axis (before round numbers).
     struct YRequest {
         bool fixed = false;
         double low = 0;
-        double high = 0;
-        bool operator==(const YRequest &) const = default;
+        double high = 1;
+        int decimals = 0;
     };
-    std::optional<YRequest> yRequest;
-    int64_t zoomMs = 0;             // the span zoomed to; 0: the span box's
+    YRequest yRequest;
+    void showYAxis();
+    int64_t zoomMs = 0;             // the span zoomed to; 0: the span chosen
+    int chosenSpan = 1;             // in the span box, by kSpansMs
+    QString customSpanText;
+    QString switchOnText;
+    QString noValuesText;
     TDragPan drag;
 };
 

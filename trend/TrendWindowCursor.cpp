@@ -94,7 +94,7 @@ QString TTrendWindow::pointerText(int64_t ms) const
     if (!place)
         return {};
     const TrendSample &sample = history.at(cursorIndex(history, *place));
-    const QString time = cursorTimeText(sample.ms, axisX->begin(), axisX->end());
+    const QString time = cursorTimeText(sample.ms, axisX->begin(), axisX->end(), axisX->dates);
     return cursorReadout(sample, time, shownWithUnit(sample.pascal), cursorTexts).join(QStringLiteral("  "));
 }
 
@@ -140,7 +140,7 @@ void TTrendWindow::showCursor()
             cursor = cursorPlaceOf(history, index);
             const TrendSample &sample = history.at(index);
             const QString time =
-                cursorTimeText(sample.ms, axisX->begin(), axisX->end());
+                cursorTimeText(sample.ms, axisX->begin(), axisX->end(), axisX->dates);
             readout = cursorReadout(sample, time, shownWithUnit(sample.pascal), cursorTexts);
         } else {
             cursor.reset();

@@ -1,5 +1,7 @@
 #include "YRange.h"
 
+#include "ValueTicks.h"
+
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -116,7 +118,7 @@ void TYRange::showFields()
     const int decimals = std::clamp(shownIn.decimals, 0, 6);
     const QChar separator = QLocale::system().decimalPoint().isEmpty() ? QChar(u'.') : QLocale::system().decimalPoint().at(0);
     auto text = [&](double value, char format, int precision) {
-        return QLocale::c().toString(value, format, precision).replace(u'.', separator);
+        return withoutNegativeZero(QLocale::c().toString(value, format, precision).replace(u'.', separator));
     };
     QString from = text(low, 'f', decimals);
     QString to = text(high, 'f', decimals);

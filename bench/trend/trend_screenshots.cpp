@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QtCharts/QChartView>
 #include <QDialog>
+#include <QKeyEvent>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -117,6 +118,79 @@ bool shoot(int language, const QString &suffix, const QString &outDir)
     return ok;
 }
 
+// The trend's dates across midnight in the language shown, values around zero
+// without "-0.000", a long recording file's name cut in its middle, the span
+// box after zooming, and a span paged past the history.
+bool shootTrendTexts(int language, const QString &suffix, const QString &outDir)
+{
+    QTemporaryDir work;
+    qzsim_reset();
+    delete theLink;
+    theLink = nullptr;
+    DialogHooks hooks;
+    hooks.message = [](QWidget *, const MessageRequest &) { return MessageAnswer::Ok; };
+    setDialogHooks(hooks);
+    setPauseFunction([](unsigned) {});
+
+    TMainF w;
+    w.Timer1->stop();
+    w.Timer3->stop();
+    loadLanguageCatalogueFrom(QStringLiteral(QZ_LANGUAGE_DIR) + QDir::separator());
+    currentLanguage = language;
+    w.translateMainWindow();
+    w.isPressure = true;
+    QDateTime now(QDate(2026, 12, 10), QTime(23, 52, 0));
+    w.operatorTools->clock = [&now] { return now; };
+    w.CCmPoStartu();
+    w.show();
+    w.operatorTools->showTrend();
+    TTrendWindow &trend = *static_cast<TTrendWindow *>(w.operatorTools->trendWindow);
+    trend.resize(900, 560);
+    trend.spanBox->setCurrentIndex(1);
+    const QString longName = QStringLiteral("tank-a-2026-12-10-night-shift-pressure-test-after-the-pump-was-changed"
+                                            "-second-run-with-the-new-seal-and-the-old-valve.csv");
+    trend.startRecording(work.filePath(longName));
+    w.checkActualValue->setChecked(true);
+    // around zero: a leak test at the zero point
+    for (int s = 0; s < 600; ++s) {
+        qzsim_push_reading(float(0.4 * std::sin(s / 40.0)));
+        now = now.addSecs(1);
+        w.Timer1Timer();
+    }
+    trend.redraw();
+    for (int step = 0; step < 250; ++step)
+        trend.moveCursor(-1);
+    QApplication::processEvents();
+    bool ok = trend.grab().save(outDir + QStringLiteral("/trend-dates-%1.png").arg(suffix));
+    trend.stopRecording();
+    QApplication::processEvents();
+    ok = trend.grab().save(outDir + QStringLiteral("/trend-long-file-%1.png").arg(suffix)) && ok;
+    // the outputs hidden, the axis around the values: zero is "0.000", on a sample just below it too
+    for (QCheckBox *output : trend.outputChecks)
+        output->setChecked(false);
+    for (int step = 0; step < 150; ++step)
+        trend.moveCursor(-1);
+    QApplication::processEvents();
+    ok = trend.grab().save(outDir + QStringLiteral("/trend-zero-%1.png").arg(suffix)) && ok;
+    for (QCheckBox *output : trend.outputChecks)
+        output->setChecked(true);
+
+    // zoomed in: the span box says the span is one of its own no more
+    trend.chartView->setFocus();
+    QKeyEvent plus(QEvent::KeyPress, Qt::Key_Plus, Qt::NoModifier, QStringLiteral("+"));
+    QApplication::sendEvent(trend.chartView, &plus);
+    QApplication::processEvents();
+    ok = trend.grab().save(outDir + QStringLiteral("/trend-custom-span-%1.png").arg(suffix)) && ok;
+    // paged back past the oldest value
+    for (int i = 0; i < 3; ++i) {
+        QKeyEvent pageUp(QEvent::KeyPress, Qt::Key_PageUp, Qt::NoModifier);
+        QApplication::sendEvent(trend.chartView, &pageUp);
+    }
+    QApplication::processEvents();
+    ok = trend.grab().save(outDir + QStringLiteral("/trend-no-values-%1.png").arg(suffix)) && ok;
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -129,6 +203,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     const bool ok = shoot(0, QStringLiteral("en"), out) && shoot(1, QStringLiteral("cs"), out)
-                    && shoot(2, QStringLiteral("de"), out);
+                    && shoot(2, QStringLiteral("de"), out) && shootTrendTexts(0, QStringLiteral("en"), out)
+                    && shootTrendTexts(1, QStringLiteral("cs"), out) && shootTrendTexts(2, QStringLiteral("de"), out);
     return ok ? 0 : 1;
 }

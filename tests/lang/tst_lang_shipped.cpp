@@ -165,7 +165,9 @@ const QStringList &toolKeys()
         "The file is not a verification plan"
     ,
         // a stale value, the compare's last column, a Y range too large
-        "Last value since", "Difference", "Value too large"};
+        "Last value since", "Difference", "Value too large",
+        // the trend's span after zooming, a span past the history
+        "Custom", "No values in this span"};
     return keys;
 }
 

@@ -7,6 +7,7 @@
 #include "Accessibility.h"
 #include "Lang.h"
 #include "Main.h"
+#include "Oprog.h"
 #include "NumberText.h"
 #include "CompareDialog.h"
 #include "OperatorTools.h"
@@ -20,6 +21,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QAbstractItemView>
+#include <QDialog>
+#include <QMenu>
+#include <QPointer>
+#include <QScopeGuard>
+#include <QTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -414,19 +420,47 @@ private slots:
 
     // ---- 7. Escape closes an open drop-down list first ----
 
+    void escapeClosesAnOpenListFirst_data()
+    {
+        QTest::addColumn<QString>("popup");  // what is open
+        QTest::addColumn<QString>("target"); // where Escape goes
+        QTest::newRow("Span's list, the popup") << "span" << "popup";
+        QTest::newRow("Span's list, its view") << "span" << "view";
+        QTest::newRow("Span's list, the focus widget") << "span" << "focus";
+        QTest::newRow("Export's menu") << "export" << "popup";
+    }
     void escapeClosesAnOpenListFirst()
     {
+        QFETCH(QString, popup);
+        QFETCH(QString, target);
         TMainF &w = connectedWindow();
         TTrendWindow &trend = openTrend(w);
         QVERIFY(QTest::qWaitForWindowActive(&trend));
-        trend.spanBox->setFocus();
-        trend.spanBox->showPopup();
+        if (popup == QLatin1String("span")) {
+            trend.spanBox->setFocus();
+            trend.spanBox->showPopup();
+        } else {
+            // as the button opens it, without the button's own modal loop
+            trend.exportButton->setFocus();
+            trend.exportButton->menu()->popup(trend.exportButton->mapToGlobal(QPoint(0, trend.exportButton->height())));
+        }
         QTRY_VERIFY(QApplication::activePopupWidget());
-        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+        QWidget *open = QApplication::activePopupWidget();
+        QWidget *to = open;
+        if (target == QLatin1String("view")) {
+            QVERIFY(trend.spanBox->view()->isVisible());
+            to = trend.spanBox->view();
+        } else if (target == QLatin1String("focus")) {
+            to = QApplication::focusWidget();
+        }
+        QVERIFY(to);
+        QTest::keyClick(to, Qt::Key_Escape);
         QTRY_VERIFY(!QApplication::activePopupWidget());
+        QVERIFY(!open->isVisible());
         QVERIFY(trend.isVisible());
         QCOMPARE(trend.spanBox->currentIndex(), 1);
-        QTest::keyClick(trend.spanBox, Qt::Key_Escape);
+        // the second closes the trend
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &trend, Qt::Key_Escape);
         QTRY_VERIFY(!trend.isVisible());
     }
 
@@ -459,6 +493,80 @@ private slots:
         QTRY_COMPARE(QApplication::focusWidget(), trend.chartView);
         QTest::keyClick(trend.chartView, Qt::Key_Home);
         QCOMPARE(trend.spanBox->currentIndex(), 1);
+    }
+
+    // ---- 9. The main window's keys in the trend come back to the trend ----
+
+    void mainWindowKeysComeBackToTheTrend_data()
+    {
+        QTest::addColumn<QKeySequence>("keys");
+        QTest::addColumn<QString>("dialog"); // the class of what the key opened
+        QTest::newRow("F5, read: its box") << QKeySequence(Qt::Key_F5) << "QMessageBox";
+        QTest::newRow("F1, About") << QKeySequence(Qt::Key_F1) << "TOProgramu";
+        QTest::newRow("Ctrl+S, save: the file dialog") << QKeySequence(Qt::CTRL | Qt::Key_S) << "QFileDialog";
+    }
+    void mainWindowKeysComeBackToTheTrend()
+    {
+        QFETCH(QKeySequence, keys);
+        QFETCH(QString, dialog);
+        TMainF &w = connectedWindow();
+        w.aboutWindow = new TOProgramu(&w);
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        TTrendWindow &trend = openTrend(w);
+        QVERIFY(QTest::qWaitForWindowActive(&trend));
+        trend.pauseButton->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), trend.pauseButton);
+
+        // The real boxes and dialogs, closed as the operator would; as each
+        // closes, the desktop activates the window it belongs to.
+        const DialogHooks recorded = setDialogHooks({});
+        QStringList opened;
+        // while open only: the next box may be made at the same address, About is the same each time
+        QList<QPointer<QDialog>> handled;
+        QTimer watch;
+        watch.setInterval(10);
+        connect(&watch, &QTimer::timeout, this, [&] {
+            auto *open = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            if (!open || !open->isVisible() || handled.contains(QPointer<QDialog>(open)))
+                return;
+            handled << open;
+            opened << QString::fromLatin1(open->metaObject()->className());
+            connect(open, &QDialog::finished, open, [open, &handled] {
+                handled.removeAll(QPointer<QDialog>(open));
+                QWidget *owner = open->parentWidget() ? open->parentWidget()->window() : nullptr;
+                if (owner && owner->isVisible()) {
+                    owner->activateWindow();
+                    QVERIFY(QTest::qWaitForWindowActive(owner));
+                }
+            }, Qt::SingleShotConnection);
+            open->reject();
+        });
+        watch.start();
+        // the recorded boxes back whatever the outcome: a real box later would wait for no one
+        const auto restore = qScopeGuard([&] {
+            watch.stop();
+            setDialogHooks(recorded);
+        });
+        qzsim_clear_logs();
+        QTest::keySequence(&trend, keys);
+        const QStringList fromTrend = requestLog();
+
+        QCOMPARE(opened, QStringList{dialog});
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget *>(&trend));
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(trend.pauseButton));
+        QVERIFY(trend.isVisible());
+
+        // the same frames as the key sends from the main window
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        qzsim_clear_logs();
+        QTest::keySequence(&w, keys);
+        QCOMPARE(opened.size(), 2);
+        QCOMPARE(fromTrend, requestLog());
+        // F5 reads the configuration; About and the file dialog send nothing
+        QCOMPARE(fromTrend.contains(QStringLiteral("read 67/27")), dialog == QLatin1String("QMessageBox"));
     }
 
     // ---- 10. Zoom keeps the time under the pointer, or at the cursor ----

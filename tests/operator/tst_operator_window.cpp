@@ -13,6 +13,7 @@
 #include "TimeAxis.h"
 #include "TrendWindow.h"
 #include "Units.h"
+#include "ValueAxis.h"
 #include "qzsim.h"
 #include "SimulatorSupport.h"
 
@@ -605,6 +606,57 @@ private slots:
         const QString image = dir.filePath(QStringLiteral("trend.png"));
         QVERIFY(trend.saveImage(image));
         QCOMPARE(readBytes(image).left(8), QByteArray("\x89PNG\r\n\x1a\n"));
+    }
+
+    // A long file name is cut in its middle to the room the trend has: the
+    // window keeps its size while recording and after Stop; the whole path
+    // is in the tooltip and what a screen reader is told.
+    void aLongFileNameNeverWidensTheTrend_data()
+    {
+        QTest::addColumn<int>("nameLength");
+        QTest::addColumn<bool>("cut");
+        QTest::newRow("short") << 10 << false;
+        QTest::newRow("long") << 200 << true;
+    }
+    void aLongFileNameNeverWidensTheTrend()
+    {
+        QFETCH(int, nameLength);
+        QFETCH(bool, cut);
+        QTemporaryDir dir;
+        const QString name = QStringLiteral("begin_") + QString(nameLength, u'x') + QStringLiteral("_end.csv");
+        const QString path = dir.filePath(name);
+        TMainF &w = connectedWindow();
+        w.checkActualValue->setChecked(true);
+        TTrendWindow &trend = openTrend(w);
+        QVERIFY(QTest::qWaitForWindowExposed(&trend));
+        const QSize size = trend.size();
+        savePath = path;
+        trend.recordButton->click();
+        QVERIFY(w.operatorTools->recorder.active());
+        tick(w);
+        QCoreApplication::processEvents();
+        QCOMPARE(trend.size(), size);
+        QVERIFY(trend.minimumSizeHint().width() <= size.width());
+        const QString shown = trend.recordingLabel->text();
+        QVERIFY2(shown.startsWith(QStringLiteral("Recording: begin_")), qPrintable(shown));
+        QVERIFY2(shown.endsWith(QStringLiteral("_end.csv, 1 line")), qPrintable(shown));
+        QCOMPARE(shown.contains(name), !cut);
+        QCOMPARE(shown.contains(QChar(0x2026)), cut);
+        QVERIFY(trend.recordingLabel->fontMetrics().horizontalAdvance(shown) <= trend.recordingLabel->width());
+        QCOMPARE(trend.recordingLabel->toolTip(), QDir::toNativeSeparators(path));
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(trend.recordingLabel);
+        QVERIFY(iface);
+        QCOMPARE(iface->text(QAccessible::Description), QDir::toNativeSeparators(path));
+
+        trend.stopButton->click();
+        QCoreApplication::processEvents();
+        QCOMPARE(trend.size(), size);
+        QVERIFY(trend.recordingLabel->text().startsWith(QStringLiteral("Recorded: begin_")));
+        QCOMPARE(trend.recordingLabel->text().contains(QChar(0x2026)), cut);
+        // a wider window has room for more of the name
+        trend.resize(size.width() + 600, size.height());
+        QCoreApplication::processEvents();
+        QVERIFY(trend.recordingLabel->text().size() > (cut ? shown.size() : shown.size() - 2));
     }
 
     // The disk fills up inside a line while the live value runs: the tick
@@ -1414,6 +1466,27 @@ private slots:
     }
 
     // ---- The zero correction's question ----
+
+    // The trend writes dates as the language chosen in the window does, from the catalogue's short names.
+    void trendDatesFollowTheLanguageChosen_data()
+    {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QString>("dayMonth");
+        QTest::newRow("English") << 0 << "MM/dd";
+        QTest::newRow("Czech") << 1 << "dd.MM.";
+        QTest::newRow("German") << 2 << "dd.MM.";
+        QTest::newRow("outside the catalogue: English") << 7 << "MM/dd";
+    }
+    void trendDatesFollowTheLanguageChosen()
+    {
+        QFETCH(int, language);
+        QFETCH(QString, dayMonth);
+        TMainF &w = connectedWindow();
+        TTrendWindow &trend = openTrend(w);
+        useLanguage(language);
+        w.translateMainWindow();
+        QCOMPARE(trend.axisX->dates.dayMonth, dayMonth);
+    }
 
     void yesAndNoFollowTheLanguage_data()
     {

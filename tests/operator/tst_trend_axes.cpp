@@ -2,6 +2,7 @@
 // the Y range fixed by two fields or automatic.
 #include "TimeAxis.h"
 #include "TrendWindow.h"
+#include "ValueAxis.h"
 #include "RangeNumber.h"
 #include "YRange.h"
 
@@ -9,15 +10,19 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMouseEvent>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
 #include <QtCharts/QValueAxis>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
 
 #include <cmath>
 
@@ -37,11 +42,14 @@ public:
     QString translateWithColon(const QString &key) const override { return translate(key) + QStringLiteral(": "); }
     QString translateWithEllipsis(const QString &key) const override { return translate(key) + QStringLiteral("..."); }
     QString pluralForm(const QString &forms, int) const override { return forms; }
+    QString short_;
+    QString languageShort() const override { return short_; }
     TrendDisplay display() const override { return shown; }
     QString shownNumber(float pascal) const override { return QString::number(double(pascal * shown.factor), 'f', 3); }
     float limitValue(int) const override { return 30000; }
     const TrendHistory &history() const override { return samples; }
-    bool liveValueOn() const override { return true; }
+    bool live = true;
+    bool liveValueOn() const override { return live; }
     int64_t now() const override { return clock; }
     TrendRecording recording() const override { return {}; }
     bool startRecording(const QString &) override { return false; }
@@ -291,6 +299,189 @@ private slots:
         QCOMPARE(accessibleName(y.toEdit), QStringLiteral("Osa Y do"));
         QCOMPARE(accessibleName(y.automaticCheck), QStringLiteral("Osa Y automaticky"));
         QCOMPARE(y.automaticCheck->text(), QStringLiteral("Automaticky"));
+    }
+
+    // ---- Dates ----
+
+    // The axis' and the cursor's dates as the language shown writes them, changed with it.
+    void datesFollowTheLanguage_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("date"); // 10 December 2026 on the axis, then in the readout
+        QTest::addColumn<QString>("full");
+        QTest::newRow("English") << "" << "12/10" << "12/10/2026";
+        QTest::newRow("Czech") << "CZ" << "10.12." << "10.12.2026";
+        QTest::newRow("German") << "DE" << "10.12." << "10.12.2026";
+    }
+    void datesFollowTheLanguage()
+    {
+        QFETCH(QString, language);
+        QFETCH(QString, date);
+        QFETCH(QString, full);
+        host->samples = TrendHistory();
+        host->clock = QDateTime(QDate(2026, 12, 10), QTime(9, 0)).toMSecsSinceEpoch();
+        host->fill(8 * 3600); // over six hours: a date on each label
+        host->short_ = QStringLiteral("FR"); // ISO first, then the language
+        TTrendWindow &t = openTrend();
+        t.spanBox->setCurrentIndex(3);
+        QVERIFY2(t.axisX->categoriesLabels().join(u' ').contains(QStringLiteral("12-10 ")),
+                 qPrintable(t.axisX->categoriesLabels().join(u' ')));
+        host->short_ = language;
+        t.retranslate();
+        const QStringList labels = t.axisX->categoriesLabels();
+        QVERIFY2(!labels.isEmpty() && labels.filter(date + u' ').size() == labels.size(), qPrintable(labels.join(u' ')));
+        QTest::keyClick(t.chartView, Qt::Key_Left);
+        QVERIFY2(t.pointerLabel->text().contains(full + QStringLiteral(" 16:59:59.000")), qPrintable(t.pointerLabel->text()));
+    }
+
+    // ---- The span shown ----
+
+    // After zooming the box shows the span shown: one of its own, or "Custom".
+    void spanBoxShowsTheSpanShown_data()
+    {
+        QTest::addColumn<int>("chosen"); // 1 minute, 10 minutes, 1 hour, everything
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<qint64>("shownMs"); // 0: as before the keys
+        QTest::newRow("10 minutes, in") << 1 << QStringList{"+"} << "Custom" << qint64(300'000);
+        QTest::newRow("1 minute, out thrice") << 0 << QStringList{"-", "-", "-"} << "Custom" << qint64(480'000);
+        QTest::newRow("1 hour, in and out") << 2 << QStringList{"+", "-"} << "1 hour" << qint64(3'600'000);
+        QTest::newRow("zoomed to another of the box's") << 1 << QStringList{"+", "-", "-", "-"} << "Custom"
+                                                        << qint64(2'400'000);
+        QTest::newRow("zoomed, then End") << 1 << QStringList{"+", "+", "End"} << "10 minutes" << qint64(600'000);
+        QTest::newRow("paged, not zoomed") << 1 << QStringList{"PageUp"} << "10 minutes" << qint64(600'000);
+        QTest::newRow("everything, paged") << 3 << QStringList{"PageUp"} << "Custom" << qint64(0);
+        QTest::newRow("everything, paged, then End") << 3 << QStringList{"PageUp", "End"} << "Everything" << qint64(0);
+    }
+    void spanBoxShowsTheSpanShown()
+    {
+        QFETCH(int, chosen);
+        QFETCH(QStringList, keys);
+        QFETCH(QString, box);
+        QFETCH(qint64, shownMs);
+        TTrendWindow &t = openTrend();
+        t.spanBox->setCurrentIndex(chosen);
+        const qint64 before = t.axisX->end() - t.axisX->begin() + 1;
+        const QHash<QString, Qt::Key> named{{"+", Qt::Key_Plus}, {"-", Qt::Key_Minus}, {"End", Qt::Key_End},
+                                            {"PageUp", Qt::Key_PageUp}};
+        for (const QString &key : keys)
+            QTest::keyClick(t.chartView, named.value(key));
+        QCOMPARE(t.spanBox->currentText(), box);
+        QCOMPARE(t.axisX->end() - t.axisX->begin() + 1, shownMs ? shownMs : before);
+        // "Custom" is there only while it is shown
+        QCOMPARE(t.spanBox->count(), box == QLatin1String("Custom") ? 5 : 4);
+        // a span picked from the box is shown as it is
+        t.spanBox->setCurrentIndex(0);
+        QCOMPARE(t.spanBox->currentText(), QStringLiteral("1 minute"));
+        QCOMPARE(t.axisX->end() - t.axisX->begin() + 1, qint64(60'000));
+        QCOMPARE(t.spanBox->count(), 4);
+    }
+
+    // Page Up and Down with "Everything" move by the span shown, which stays as wide.
+    void pagingEverythingMovesByTheSpanShown()
+    {
+        TTrendWindow &t = openTrend();
+        t.spanBox->setCurrentIndex(3);
+        const qint64 end = t.axisX->end();
+        const qint64 width = end - t.axisX->begin();
+        QVERIFY(width >= 1'799'000);
+        QTest::keyClick(t.chartView, Qt::Key_PageUp);
+        QCOMPARE(t.axisX->end(), end - width - 1);
+        QCOMPARE(t.axisX->end() - t.axisX->begin(), width);
+        // before the oldest value: the span has none, and says so
+        QVERIFY(t.emptyLabel->isVisibleTo(&t));
+        QCOMPARE(t.emptyLabel->text(), QStringLiteral("No values in this span"));
+        QTest::keyClick(t.chartView, Qt::Key_PageDown);
+        QCOMPARE(t.axisX->end(), end);
+        QCOMPARE(t.axisX->end() - t.axisX->begin(), width);
+        QVERIFY(!t.emptyLabel->isVisibleTo(&t));
+    }
+
+    // The hint to switch the value on only when there is no value at all;
+    // a span paged past the history says it has none.
+    void theEmptyHintSaysWhyTheChartIsEmpty_data()
+    {
+        QTest::addColumn<int>("seconds"); // of values in the history
+        QTest::addColumn<bool>("live");
+        QTest::addColumn<int>("pagesBack"); // Page Up, a minute's span
+        QTest::addColumn<QString>("hint");  // empty: none
+        QTest::newRow("nothing, value off") << 0 << false << 0 << "Switch on Actual value to see the trend";
+        QTest::newRow("nothing, value on") << 0 << true << 0 << "";
+        QTest::newRow("values shown") << 120 << false << 0 << "";
+        QTest::newRow("paged past the history, value on") << 120 << true << 3 << "No values in this span";
+        QTest::newRow("paged past the history, value off") << 120 << false << 3 << "No values in this span";
+        QTest::newRow("paged back within it") << 120 << true << 1 << "";
+        QTest::newRow("nothing, paged back") << 0 << false << 3 << "Switch on Actual value to see the trend";
+    }
+    void theEmptyHintSaysWhyTheChartIsEmpty()
+    {
+        QFETCH(int, seconds);
+        QFETCH(bool, live);
+        QFETCH(int, pagesBack);
+        QFETCH(QString, hint);
+        host->samples = TrendHistory();
+        host->live = live;
+        if (seconds > 0)
+            host->fill(seconds);
+        TTrendWindow &t = openTrend();
+        t.spanBox->setCurrentIndex(0);
+        for (int i = 0; i < pagesBack; ++i)
+            QTest::keyClick(t.chartView, Qt::Key_PageUp);
+        QCOMPARE(t.emptyLabel->isVisibleTo(&t), !hint.isEmpty());
+        if (!hint.isEmpty())
+            QCOMPARE(t.emptyLabel->text(), hint);
+        host->language = {{"No values in this span", "Keine Werte in diesem Zeitraum"},
+                          {"Switch on Actual value to see the trend", "Schalten Sie Istwert ein"}};
+        t.retranslate();
+        if (!hint.isEmpty())
+            QCOMPARE(t.emptyLabel->text(), host->language.value(hint));
+    }
+
+    // A value that rounds to zero at the decimals shown is "0.000", on the axis,
+    // under the cursor and in the figures; a small negative value keeps its sign.
+    void noNegativeZeroInTheTrend_data()
+    {
+        QTest::addColumn<QList<double>>("pascals"); // one a second
+        QTest::addColumn<bool>("fixed");             // a Y range typed in, from -0.0003 to 0.0003 kPa
+        QTest::addColumn<QString>("cursorValue");    // the newest sample's
+        QTest::newRow("around zero") << QList<double>{-0.4, 0.3, -0.2, 0.1, -0.3} << false << "0.000 kPa";
+        QTest::newRow("only just below zero") << QList<double>{-0.1, -0.2, -0.4, -0.3} << false << "0.000 kPa";
+        QTest::newRow("a fixed range around zero") << QList<double>{-0.4, 0.3, -0.2} << true << "0.000 kPa";
+        QTest::newRow("small, not zero") << QList<double>{-2.0, -1.0, -1.6} << false << "-0.002 kPa";
+    }
+    void noNegativeZeroInTheTrend()
+    {
+        QFETCH(QList<double>, pascals);
+        QFETCH(bool, fixed);
+        QFETCH(QString, cursorValue);
+        host->samples = TrendHistory();
+        for (double p : pascals) {
+            host->clock += 1000;
+            host->samples.append(host->clock, float(p));
+        }
+        TTrendWindow &t = openTrend();
+        // the limits far away, not to set the axis' range
+        for (QCheckBox *check : t.outputChecks)
+            check->setChecked(false);
+        if (fixed) {
+            t.yRange->automaticCheck->setChecked(false);
+            t.yRange->fromEdit->setText(QStringLiteral("-0.0003"));
+            type(t.yRange->toEdit, QStringLiteral("0.0003"));
+        }
+        QCoreApplication::processEvents();
+        t.redraw();
+        QCoreApplication::processEvents();
+        QStringList texts;
+        for (QGraphicsItem *item : t.chartView->scene()->items())
+            if (auto *text = dynamic_cast<QGraphicsTextItem *>(item); text && text->isVisible())
+                texts << text->toPlainText();
+        QTest::keyClick(t.chartView, Qt::Key_Left); // the cursor on the newest sample
+        texts << t.pointerLabel->text() << t.statsLabel->text();
+        QVERIFY2(t.pointerLabel->text().contains(cursorValue), qPrintable(t.pointerLabel->text()));
+        QVERIFY2(texts.filter(QStringLiteral("0.000")).size() >= 1, qPrintable(texts.join(u'|')));
+        static const QRegularExpression negativeZero(QStringLiteral("-0[.,]?0*(?![0-9.,])"));
+        for (const QString &text : texts)
+            QVERIFY2(!negativeZero.match(text).hasMatch(), qPrintable(text));
     }
 
     void readRangeNumber_data()

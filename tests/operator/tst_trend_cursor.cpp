@@ -269,7 +269,15 @@ private slots:
         QFETCH(QString, text);
         const QDate day(2026, 12, 10);
         const int64_t begin = QDateTime(day, from).toMSecsSinceEpoch();
-        QCOMPARE(cursorTimeText(QDateTime(day, at).toMSecsSinceEpoch(), begin, begin + spanMinutes * 60'000), text);
+        const DateFormats dotted{QStringLiteral("dd.MM."), QStringLiteral("dd.MM.yyyy")};
+        QCOMPARE(cursorTimeText(QDateTime(day, at).toMSecsSinceEpoch(), begin, begin + spanMinutes * 60'000, dotted), text);
+        // in English the month comes first, in ISO the year
+        const DateFormats english{QStringLiteral("MM/dd"), QStringLiteral("MM/dd/yyyy")};
+        const DateFormats iso{QStringLiteral("MM-dd"), QStringLiteral("yyyy-MM-dd")};
+        QCOMPARE(cursorTimeText(QDateTime(day, at).toMSecsSinceEpoch(), begin, begin + spanMinutes * 60'000, english),
+                 QString(text).replace(QStringLiteral("10.12.2026"), QStringLiteral("12/10/2026")));
+        QCOMPARE(cursorTimeText(QDateTime(day, at).toMSecsSinceEpoch(), begin, begin + spanMinutes * 60'000, iso),
+                 QString(text).replace(QStringLiteral("10.12.2026"), QStringLiteral("2026-12-10")));
     }
 
     // In the hour the clock shows twice, the two readings are told apart.
@@ -279,9 +287,10 @@ private slots:
         QVERIFY2(prague.isValid(), "the time zone database (tzdata) is missing");
         const int64_t first = QDateTime(QDate(2026, 10, 25), QTime(0, 30), QTimeZone::utc()).toMSecsSinceEpoch();
         const int64_t second = first + 3'600'000;
-        QCOMPARE(cursorTimeText(first, first - 60'000, second + 60'000, prague), QStringLiteral("02:30:00.000 UTC+02:00"));
-        QCOMPARE(cursorTimeText(second, first - 60'000, second + 60'000, prague), QStringLiteral("02:30:00.000 UTC+01:00"));
-        QCOMPARE(cursorTimeText(second + 3'600'000, first, second + 4'000'000, prague), QStringLiteral("03:30:00.000"));
+        const DateFormats dates{QStringLiteral("dd.MM."), QStringLiteral("dd.MM.yyyy")};
+        QCOMPARE(cursorTimeText(first, first - 60'000, second + 60'000, dates, prague), QStringLiteral("02:30:00.000 UTC+02:00"));
+        QCOMPARE(cursorTimeText(second, first - 60'000, second + 60'000, dates, prague), QStringLiteral("02:30:00.000 UTC+01:00"));
+        QCOMPARE(cursorTimeText(second + 3'600'000, first, second + 4'000'000, dates, prague), QStringLiteral("03:30:00.000"));
     }
 
     // ---- On the trend window ----

@@ -408,6 +408,37 @@ private slots:
                  lanesAlone);
     }
 
+    // The picture's time range carries each end's offset from UTC, as the exported lines do.
+    void thePicturesTimeRangeHasItsOffsets_data()
+    {
+        QTest::addColumn<QString>("zone");
+        QTest::addColumn<QString>("fromUtc");
+        QTest::addColumn<QString>("toUtc");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("winter") << "Europe/Prague" << "2026-12-10T14:04:05Z" << "2026-12-10T14:14:05Z"
+                                << "2026-12-10 15:04:05+01:00 \u2013 2026-12-10 15:14:05+01:00";
+        QTest::newRow("summer") << "Europe/Prague" << "2026-07-01T08:00:00Z" << "2026-07-01T09:00:00Z"
+                                << "2026-07-01 10:00:00+02:00 \u2013 2026-07-01 11:00:00+02:00";
+        // the hour the clock shows twice: told apart only by the offset
+        QTest::newRow("across the autumn change") << "Europe/Prague" << "2026-10-25T00:30:00Z" << "2026-10-25T01:30:00Z"
+                                                  << "2026-10-25 02:30:00+02:00 \u2013 2026-10-25 02:30:00+01:00";
+        QTest::newRow("UTC") << "UTC" << "2026-12-10T14:04:05Z" << "2026-12-10T14:04:06Z"
+                             << "2026-12-10 14:04:05+00:00 \u2013 2026-12-10 14:04:06+00:00";
+        QTest::newRow("half an hour, west") << "America/St_Johns" << "2026-12-10T14:00:00Z" << "2026-12-10T15:00:00Z"
+                                            << "2026-12-10 10:30:00-03:30 \u2013 2026-12-10 11:30:00-03:30";
+    }
+    void thePicturesTimeRangeHasItsOffsets()
+    {
+        QFETCH(QString, zone);
+        QFETCH(QString, fromUtc);
+        QFETCH(QString, toUtc);
+        QFETCH(QString, text);
+        const QTimeZone tz(zone.toLatin1());
+        QVERIFY2(tz.isValid(), "the time zone database (tzdata) is missing");
+        const auto ms = [](const QString &iso) { return QDateTime::fromString(iso, Qt::ISODate).toMSecsSinceEpoch(); };
+        QCOMPARE(trendexport::timeRangeText(ms(fromUtc), ms(toUtc), tz), text);
+    }
+
     // ---- Failures ----
 
     // A disk that fills up, a folder that takes no new file, a folder that

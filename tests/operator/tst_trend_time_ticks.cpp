@@ -24,6 +24,9 @@ qint64 ms(const QString &text)
     return QDateTime(parsed.date(), parsed.time(), utc ? QTimeZone::utc() : prague()).toMSecsSinceEpoch();
 }
 
+// The rows below were written in Czech or German, whose dates are "10.12.".
+const DateFormats dotted{QStringLiteral("dd.MM."), QStringLiteral("dd.MM.yyyy")};
+
 QStringList labels(const std::vector<TimeTick> &ticks)
 {
     QStringList list;
@@ -129,7 +132,7 @@ private slots:
         QFETCH(QString, end);
         QFETCH(int, maxTicks);
         QFETCH(QStringList, expected);
-        const std::vector<TimeTick> ticks = timeTicks(ms(begin), ms(end), maxTicks, prague());
+        const std::vector<TimeTick> ticks = timeTicks(ms(begin), ms(end), maxTicks, prague(), dotted);
         QCOMPARE(labels(ticks), expected);
         QSet<QString> seen;
         for (std::size_t i = 0; i < ticks.size(); ++i) {
@@ -141,6 +144,46 @@ private slots:
         }
         // a category axis takes each label once
         QCOMPARE(seen.size(), qsizetype(ticks.size()));
+    }
+
+    // The date on the labels as the language shown writes it.
+    void datesFollowTheLanguage_data()
+    {
+        QTest::addColumn<QString>("language"); // the catalogue's short name
+        QTest::addColumn<QString>("begin");
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<QString>("full"); // the readout's date of 10 December 2026
+        const QString day = QStringLiteral("2026-12-10 ");
+        const QString night = QStringLiteral("2026-12-11 00:03:00");
+        QTest::newRow("English") << "UK" << day + "23:58:00" << night
+                                 << QStringList{"12/10 23:58", "23:59", "12/11 00:00", "00:01", "00:02", "00:03"}
+                                 << "12/10/2026";
+        QTest::newRow("English, no name") << "" << day + "00:00:00" << day + "23:00:00"
+                                          << QStringList{"12/10 00:00", "12/10 06:00", "12/10 12:00", "12/10 18:00"}
+                                          << "12/10/2026";
+        QTest::newRow("Czech") << "CZ" << day + "23:58:00" << night
+                               << QStringList{"10.12. 23:58", "23:59", "11.12. 00:00", "00:01", "00:02", "00:03"}
+                               << "10.12.2026";
+        QTest::newRow("German") << "DE" << day + "00:00:00" << day + "23:00:00"
+                                << QStringList{"10.12. 00:00", "10.12. 06:00", "10.12. 12:00", "10.12. 18:00"}
+                                << "10.12.2026";
+        QTest::newRow("another language: ISO") << "FR" << day + "23:58:00" << night
+                                               << QStringList{"12-10 23:58", "23:59", "12-11 00:00", "00:01", "00:02",
+                                                              "00:03"}
+                                               << "2026-12-10";
+    }
+    void datesFollowTheLanguage()
+    {
+        QFETCH(QString, language);
+        QFETCH(QString, begin);
+        QFETCH(QString, end);
+        QFETCH(QStringList, expected);
+        QFETCH(QString, full);
+        const DateFormats dates = datesForLanguage(language);
+        const int maxTicks = expected.size();
+        QCOMPARE(labels(timeTicks(ms(begin), ms(end), maxTicks, prague(), dates)), expected);
+        QCOMPARE(QDate(2026, 12, 10).toString(dates.full), full);
     }
 
     void labelsStayApart_data()
@@ -159,7 +202,7 @@ private slots:
         // ten pixels a character, eight between labels
         const auto labelWidth = [](const QString &label) { return 10.0 * double(label.size()); };
         const std::vector<TimeTick> ticks = fittingTimeTicks(ms("2026-12-10 10:00:00"), ms("2026-12-10 10:10:00"),
-                                                             prague(), width, labelWidth);
+                                                             prague(), dotted, width, labelWidth);
         QCOMPARE(labels(ticks), expected);
     }
 
@@ -189,9 +232,9 @@ private slots:
 
     void nothingForAnEmptyOrReversedSpan()
     {
-        QVERIFY(timeTicks(ms("2026-12-10 10:00:00"), ms("2026-12-10 09:00:00"), 10, prague()).empty());
-        QVERIFY(timeTicks(ms("2026-12-10 10:00:00"), ms("2026-12-10 11:00:00"), 0, prague()).empty());
-        QCOMPARE(labels(timeTicks(ms("2026-12-10 10:00:00"), ms("2026-12-10 10:00:00"), 10, prague())),
+        QVERIFY(timeTicks(ms("2026-12-10 10:00:00"), ms("2026-12-10 09:00:00"), 10, prague(), dotted).empty());
+        QVERIFY(timeTicks(ms("2026-12-10 10:00:00"), ms("2026-12-10 11:00:00"), 0, prague(), dotted).empty());
+        QCOMPARE(labels(timeTicks(ms("2026-12-10 10:00:00"), ms("2026-12-10 10:00:00"), 10, prague(), dotted)),
                  QStringList{"10:00:00"});
     }
 };
