@@ -2,6 +2,7 @@
 #include "WriteJournal.h"
 
 #include "Journal.h"
+#include "ProcessEnd.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -56,6 +57,12 @@ public:
         }
         worker.join();
         return true;
+    }
+
+    bool idle()
+    {
+        std::lock_guard lock(mutex);
+        return !worker.joinable() || !(busy || !queue.empty() || stuck);
     }
 
     void markStuck()
@@ -240,12 +247,14 @@ void startJournal(const Options &options)
 
 int finishJournal(int code)
 {
-    if (journalThread().stop())
-        return code;
     // a call still hangs in the database driver: leave it there
-    std::fflush(stdout);
-    std::fflush(stderr);
-    _exit(code);
+    if (!journalThread().idle())
+        endProcessNow(code);
+    // every record is committed by now
+    if (endsWithoutLibraryExitCode())
+        endProcessNow(code);
+    journalThread().stop();
+    return code;
 }
 
 } // namespace cli

@@ -4,6 +4,7 @@
 #include "FontWarmup.h"
 #include "Main.h"
 #include "Oprog.h"
+#include "ProcessEnd.h"
 #include "SingleInstance.h"
 #include "VerificationTools.h"
 #include "WindowJournal.h"
@@ -52,10 +53,7 @@ int main(int argc, char *argv[])
         showErrorBox(nullptr, QString());
     }
     // The journal's thread still waits in the database driver; it is left there.
-    if (TWindowJournal::threadLeftRunning()) {
-        std::fflush(stdout);
-        std::fflush(stderr);
-        std::_Exit(0);
-    }
+    if (TWindowJournal::threadLeftRunning() || endsWithoutLibraryExitCode())
+        endProcessNow(0);
     return 0;
 }
